@@ -1,0 +1,45 @@
+#include "board/board.h"
+
+#include <ctime>
+
+namespace kesta {
+
+std::mt19937_64& boardRandom() {
+  static std::mt19937_64 generator(static_cast<uint64_t>(std::time(nullptr)));
+  return generator;
+}
+
+static bool insideSquare(int i, int n) {
+  // The differences are taken as unsigned bytes, so the negative border compares as 251 or more.
+  return uint8_t((i & 31) - 5) < n && uint8_t((i >> 5) - 5) < n;
+}
+
+Board::Board(int n) {
+  moveCount = 0;
+  sideToMove = 0;
+  opponent = 1;
+  box = boxOf(EmptyBoxWord);
+  cellCount = n * n;
+  centre = uint8_t(n >> 1);
+  size = uint8_t(n);
+  firstCell = 165;
+  lastCell = uint16_t((n + 4) * 33);
+  for (int i = 0; i < BoardCells; ++i) cells[i] = insideSquare(i, n) ? Empty : Wall;
+  std::mt19937_64& rng = boardRandom();
+  for (int s = 0; s < 2; ++s)
+    for (int i = 0; i < BoardCells; ++i) zobrist[s][i] = rng();
+  hash = rng();
+  moves.assign(size_t(cellCount), 0);
+  boxHistory.assign(size_t(cellCount), int32_t(EmptyBoxWord));
+}
+
+void clearBoard(Board& b) {
+  for (int i = 0; i < BoardCells; ++i) b.cells[i] = insideSquare(i, b.size) ? Empty : Wall;
+  b.moveCount = 0;
+  b.sideToMove = 0;
+  b.opponent = 1;
+  b.hash = 0;
+  b.box = boxOf(EmptyBoxWord);
+}
+
+}  // namespace kesta

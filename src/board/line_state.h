@@ -1,0 +1,30 @@
+// Make and unmake with incremental line state. The full pair keeps every CellInfo field, evalSum
+// and classCount; the scratch and same-side pairs skip the evaluation scores and sums, which the
+// threat analysis never reads. All are strictly last-in first-out and validate nothing.
+#pragma once
+
+#include "search/engine.h"
+
+namespace kesta {
+
+// Plays a stone of the side to move on an Empty cell and passes the turn.
+void makeMove(Engine& e, CellIndex cell);
+// Takes back the last move. Requires moveCount > 0 and no scratch stone standing.
+void unmakeMove(Engine& e);
+
+// Light make and unmake for threat analysis: evalScore and evalSum are left alone.
+void makeScratch(Engine& e, CellIndex cell);
+void unmakeScratch(Engine& e);
+
+// A scratch stone of the given colour whatever the side to move (the renju three test places
+// trial Black stones at any depth); turn and ply change as in makeScratch. Undo with unmakeScratch.
+void makeScratchAs(Engine& e, CellIndex cell, uint8_t colour);
+
+// A stone of the side to move that does not pass the turn; undo with removeSameSide.
+void placeSameSide(Engine& e, CellIndex cell);
+void removeSameSide(Engine& e);
+
+// The 32 cells whose nearCount a stone raises, as CellIndex offsets.
+extern const int NeighbourhoodOffsets[32];
+
+}  // namespace kesta

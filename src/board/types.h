@@ -1,0 +1,43 @@
+// Shared vocabulary of the engine: cell numbering on the padded 32x32 board, line directions,
+// cell codes and the score constants that every subsystem agrees on.
+#pragma once
+
+#include <cstdint>
+
+namespace kesta {
+
+// Cell number (y + 5) * 32 + (x + 5) on the padded board; 0 is never a board cell and means "none".
+using CellIndex = uint16_t;
+
+// Cell codes. A stone's code equals the number of the side that owns it.
+enum CellCode : uint8_t { Black = 0, White = 1, Wall = 2, Empty = 3 };
+
+constexpr int BoardSpan = 32;
+constexpr int BoardCells = BoardSpan * BoardSpan;
+constexpr int BorderWidth = 5;
+constexpr int MinBoardSize = 6;
+constexpr int MaxBoardSize = 22;
+
+// CellIndex steps of the four lines: horizontal, anti-diagonal (x-1, y+1), vertical, diagonal (x+1, y+1).
+constexpr int DirectionStep[4] = {1, 31, 32, 33};
+
+// Cell of protocol coordinates (x, y); each sum is taken modulo 256 as the protocol layer requires.
+constexpr CellIndex cellOf(int x, int y) {
+  return static_cast<CellIndex>(((y + 5) & 255) * 32 + ((x + 5) & 255));
+}
+constexpr int cellX(CellIndex c) { return (c & 31) - 5; }
+constexpr int cellY(CellIndex c) { return (c >> 5) - 5; }
+
+// Number of distinct PatternKeys: four line codes of 18 values each.
+constexpr int PatternKeyCount = 18 * 18 * 18 * 18;
+constexpr int patternKey(int c0, int c1, int c2, int c3) { return ((c0 * 18 + c1) * 18 + c2) * 18 + c3; }
+
+// Scores seen from the side to move. 19000 and above is a proven win; five at ply p scores 20000 - p.
+constexpr int32_t WinScore = 20000;
+constexpr int32_t DecidedScore = 19000;
+constexpr int32_t NoScore = -32768;            // start value of a node's best score
+constexpr int32_t InfiniteScore = 2147483646;  // root search window
+constexpr int32_t UnknownScore = -2147483646;  // an interrupted root move
+constexpr int16_t ForbiddenMoveScore = -29000;
+
+}  // namespace kesta

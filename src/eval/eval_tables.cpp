@@ -1,0 +1,212 @@
+#include "eval/eval_tables.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "eval/number_scan.h"
+#include "eval/patterns.h"
+#include "protocol/match_settings.h"
+
+namespace kesta {
+
+EvalParameters EvalParams;
+int16_t EvalScoreByCombo[ComboCount];
+int16_t MoveScoreByCombo[ComboCount];
+int32_t ComboRankOfKey[65536];
+
+uint8_t LineCodeTable[2][1 << 20];
+int16_t EvalScoreTable[2][PatternKeyCount];
+int16_t MoveScoreTable[2][PatternKeyCount];
+uint8_t CellClassTable[2][PatternKeyCount];
+
+namespace {
+
+// EvalPair defaults by scoring class 2..17 (row = lower class, column = higher); only the upper
+// triangle is meaningful.
+constexpr int16_t DefaultPairRows[16][16] = {
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 3, 3, 4, 1, 0},
+    {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 3, 3, 4, 1, 0},
+    {0, 0, 0, 1, 1, 2, 2, 2, 2, 2, 2, 4, 4, 5, 3, 2},
+    {0, 0, 0, 0, 1, 2, 2, 2, 2, 2, 2, 4, 4, 5, 3, 2},
+    {0, 0, 0, 0, 0, 3, 3, 3, 3, 3, 3, 5, 5, 6, 5, 3},
+    {0, 0, 0, 0, 0, 0, 3, 3, 3, 3, 3, 5, 5, 6, 5, 3},
+    {0, 0, 0, 0, 0, 0, 0, 3, 3, 3, 3, 5, 5, 6, 5, 3},
+    {0, 0, 0, 0, 0, 0, 0, 0, 3, 3, 3, 5, 5, 7, 6, 4},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 3, 5, 5, 7, 6, 4},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 5, 5, 7, 6, 4},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 10, 10, 8},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 10, 10, 8},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 11, 12, 11},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 15, 13},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 12},
+};
+
+EvalParameters makeDefaults() {
+  EvalParameters p;
+  constexpr int16_t moveSingle[16] = {0, 1, 2, 3, 3, 5, 5, 5, 9, 9, 9, 18, 16, 25, 100, 500};
+  constexpr int16_t evalSingle[16] = {0, 0, 0, 0, 0, 0, 0, 0, 3, 3, 3, 9, 9, 15, 72, 72};
+  std::copy(std::begin(moveSingle), std::end(moveSingle), p.MoveSingle);
+  std::copy(std::begin(evalSingle), std::end(evalSingle), p.EvalSingle);
+  for (int lo = 0; lo < 16; ++lo)
+    for (int hi = lo; hi < 16; ++hi) p.EvalPair[pairIndex(lo, hi)] = DefaultPairRows[lo][hi];
+  return p;
+}
+
+void buildComboRanks() {
+  std::fill(std::begin(ComboRankOfKey), std::end(ComboRankOfKey), -1);
+  int rank = 0;
+  for (int a = 0; a < 16; ++a)
+    for (int b = a; b < 16; ++b)
+      for (int c = b; c < 16; ++c)
+        for (int d = c; d < 16; ++d) ComboRankOfKey[((a * 16 + b) * 16 + c) * 16 + d] = rank++;
+}
+
+// Combines single and pair weights over every class combination; sums wrap at 16 bits.
+void combine(const EvalParameters& p, int16_t evalOut[ComboCount], int16_t moveOut[ComboCount]) {
+  int rank = 0;
+  for (int a = 0; a < 16; ++a)
+    for (int b = a; b < 16; ++b)
+      for (int c = b; c < 16; ++c)
+        for (int d = c; d < 16; ++d) {
+          auto sum = [&](const int16_t* single, const int16_t* pair) {
+            uint16_t s = 0;
+            for (int x : {a, b, c, d}) s = uint16_t(s + uint16_t(single[x]));
+            const int pairs[6] = {pairIndex(a, b), pairIndex(a, c), pairIndex(a, d),
+                                  pairIndex(b, c), pairIndex(b, d), pairIndex(c, d)};
+            for (int i : pairs) s = uint16_t(s + uint16_t(pair[i]));
+            return int16_t(s);
+          };
+          evalOut[rank] = sum(p.EvalSingle, p.EvalPair);
+          moveOut[rank] = sum(p.MoveSingle, p.MovePair);
+          ++rank;
+        }
+}
+
+void installDefaultScores() {
+  static int16_t defaultEval[ComboCount], defaultMove[ComboCount];
+  static bool ready = false;
+  if (!ready) {
+    combine(defaultEvalParameters(), defaultEval, defaultMove);
+    ready = true;
+  }
+  std::copy(std::begin(defaultEval), std::end(defaultEval), EvalScoreByCombo);
+  std::copy(std::begin(defaultMove), std::end(defaultMove), MoveScoreByCombo);
+}
+
+// Reads the numbers in file order into the parameters. The first failed read ends the reading,
+// leaving that and every later parameter as it was.
+void readParameters(const std::string& text, EvalParameters& p) {
+  const char* cursor = text.c_str();
+  long long value = 0;
+  if (!scanDecimal(cursor, value)) return;
+  p.ForbiddenEval = truncateToInt32(value);
+  int16_t* blocks[4] = {p.EvalSingle, p.MoveSingle, p.EvalPair, p.MovePair};
+  const int sizes[4] = {16, 16, 136, 136};
+  for (int block = 0; block < 4; ++block)
+    for (int i = 0; i < sizes[block]; ++i) {
+      if (!scanDecimal(cursor, value)) return;
+      blocks[block][i] = truncateToInt16(value);
+    }
+}
+
+void buildScoreAndClassTables() {
+  const int ruleMode = RuleMode;
+  int classNumber[18];
+  for (int code = 0; code < 18; ++code) classNumber[code] = scoringClassOf(code, ruleMode) - 2;
+  const int16_t forbiddenEval = int16_t(uint16_t(uint32_t(EvalParams.ForbiddenEval) & 0xFFFF));
+  for (int side = 0; side < 2; ++side) {
+    int key = 0;
+    for (int c0 = 0; c0 < 18; ++c0)
+      for (int c1 = 0; c1 < 18; ++c1)
+        for (int c2 = 0; c2 < 18; ++c2)
+          for (int c3 = 0; c3 < 18; ++c3, ++key) {
+            int v[4] = {classNumber[c0], classNumber[c1], classNumber[c2], classNumber[c3]};
+            std::sort(v, v + 4);
+            const int rank = ComboRankOfKey[((v[0] * 16 + v[1]) * 16 + v[2]) * 16 + v[3]];
+            MoveScoreTable[side][key] = MoveScoreByCombo[rank];
+            EvalScoreTable[side][key] = EvalScoreByCombo[rank];
+            const int cls = cellClassOf(side, ruleMode, c0, c1, c2, c3);
+            CellClassTable[side][key] = uint8_t(cls);
+            if (side == Black && cls <= 2) {
+              MoveScoreTable[0][key] = ForbiddenMoveScore;
+              EvalScoreTable[0][key] = forbiddenEval;
+            }
+          }
+  }
+}
+
+void buildLineCodeTable() {
+  static uint8_t levels[WindowCount];
+  static uint8_t codes[WindowCount];
+  // Ternary number of five cells from their own and opponent bits.
+  static uint16_t half[32][32];
+  for (unsigned own = 0; own < 32; ++own)
+    for (unsigned opp = 0; opp < 32; ++opp) half[own][opp] = uint16_t(windowOfMasks(own, opp));
+  for (int side = 0; side < 2; ++side) {
+    computeWindowLevels(side, RuleMode, levels);
+    for (int w = 0; w < WindowCount; ++w) codes[w] = uint8_t(lineCodeOfLevel(levels[w]));
+    uint8_t* out = LineCodeTable[side];
+    for (unsigned own = 0; own < 1024; ++own)
+      for (unsigned opp = 0; opp < 1024; ++opp)
+        out[own * 1024 + opp] = codes[half[own & 31][opp & 31] + 243 * half[own >> 5][opp >> 5]];
+  }
+}
+
+void buildAllTables() {
+  buildComboRanks();
+  buildScoreAndClassTables();
+  buildLineCodeTable();
+}
+
+}  // namespace
+
+const EvalParameters& defaultEvalParameters() {
+  static const EvalParameters defaults = makeDefaults();
+  return defaults;
+}
+
+bool loadEvalFile(const std::string& path) {
+  std::ifstream file(path);
+  if (!file) {
+    installDefaultScores();
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  readParameters(text.str(), EvalParams);
+  buildComboRanks();
+  combine(EvalParams, EvalScoreByCombo, MoveScoreByCombo);
+  return true;
+}
+
+void buildEvalTables(const std::string& exeDirectory) {
+  loadEvalFile(exeDirectory + "AIEval.txt");
+  buildAllTables();
+}
+
+void buildEvalTablesFromFile(const std::string& path) {
+  loadEvalFile(path);
+  buildAllTables();
+}
+
+std::string formatEvalFile(const EvalParameters& p) {
+  std::ostringstream out;
+  auto row = [&](const int16_t* values, int count) {
+    for (int i = 0; i < count; ++i) out << values[i] << (i + 1 == count ? "\n" : " ");
+  };
+  out << p.ForbiddenEval << "\n\n";
+  row(p.EvalSingle, 16);
+  out << "\n";
+  row(p.MoveSingle, 16);
+  out << "\n";
+  for (int lo = 0; lo < 16; ++lo) row(p.EvalPair + pairIndex(lo, lo), 16 - lo);
+  out << "\n";
+  for (int lo = 0; lo < 16; ++lo) row(p.MovePair + pairIndex(lo, lo), 16 - lo);
+  return out.str();
+}
+
+}  // namespace kesta

@@ -1,0 +1,53 @@
+// The evaluation parameter file AIEval.txt and the process-wide tables built from it:
+// LineCodeTable, EvalScoreTable, MoveScoreTable and CellClassTable, one copy per side.
+// Entry points: buildEvalTables (at Engine construction and on a rule change), loadEvalFile.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "board/types.h"
+
+namespace kesta {
+
+constexpr int ComboCount = 3876;  // non-decreasing 4-tuples over 16 class numbers
+constexpr int EvalParameterCount = 305;
+
+// The 305 numbers of AIEval.txt in file order. They persist between builds within the process.
+struct EvalParameters {
+  int32_t ForbiddenEval = 0;
+  int16_t EvalSingle[16] = {};
+  int16_t MoveSingle[16] = {};
+  int16_t EvalPair[136] = {};
+  int16_t MovePair[136] = {};
+};
+
+// The built-in weights; combining them gives DefaultEvalScores and DefaultMoveScores.
+const EvalParameters& defaultEvalParameters();
+
+extern EvalParameters EvalParams;
+extern int16_t EvalScoreByCombo[ComboCount];
+extern int16_t MoveScoreByCombo[ComboCount];
+extern int32_t ComboRankOfKey[65536];
+
+extern uint8_t LineCodeTable[2][1 << 20];  // [side][own * 1024 + opponent]
+extern int16_t EvalScoreTable[2][PatternKeyCount];
+extern int16_t MoveScoreTable[2][PatternKeyCount];
+extern uint8_t CellClassTable[2][PatternKeyCount];
+
+constexpr int pairIndex(int lo, int hi) { return lo * 16 + hi - lo * (lo + 1) / 2; }
+
+// Reads the parameters from path into EvalParams and combines them; false (and the built-in
+// combined scores) when the file cannot be opened.
+bool loadEvalFile(const std::string& path);
+
+// Rebuilds every table for the RuleMode in force, reading exeDirectory + "AIEval.txt".
+void buildEvalTables(const std::string& exeDirectory);
+
+// The same build from an explicit file path (the developer tool's --eval).
+void buildEvalTablesFromFile(const std::string& path);
+
+// Writes the parameters as a readable AIEval.txt.
+std::string formatEvalFile(const EvalParameters& p);
+
+}  // namespace kesta

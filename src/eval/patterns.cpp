@@ -1,0 +1,185 @@
+#include "eval/patterns.h"
+
+#include "board/types.h"
+#include "protocol/match_settings.h"
+
+namespace kesta {
+
+namespace {
+
+// Window position p (-5..-1, +1..+5) to its bit in a line mask.
+constexpr int bitOf(int p) { return p > 0 ? 5 - p : 4 - p; }
+
+constexpr int Pow3[11] = {1, 3, 9, 27, 81, 243, 729, 2187, 6561, 19683, 59049};
+
+enum WindowCell : uint8_t { CellEmpty = 0, CellOwn = 1, CellBlocked = 2 };
+
+struct Shape {
+  int own[6];
+  int ownCount;
+  int empty[2];
+  int outer[2];
+};
+
+// The six placements of the new stone that give two fours on one line (X_XXX_X, XX_XX_XX, XXX_X_XXX).
+constexpr Shape DoubleFourShapes[6] = {
+    {{-2, 1, 2, 4}, 4, {-1, 3}, {-3, 5}},
+    {{-3, -1, 1, 3}, 4, {-2, 2}, {-4, 4}},
+    {{-4, -2, -1, 2}, 4, {-3, 1}, {-5, 3}},
+    {{-4, -3, -1, 2, 3}, 5, {-2, 1}, {-5, 4}},
+    {{-3, -2, 1, 3, 4}, 5, {-1, 2}, {-4, 5}},
+    {{-4, -3, -2, 2, 3, 4}, 6, {-1, 1}, {-5, 5}},
+};
+
+int digitAt(int window, int bit) { return window / Pow3[bit] % 3; }
+
+bool windowDoubleFour(const uint8_t cell[10]) {
+  for (const Shape& s : DoubleFourShapes) {
+    bool ok = true;
+    for (int i = 0; i < s.ownCount && ok; ++i) ok = cell[bitOf(s.own[i])] == CellOwn;
+    for (int i = 0; i < 2 && ok; ++i) ok = cell[bitOf(s.empty[i])] == CellEmpty;
+    for (int i = 0; i < 2 && ok; ++i) ok = cell[bitOf(s.outer[i])] != CellOwn;
+    if (ok) return true;
+  }
+  return false;
+}
+
+// Own stones adjacent to the centre in unbroken runs on both sides, at most `limit` per side.
+int runThroughCentre(const uint8_t cell[10], int limit) {
+  int r = 0;
+  for (int p = -1; p >= -limit && cell[bitOf(p)] == CellOwn; --p) ++r;
+  for (int p = 1; p <= limit && cell[bitOf(p)] == CellOwn; ++p) ++r;
+  return r;
+}
+
+struct LevelBuilder {
+  int side;
+  int ruleMode;
+  uint8_t* levels;
+  uint8_t known[WindowCount] = {};
+
+  // The level of a window depends only on windows with one more own stone, so a memoised
+  // recursion gives exactly what the passes 11..1 give when run over the whole table.
+  int level(int w) {
+    if (known[w]) return levels[w];
+    uint8_t cell[10];
+    for (int b = 0; b < 10; ++b) cell[b] = uint8_t(digitAt(w, b));
+    int result = base(cell);
+    if (result == 0) {
+      int fives = 0;
+      bool found[12] = {};
+      for (int b = 0; b < 10; ++b) {
+        if (cell[b] != CellEmpty) continue;
+        const int next = level(w + Pow3[b]);
+        if (next == 9) ++fives;
+        found[next] = true;
+      }
+      if (fives >= 2) {
+        result = 8;
+      } else if (fives == 1) {
+        result = 7;
+      } else {
+        for (int k = 6; k >= 1 && result == 0; --k)
+          if (found[k + 2]) result = k;
+      }
+    }
+    levels[w] = uint8_t(result);
+    known[w] = 1;
+    return result;
+  }
+
+  // Passes 11, 10 and 9: the levels that need no look-ahead.
+  int base(const uint8_t cell[10]) const {
+    if (windowDoubleFour(cell)) return side == Black ? 11 : 8;
+    const int r = runThroughCentre(cell, 5);
+    if (r >= 5) {
+      if (ruleMode == Freestyle) return 9;
+      if (ruleMode == ExactFiveRule) return 10;
+      return side == Black ? 10 : 9;
+    }
+    const int r4 = runThroughCentre(cell, 4);
+    if (ruleMode == Freestyle ? r4 >= 4 : r4 == 4) return 9;
+    return 0;
+  }
+};
+
+}  // namespace
+
+int windowOfMasks(unsigned own, unsigned opponent) {
+  int w = 0;
+  for (int b = 0; b < 10; ++b) {
+    const int digit = (opponent >> b & 1) ? CellBlocked : (own >> b & 1) ? CellOwn : CellEmpty;
+    w += digit * Pow3[b];
+  }
+  return w;
+}
+
+bool isLineDoubleFour(unsigned own, unsigned opponent) {
+  const int w = windowOfMasks(own, opponent);
+  uint8_t cell[10];
+  for (int b = 0; b < 10; ++b) cell[b] = uint8_t(digitAt(w, b));
+  return windowDoubleFour(cell);
+}
+
+void computeWindowLevels(int side, int ruleMode, uint8_t levels[WindowCount]) {
+  static LevelBuilder builder{0, 0, nullptr};
+  builder.side = side;
+  builder.ruleMode = ruleMode;
+  builder.levels = levels;
+  for (uint8_t& k : builder.known) k = 0;
+  for (int w = WindowCount - 1; w >= 0; --w) builder.level(w);
+}
+
+int lineCodeOfLevel(int level) {
+  static constexpr int Codes[12] = {2, 3, 4, 5, 7, 10, 13, 15, 16, 17, 0, 1};
+  return Codes[level];
+}
+
+int scoringClassOf(int code, int ruleMode) {
+  if (code == 0) return ruleMode == ExactFiveRule ? 2 : 17;
+  if (code == 1) return 16;
+  return code;
+}
+
+namespace {
+
+int generalClass(const int n[18]) {
+  const int open3 = n[13] + n[14];
+  const int three = n[10] + n[11] + n[12];
+  const int two = n[7] + n[8] + n[9];
+  if (n[1] >= 1 || n[15] >= 2 || n[16] >= 1) return 12;
+  if (n[15] == 1) return open3 >= 1 ? 11 : (three >= 1 || two >= 1) ? 10 : 9;
+  if (open3 >= 2) return 8;
+  if (open3 == 1) return (three >= 1 || two >= 1) ? 7 : 6;
+  if (three >= 2 || (three == 1 && two >= 1)) return 5;
+  if (two >= 2) return 4;
+  return 3;
+}
+
+}  // namespace
+
+int cellClassOf(int side, int ruleMode, int c0, int c1, int c2, int c3) {
+  int n[18] = {};
+  ++n[c0];
+  ++n[c1];
+  ++n[c2];
+  ++n[c3];
+  if (ruleMode == Freestyle) {
+    if (n[0] >= 1 || n[17] >= 1) return 13;
+    return generalClass(n);
+  }
+  if (n[17] >= 1) return 13;
+  if (ruleMode == ExactFiveRule) {
+    const int g = generalClass(n);
+    if (g == 3 && side == Black && n[0] >= 1) return 2;
+    return g;
+  }
+  if (side == Black) {
+    if (n[0] >= 1) return 2;
+    if (n[1] >= 1 || n[15] + n[16] >= 2) return 1;
+    if (n[13] + n[14] >= 2) return 0;
+  }
+  return generalClass(n);
+}
+
+}  // namespace kesta

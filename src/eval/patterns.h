@@ -1,0 +1,27 @@
+// Pattern rules: what a side gets on one line through a cell (line level and line code) and at the
+// cell as a whole (cell class), for each rule mode. Everything here runs at table-build time only.
+#pragma once
+
+#include <cstdint>
+
+namespace kesta {
+
+// Number of distinct windows once Wall and opponent stones are merged: each of the ten window
+// cells is empty, own stone or blocked.
+constexpr int WindowCount = 59049;  // 3^10
+
+// Ternary window number of a (own, opponent) mask pair: digit b is 0 empty, 1 own, 2 blocked.
+int windowOfMasks(unsigned own, unsigned opponent);
+
+// Own stones form one of the six double-four shapes around the centre, with no own stone in
+// either outer cell.
+bool isLineDoubleFour(unsigned own, unsigned opponent);
+
+// Line levels 0..11 of every window for one side under one rule, by the passes 11 down to 1.
+void computeWindowLevels(int side, int ruleMode, uint8_t levels[WindowCount]);
+
+int lineCodeOfLevel(int level);
+int scoringClassOf(int code, int ruleMode);
+int cellClassOf(int side, int ruleMode, int c0, int c1, int c2, int c3);
+
+}  // namespace kesta

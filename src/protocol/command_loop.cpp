@@ -1,0 +1,285 @@
+#include "protocol/command_loop.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "board/line_state.h"
+#include "eval/number_scan.h"
+#include "protocol/restart.h"
+#include "search/think.h"
+
+namespace kesta {
+
+namespace {
+
+bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Parses a BOARD line "x,y,who": integer, any character, integer, any character, integer.
+bool parseBoardLine(const std::string& text, int32_t& x, int32_t& y, int32_t& who) {
+  const char* p = text.c_str();
+  long long v[3];
+  for (int i = 0; i < 3; ++i) {
+    if (!scanDecimal(p, v[i])) return false;
+    if (i < 2) {
+      while (isSpace(*p)) ++p;
+      if (*p == '\0') return false;
+      ++p;
+    }
+  }
+  x = clampToInt32(v[0]);
+  y = clampToInt32(v[1]);
+  who = clampToInt32(v[2]);
+  return true;
+}
+
+}  // namespace
+
+void capitalise(std::string& token) {
+  for (char& c : token)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+}
+
+CommandLoop::CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets)
+    : in_(in), out_(out), tableBuckets_(tableBuckets) {
+  board_ = std::make_unique<Board>(15);
+  engine_ = std::make_unique<Engine>(*board_, tableBuckets_);
+}
+
+int CommandLoop::run() {
+  while (step()) {
+  }
+  return 0;
+}
+
+bool CommandLoop::readToken(std::string& token) {
+  token.clear();
+  int c = in_.get();
+  while (c != EOF && isSpace(c)) c = in_.get();
+  if (c == EOF) return false;
+  while (c != EOF && !isSpace(c)) {
+    token.push_back(char(c));
+    c = in_.peek();
+    if (c == EOF || isSpace(c)) break;
+    c = in_.get();
+  }
+  in_.clear(in_.rdstate() & ~std::ios::failbit);
+  return true;
+}
+
+CommandLoop::Read CommandLoop::readNumber(int32_t& value) {
+  int c = in_.peek();
+  while (c != EOF && isSpace(c)) {
+    in_.get();
+    c = in_.peek();
+  }
+  if (c == EOF) return Read::EndOfInput;
+  std::string digits;
+  if (c == '+' || c == '-') {
+    digits.push_back(char(in_.get()));
+    c = in_.peek();
+  }
+  while (c != EOF && std::isdigit(c)) {
+    digits.push_back(char(in_.get()));
+    c = in_.peek();
+  }
+  const char* p = digits.c_str();
+  long long v = 0;
+  if (!scanDecimal(p, v)) return Read::Failed;
+  value = clampToInt32(v);
+  return Read::Ok;
+}
+
+CommandLoop::Read CommandLoop::readSeparator() {
+  int c = in_.get();
+  while (c != EOF && isSpace(c)) c = in_.get();
+  return c == EOF ? Read::EndOfInput : Read::Ok;
+}
+
+void CommandLoop::dropToken() {
+  int c = in_.peek();
+  while (c != EOF && !isSpace(c)) {
+    in_.get();
+    c = in_.peek();
+  }
+}
+
+void CommandLoop::reply(const std::string& line) {
+  out_ << line << '\n';
+  out_.flush();
+}
+
+void CommandLoop::replyMove(CellIndex cell) {
+  reply(std::to_string((cell & 31) - 5) + "," + std::to_string((cell >> 5) - 5));
+}
+
+bool CommandLoop::step() {
+  std::string token;
+  if (!readToken(token)) return false;
+  capitalise(token);
+  if (token == "START") return onStart();
+  if (token == "RESTART") {
+    restart(*engine_, settings_);
+    reply(ReplyOk);
+    return true;
+  }
+  if (token == "TAKEBACK") return onTakeback();
+  if (token == "BEGIN") return onBegin();
+  if (token == "TURN") return onTurn();
+  if (token == "BOARD") return onBoard();
+  if (token == "INFO") return onInfo();
+  if (token == "ABOUT") {
+    reply(AboutLine);
+    return true;
+  }
+  if (token == "END") return false;
+  return true;  // unknown words are dropped without a reply
+}
+
+bool CommandLoop::onStart() {
+  int32_t n = 0;
+  switch (readNumber(n)) {
+    case Read::EndOfInput: return false;
+    case Read::Failed:
+      dropToken();
+      reply(ReplyBadNumber);
+      return true;
+    case Read::Ok: break;
+  }
+  // Sizes above 22 do not fit the padded board.
+  if (n < MinBoardSize || n > MaxBoardSize) {
+    reply(ReplyError);
+    return true;
+  }
+  if (board_->size != n) {
+    engine_.reset();
+    board_.reset();
+    board_ = std::make_unique<Board>(n);
+    engine_ = std::make_unique<Engine>(*board_, tableBuckets_);
+  }
+  restart(*engine_, settings_);
+  reply(ReplyOk);
+  return true;
+}
+
+bool CommandLoop::onTakeback() {
+  if (board_->moveCount > 0 && engine_->Stopped) unmakeMove(*engine_);
+  reply(ReplyOk);
+  return true;
+}
+
+void CommandLoop::thinkAndReply() {
+  const CellIndex cell = think(*engine_);
+  engine_->Stopped = 1;
+  if (cell >= BoardCells || board_->cells[cell] != Empty) {
+    replyMove(cellOf(255, 255));
+    return;
+  }
+  applyAndJudge(*engine_, cellX(cell), cellY(cell));
+  replyMove(cell);
+}
+
+bool CommandLoop::onBegin() {
+  thinkAndReply();
+  return true;
+}
+
+bool CommandLoop::onTurn() {
+  int32_t x = 0, y = 0;
+  Read r = readNumber(x);
+  if (r == Read::Ok) r = readSeparator();
+  if (r == Read::Ok) r = readNumber(y);
+  if (r == Read::EndOfInput) return false;
+  if (r == Read::Failed) {
+    dropToken();
+    reply(ReplyBadNumber);
+    return true;
+  }
+  if (!insideBoard(*board_, x, y) || board_->cells[cellOf(x, y)] != Empty) {
+    reply(ReplyNotEmpty);
+    return true;
+  }
+  makeMove(*engine_, cellOf(x, y));
+  const CellIndex cell = think(*engine_);
+  engine_->Stopped = 1;
+  if (cell >= BoardCells || board_->cells[cell] != Empty) {
+    replyMove(cellOf(255, 255));
+    return true;
+  }
+  makeMove(*engine_, cell);
+  replyMove(cell);
+  return true;
+}
+
+bool CommandLoop::onBoard() {
+  resetGame(*engine_);
+  clearTable(*engine_->TransTable);
+  std::string token;
+  for (;;) {
+    if (!readToken(token)) return false;
+    std::string word = token;
+    capitalise(word);
+    if (word == "DONE") break;
+    int32_t x = 0, y = 0, who = 0;
+    if (!parseBoardLine(token, x, y, who)) {
+      reply(ReplyBadBoardLine);
+      continue;
+    }
+    lastWho_ = who;
+    if (!insideBoard(*board_, x, y) || board_->cells[cellOf(x, y)] != Empty) {
+      reply(ReplyNotEmpty);
+      continue;
+    }
+    makeMove(*engine_, cellOf(x, y));
+  }
+  if (lastWho_ == 2) thinkAndReply();
+  return true;
+}
+
+bool CommandLoop::onInfo() {
+  std::string key;
+  if (!readToken(key)) return false;
+  capitalise(key);
+  static const char* const numericKeys[] = {"TIMEOUT_TURN", "TIMEOUT_MATCH", "TIME_LEFT",
+                                            "MAX_MEMORY", "GAME_TYPE", "RULE"};
+  if (key == "FOLDER") {
+    std::string ignored;
+    return readToken(ignored);
+  }
+  bool numeric = false;
+  for (const char* k : numericKeys) numeric = numeric || key == k;
+  if (!numeric) return true;  // unknown key: its value reaches the loop as a command token
+  int32_t v = 0;
+  switch (readNumber(v)) {
+    case Read::EndOfInput: return false;
+    case Read::Failed:
+      dropToken();
+      reply(ReplyBadNumber);
+      return true;
+    case Read::Ok: break;
+  }
+  Engine& e = *engine_;
+  if (key == "TIMEOUT_TURN") {
+    if (v > 0) settings_.TimeoutTurn = e.Settings.TimeoutTurn = v;
+  } else if (key == "TIMEOUT_MATCH") {
+    if (v > 0) settings_.TimeoutMatch = e.Settings.TimeoutMatch = v;
+  } else if (key == "TIME_LEFT") {
+    if (v > 0) e.Settings.TimeLeft = v;
+  } else if (key == "MAX_MEMORY") {
+    if (v >= 0) e.Settings.MaxMemory = v == 0 ? 2147483647 : v;
+  } else if (key == "RULE") {
+    if (v == 0) return true;
+    if (v & 1) {
+      settings_.ExactFive = 1;
+    } else if (v & 2) {
+      settings_.ExactFive = 0;
+    } else if (v & 4) {
+      settings_.Renju = 1;
+    } else {
+      return true;
+    }
+    restart(e, settings_);
+  }
+  return true;
+}
+
+}  // namespace kesta

@@ -1,0 +1,22 @@
+// Match parameters sent by the manager with INFO, and the process-wide rule byte.
+#pragma once
+
+#include <cstdint>
+
+namespace kesta {
+
+struct MatchSettings {
+  int32_t TimeoutTurn = 5000;         // ms for one move
+  int32_t TimeoutMatch = 1000000000;  // ms for the match; kept only
+  int32_t TimeLeft = 1000000000;      // ms left in the match
+  int32_t MaxMemory = 2147483647;     // bytes; kept only
+  uint8_t ExactFive = 0;
+  uint8_t Renju = 0;
+};
+
+enum RuleModes : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
+
+// 0 freestyle, 1 exact five, 2 renju. Starts at 2; written only by restart (and the developer tool).
+extern uint8_t RuleMode;
+
+}  // namespace kesta

@@ -1,0 +1,24 @@
+#include "protocol/restart.h"
+
+#include "eval/eval_tables.h"
+
+namespace kesta {
+
+void restart(Engine& e, const MatchSettings& settings) {
+  // 1-2. The rule mode; a change rebuilds the tables and empties the table.
+  const uint8_t mode = settings.Renju ? RenjuRule : settings.ExactFive ? ExactFiveRule : Freestyle;
+  if (mode != RuleMode) {
+    RuleMode = mode;
+    buildEvalTables(e.ExeDirectory);
+    clearTable(*e.TransTable);
+  }
+  // 3-5. Settings, depth limit, the stop flag.
+  e.Settings = settings;
+  e.MaxDepth = 64;
+  e.Stopped = 1;
+  // 6-7. An empty game with an empty table.
+  resetGame(e);
+  clearTable(*e.TransTable);
+}
+
+}  // namespace kesta

@@ -1,0 +1,13 @@
+// Beginning a game: the one operation that hands the match settings to the Engine.
+#pragma once
+
+#include "protocol/match_settings.h"
+#include "search/engine.h"
+
+namespace kesta {
+
+// Selects the rule mode from the record (rebuilding the tables when it changes), copies the
+// settings into the Engine, sets MaxDepth and Stopped, empties the board and the table.
+void restart(Engine& e, const MatchSettings& settings);
+
+}  // namespace kesta

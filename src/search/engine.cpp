@@ -1,0 +1,147 @@
+#include "search/engine.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "eval/eval_tables.h"
+#include "eval/number_scan.h"
+
+namespace kesta {
+
+std::string ExeDirectory;
+
+Engine::Engine(Board& b, uint32_t tableBuckets) {
+  // 1. Directory and board; 2. tables for the rule in force; 3. an empty game.
+  ExeDirectory = kesta::ExeDirectory;
+  board = &b;
+  buildEvalTables(ExeDirectory);
+  resetGame(*this);
+  // 4-5. Search parameters, pickers and match settings.
+  setDefaultSearchParameters(*this);
+  for (MovePicker& picker : PlyLists) picker.moves.reserve(PickerCapacity);
+  Settings = MatchSettings{};
+  // 6. The configuration file; 7. the table, last.
+  loadConfig(*this);
+  TransTable = std::make_unique<TranspositionTable>(tableBuckets);
+}
+
+void setDefaultSearchParameters(Engine& e) {
+  e.ExtensionCoefficient = 1.0f / std::log(20.0f);
+  e.IIDMinDepth = 8;
+  e.FutilityPurningMarginCount = 4;
+  const int32_t futility[4] = {120, 200, 250, 300};
+  const int32_t razoring[4] = {150, 250, 300, 300};
+  std::memcpy(e.FutilityPurningMargin, futility, sizeof futility);
+  e.RazoringMarginCount = 4;
+  std::memcpy(e.RazoringMargin, razoring, sizeof razoring);
+  e.ThreatSearchPlies = 10;
+  e.UseOpeningBook = 1;
+  e.ReloadConfigOnEachMove = 0;
+  e.MaxDepth = 64;
+}
+
+void resetGame(Engine& e) {
+  Board& b = *e.board;
+  clearBoard(b);
+  e.ply = 0;
+  e.evalSum[0] = e.evalSum[1] = 0;
+  std::memset(e.cellInfo, 0, sizeof e.cellInfo);
+  std::memset(e.classCount, 0, sizeof e.classCount);
+  for (int t = b.firstCell; t <= b.lastCell; ++t) {
+    if (b.cells[t] == Wall) continue;
+    CellInfo& c = e.cellInfo[t];
+    for (int k = 0; k < 4; ++k) {
+      const int d = DirectionStep[k];
+      unsigned wall = 0;
+      for (int m = 1; m <= 5; ++m) {
+        if (b.cells[t - m * d] == Wall) wall |= 1u << (4 + m);
+        if (b.cells[t + m * d] == Wall) wall |= 1u << (5 - m);
+      }
+      c.lineBits[k][0] = c.lineBits[k][1] = uint16_t(wall);
+      c.lineCode[0][k] = LineCodeTable[0][wall * 1024 + wall];
+      c.lineCode[1][k] = LineCodeTable[1][wall * 1024 + wall];
+    }
+    for (int s = 0; s < 2; ++s) {
+      const int key = patternKey(c.lineCode[s][0], c.lineCode[s][1], c.lineCode[s][2], c.lineCode[s][3]);
+      c.moveScore[s] = MoveScoreTable[s][key];
+      c.evalScore[s] = EvalScoreTable[s][key];
+      c.cellClass[s] = CellClassTable[s][key];
+      e.evalSum[s] += c.evalScore[s];
+      e.classCount[s][c.cellClass[s]] += 1;
+    }
+  }
+}
+
+namespace {
+
+// Matches the literal key at the start of line, then reads up to maxValues numbers as "%d" does.
+// Returns the number converted, or -1 when the line ends before the first conversion.
+int scanKey(const std::string& line, const char* key, int32_t* values, int maxValues) {
+  const size_t keyLength = std::strlen(key);
+  for (size_t i = 0; i < keyLength; ++i) {
+    if (i >= line.size()) return -1;
+    if (line[i] != key[i]) return 0;
+  }
+  const char* cursor = line.c_str() + keyLength;
+  int converted = 0;
+  for (; converted < maxValues; ++converted) {
+    long long v = 0;
+    if (!scanDecimal(cursor, v)) {
+      if (converted == 0 && *cursor == '\0') return -1;
+      break;
+    }
+    values[converted] = truncateToInt32(v);
+  }
+  return converted;
+}
+
+bool startsWith(const std::string& line, const char* prefix) {
+  return line.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// Reads one physical line; only its first 999 characters count as the line.
+bool readConfigLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (line.size() > 999) line.resize(999);
+  return true;
+}
+
+}  // namespace
+
+void loadConfig(Engine& e) {
+  std::ifstream file(e.ExeDirectory + "AIConfig.txt");
+  if (!file) return;
+  std::string line;
+  if (!readConfigLine(file, line)) return;
+  int32_t override = 0;
+  if (scanKey(line, "Override:", &override, 1) != 1 || override != 1) return;
+  while (readConfigLine(file, line)) {
+    int32_t v[4];
+    if (startsWith(line, "ExtensionCoefficient:")) {
+      if (scanKey(line, "ExtensionCoefficient:", v, 1) == 1)
+        e.ExtensionCoefficient = v[0] > 1 ? 1.0f / std::log(float(v[0])) : 1000000.0f;
+    } else if (startsWith(line, "UseOpeningBook:")) {
+      if (scanKey(line, "UseOpeningBook:", v, 1) == 1) e.UseOpeningBook = v[0] == 1;
+    } else if (startsWith(line, "FutilityPurningMargin:")) {
+      v[0] = e.FutilityPurningMargin[0], v[1] = e.FutilityPurningMargin[1];
+      v[2] = e.FutilityPurningMargin[2], v[3] = e.FutilityPurningMargin[3];
+      const int n = scanKey(line, "FutilityPurningMargin:", v, 4);
+      std::memcpy(e.FutilityPurningMargin, v, sizeof v);
+      e.FutilityPurningMarginCount = n > 4 ? 4 : n;
+    } else if (startsWith(line, "RazoringMargin:")) {
+      v[0] = e.RazoringMargin[0], v[1] = e.RazoringMargin[1];
+      v[2] = e.RazoringMargin[2], v[3] = e.RazoringMargin[3];
+      const int n = scanKey(line, "RazoringMargin:", v, 4);
+      std::memcpy(e.RazoringMargin, v, sizeof v);
+      e.RazoringMarginCount = n > 4 ? 4 : n;
+    } else if (startsWith(line, "IIDMinDepth:")) {
+      if (scanKey(line, "IIDMinDepth:", v, 1) == 1) e.IIDMinDepth = v[0];
+    } else if (startsWith(line, "ReloadConfigOnEachMove:")) {
+      if (scanKey(line, "ReloadConfigOnEachMove:", v, 1) == 1) e.ReloadConfigOnEachMove = v[0] == 1;
+    }
+  }
+}
+
+}  // namespace kesta

@@ -1,0 +1,119 @@
+// Transposition table: 2^23 buckets of 32 bytes, three packed 10-byte entries each, aged by a
+// generation counter. Entry points: probe, cutoffTest, store, clearTable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kesta {
+
+#pragma pack(push, 1)
+// key   u32  upper 32 bits of the position hash
+// score i16  result; decided scores relative to the storing node
+// depth i8   rounded depth (0 for threat-space results)
+// genBound u8  bits 0-1 bound (0 empty, 1 upper, 2 lower, 3 exact), bits 2-7 generation
+// move  u16  best move, 0 = none
+struct TTEntry {
+  uint32_t key;
+  int16_t score;
+  int8_t depth;
+  uint8_t genBound;
+  uint16_t move;
+};
+struct TTBucket {
+  TTEntry entries[3];
+  uint8_t unused[2];
+};
+#pragma pack(pop)
+static_assert(sizeof(TTEntry) == 10 && sizeof(TTBucket) == 32);
+
+enum Bound : uint8_t { BoundNone = 0, BoundUpper = 1, BoundLower = 2, BoundExact = 3 };
+
+struct TranspositionTable {
+  uint32_t count = 0;
+  uint32_t mask = 0;
+  TTBucket* buckets = nullptr;
+  uint8_t generation = 0;
+  bool dirty = false;  // something was written since the memory was last zeroed
+  size_t bytes = 0;
+
+  // Allocates zeroed buckets: 2^23 of them, or the largest power of two (down to 2^16) that the
+  // system grants.
+  explicit TranspositionTable(uint32_t wantedBuckets = 1u << 23);
+  ~TranspositionTable();
+  TranspositionTable(const TranspositionTable&) = delete;
+  TranspositionTable& operator=(const TranspositionTable&) = delete;
+};
+
+struct ProbeResult {
+  bool found;
+  TTEntry* slot;
+};
+
+inline int entryAge(const TranspositionTable& t, const TTEntry& e) {
+  return ((t.generation - e.genBound + 3) & 255) & 252;
+}
+inline int entryWorth(const TranspositionTable& t, const TTEntry& e) { return e.depth - 2 * entryAge(t, e); }
+
+// Finds the entry of hash, refreshing its generation; otherwise the slot a store should use.
+inline ProbeResult probe(TranspositionTable& t, uint64_t hash) {
+  const uint32_t key = uint32_t(hash >> 32);
+  TTEntry* bucket = t.buckets[hash & t.mask].entries;
+  TTEntry* candidate = nullptr;
+  for (int i = 0; i < 3; ++i) {
+    TTEntry* e = bucket + i;
+    if (e->key == key) {
+      if ((e->genBound & 252) != t.generation) {
+        e->genBound = uint8_t((e->genBound & 3) | t.generation);
+        t.dirty = true;
+      }
+      return {true, e};
+    }
+    if ((e->genBound & 3) == BoundNone || candidate == nullptr ||
+        ((candidate->genBound & 3) != BoundNone && entryWorth(t, *e) < entryWorth(t, *candidate)))
+      candidate = e;
+  }
+  return {false, candidate};
+}
+
+// True when the entry decides the node: decided scores at any depth, others at requiredDepth.
+inline bool cutoffTest(const TTEntry& e, int32_t requiredDepth, int32_t alpha, int32_t beta, int32_t ply) {
+  int32_t s = e.score;
+  if (s >= 19000)
+    s -= ply;
+  else if (s <= -19000)
+    s += ply;
+  else if (e.depth < requiredDepth)
+    return false;
+  switch (e.genBound & 3) {
+    case BoundExact: return true;
+    case BoundUpper: return s <= alpha;
+    case BoundLower: return s >= beta;
+    default: return false;
+  }
+}
+
+// Writes the result into slot unless slot holds the same position at a greater depth. A score
+// that does not fit the 16-bit field is not stored.
+inline void store(TranspositionTable& t, TTEntry* slot, uint64_t hash, int32_t score, int32_t depth,
+                  uint8_t bound, uint16_t move) {
+  const uint32_t key = uint32_t(hash >> 32);
+  if (slot->key == key && depth < slot->depth) return;
+  if (score < -32768 || score > 32767) return;
+  if (depth > 127) depth = 127;
+  if (depth < -128) depth = -128;
+  slot->key = key;
+  slot->score = int16_t(score);
+  slot->depth = int8_t(depth);
+  slot->genBound = uint8_t(bound | t.generation);
+  slot->move = move;
+  t.dirty = true;
+}
+
+// Empties every entry and sets the generation to 0.
+void clearTable(TranspositionTable& t);
+
+// Starts a new think: generation + 4, wrapping from 252 to 0.
+inline void ageTable(TranspositionTable& t) { t.generation = uint8_t(t.generation + 4); }
+
+}  // namespace kesta

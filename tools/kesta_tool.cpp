@@ -1,0 +1,123 @@
+// kesta-tool: the developer tool. Every subcommand runs the same library code as the brain.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/line_state.h"
+#include "eval/eval_tables.h"
+#include "protocol/match_settings.h"
+#include "search/engine.h"
+#include "tools/tool_common.h"
+
+namespace kesta::tool {
+
+namespace {
+
+int usage() {
+  std::cerr << "usage: kesta-tool <command> [options]\n"
+               "commands:\n"
+               "  tables --rule freestyle|exact5|renju --out DIR [--eval FILE]\n"
+               "  default-eval\n"
+               "  state --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n";
+  return 2;
+}
+
+template <typename T>
+bool writeFile(const std::filesystem::path& path, const T* data, size_t count) {
+  std::ofstream out(path, std::ios::binary);
+  // Tables are written little-endian whatever the host.
+  for (size_t i = 0; i < count; ++i) {
+    const auto v = static_cast<std::make_unsigned_t<T>>(data[i]);
+    for (size_t byte = 0; byte < sizeof(T); ++byte) out.put(char((v >> (8 * byte)) & 0xFF));
+  }
+  return bool(out);
+}
+
+int cmdTables(const Options& opt) {
+  int rule = 0;
+  if (!parseRule(opt.get("rule"), rule)) return fail("tables: --rule must be freestyle, exact5 or renju");
+  if (!opt.has("out")) return fail("tables: --out DIR is required");
+  RuleMode = uint8_t(rule);
+  if (opt.has("eval")) {
+    const std::string path = opt.get("eval");
+    if (!std::ifstream(path)) return fail("tables: cannot open eval file " + path);
+    buildEvalTablesFromFile(path);
+  } else {
+    buildEvalTables(ExeDirectory);
+  }
+  const std::filesystem::path dir(opt.get("out"));
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  bool ok = true;
+  ok = ok && writeFile(dir / "line_code.bin", &LineCodeTable[0][0], size_t(2) << 20);
+  ok = ok && writeFile(dir / "cell_class.bin", &CellClassTable[0][0], size_t(2) * PatternKeyCount);
+  ok = ok && writeFile(dir / "eval_score.bin", &EvalScoreTable[0][0], size_t(2) * PatternKeyCount);
+  ok = ok && writeFile(dir / "move_score.bin", &MoveScoreTable[0][0], size_t(2) * PatternKeyCount);
+  if (!ok) return fail("tables: cannot write into " + dir.string());
+  return 0;
+}
+
+int cmdDefaultEval() {
+  std::cout << formatEvalFile(defaultEvalParameters());
+  return 0;
+}
+
+int cmdState(const Options& opt) {
+  Position pos;
+  if (!setUpPosition(opt, pos, true)) return 1;
+  const Engine& e = *pos.engine;
+  const Board& b = *pos.board;
+  std::ostringstream out;
+  for (int y = 0; y < b.size; ++y)
+    for (int x = 0; x < b.size; ++x) {
+      const CellIndex t = cellOf(x, y);
+      if (b.cells[t] != Empty) continue;
+      const CellInfo& c = e.cellInfo[t];
+      out << "cell " << x << ' ' << y;
+      for (int s = 0; s < 2; ++s)
+        for (int k = 0; k < 4; ++k) out << ' ' << int(c.lineCode[s][k]);
+      out << ' ' << c.moveScore[0] << ' ' << c.moveScore[1] << ' ' << c.evalScore[0] << ' ' << c.evalScore[1]
+          << ' ' << int(c.cellClass[0]) << ' ' << int(c.cellClass[1]) << ' ' << int(c.nearCount) << '\n';
+    }
+  out << "evalsum " << e.evalSum[0] << ' ' << e.evalSum[1] << '\n';
+  for (int s = 0; s < 2; ++s) {
+    out << "classcount " << s;
+    for (int k = 0; k < 14; ++k) out << ' ' << e.classCount[s][k];
+    out << '\n';
+  }
+  std::cout << out.str();
+  return 0;
+}
+
+}  // namespace
+
+int dispatch(const std::string& command, const Options& opt) {
+  if (command == "tables") return cmdTables(opt);
+  if (command == "default-eval") return cmdDefaultEval();
+  if (command == "state") return cmdState(opt);
+  return extraDispatch(command, opt);
+}
+
+}  // namespace kesta::tool
+
+int main(int argc, char** argv) {
+  using namespace kesta::tool;
+  kesta::ExeDirectory = executableDirectory(argv[0]);
+  if (argc < 2) return usage();
+  Options opt;
+  std::string error;
+  if (!parseOptions(argc, argv, 2, opt, error)) {
+    std::cerr << "kesta-tool: " << error << "\n";
+    return 2;
+  }
+  const int rc = dispatch(argv[1], opt);
+  if (rc == 2) usage();
+  return rc;
+}

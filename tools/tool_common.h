@@ -1,0 +1,45 @@
+// Shared pieces of the developer tool: option parsing and position set-up from move lists.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "search/engine.h"
+
+namespace kesta::tool {
+
+struct Options {
+  std::map<std::string, std::string> values;
+  bool has(const std::string& k) const { return values.count(k) != 0; }
+  std::string get(const std::string& k, const std::string& fallback = "") const {
+    auto it = values.find(k);
+    return it == values.end() ? fallback : it->second;
+  }
+};
+
+// Parses "--key value" pairs (and bare "--flag") from argv[first..].
+bool parseOptions(int argc, char** argv, int first, Options& opt, std::string& error);
+bool parseRule(const std::string& name, int& rule);
+// Parses "x,y x,y ..." into coordinate pairs.
+bool parseCells(const std::string& text, std::vector<std::pair<int, int>>& cells);
+// Prints "kesta-tool: message" on standard error; returns 1.
+int fail(const std::string& message);
+std::string executableDirectory(const char* argv0);
+
+struct Position {
+  std::unique_ptr<Board> board;
+  std::unique_ptr<Engine> engine;
+};
+
+// Builds the Engine as the brain does for --rule (or renju when ruleRequired is false and no rule
+// is given) and --size, and plays --moves in order or --black/--white with Black to move last.
+// Prints the reason and returns false on bad arguments.
+bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_t tableBuckets = 1u << 16);
+
+// Subcommands defined in other files of the tool; 2 means unknown.
+int extraDispatch(const std::string& command, const Options& opt);
+
+}  // namespace kesta::tool
