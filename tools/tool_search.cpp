@@ -1,11 +1,240 @@
-// Developer-tool subcommands that run the searches.
+// Developer-tool subcommands that run the threat analysis and the searches.
+#include <chrono>
+#include <cstdint>
+#include <iomanip>
+#include <iostream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/line_state.h"
+#include "diag/dump.h"
+#include "eval/forbidden.h"
+#include "eval/number_scan.h"
+#include "protocol/restart.h"
+#include "search/clock.h"
+#include "search/search.h"
+#include "search/think.h"
+#include "search/threat_search.h"
 #include "tools/tool_common.h"
 
 namespace kesta::tool {
 
+namespace {
+
+constexpr int32_t NoLimit = std::numeric_limits<int32_t>::max();
+
+std::string coords(CellIndex c) {
+  if (c == 0) return "-";
+  return std::to_string(cellX(c)) + "," + std::to_string(cellY(c));
+}
+
+bool readInt(const Options& opt, const std::string& key, long long fallback, long long lo, long long hi,
+             long long& value) {
+  if (!opt.has(key)) {
+    value = fallback;
+    return true;
+  }
+  const std::string text = opt.get(key);
+  const char* p = text.c_str();
+  if (!scanDecimal(p, value) || *p != '\0' || value < lo || value > hi) {
+    fail("--" + key + " must be a number from " + std::to_string(lo) + " to " + std::to_string(hi));
+    return false;
+  }
+  return true;
+}
+
+int cmdForbidden(const Options& opt) {
+  Options renju = opt;
+  renju.values["rule"] = "renju";
+  Position pos;
+  if (!setUpPosition(renju, pos, true)) return 1;
+  Engine& e = *pos.engine;
+  const Board& b = *pos.board;
+  std::ostringstream line;
+  bool any = false;
+  for (int y = 0; y < b.size; ++y)
+    for (int x = 0; x < b.size; ++x)
+      if (b.cells[cellOf(x, y)] == Empty && isForbidden(e, cellOf(x, y))) {
+        line << (any ? " " : "") << x << ',' << y;
+        any = true;
+      }
+  std::cout << (any ? line.str() : "none") << "\n";
+  return 0;
+}
+
+int cmdDump(const Options& opt) {
+  Position pos;
+  if (!setUpPosition(opt, pos, true)) return 1;
+  writeEvaluationDump(*pos.engine, "", std::cout, DumpColour::None);
+  return 0;
+}
+
+int cmdThreat(const Options& opt) {
+  Position pos;
+  if (!setUpPosition(opt, pos, true)) return 1;
+  Engine& e = *pos.engine;
+  e.Settings.TimeoutTurn = NoLimit;
+  e.Settings.TimeLeft = NoLimit;
+  e.ThinkStartMs = nowMs();
+  e.Stopped = 0;
+  e.SearchCounter = 0;
+  e.ply = 0;
+  e.threatAttacker = pos.board->sideToMove;
+  e.threatPlyLimit = e.ThreatSearchPlies;
+  CellIndex best = 0;
+  const int32_t score = threatSearch(e, best);
+  std::cout << "score " << score << " move " << coords(best) << " nodes " << e.SearchCounter << "\n";
+  return 0;
+}
+
+int cmdSolve(const Options& opt) {
+  long long turn = 0, left = 0;
+  if (!readInt(opt, "turn-time", 5000, 1, NoLimit, turn)) return 1;
+  if (!readInt(opt, "time-left", 1000000000, 1, NoLimit, left)) return 1;
+  Position pos;
+  if (!setUpPosition(opt, pos, true, 1u << 23)) return 1;
+  Engine& e = *pos.engine;
+  e.Settings.TimeoutTurn = int32_t(turn);
+  e.Settings.TimeLeft = int32_t(left);
+  clearDeepeningReport();
+  const int32_t start = nowMs();
+  const CellIndex move = think(e);
+  const int32_t took = elapsedMs(start);
+  e.Stopped = 1;
+  const DeepeningReport& r = lastDeepeningReport();
+  std::cout << "move " << (move < BoardCells && pos.board->cells[move] == Empty ? coords(move) : "-")
+            << " score " << r.score << " depth " << r.depth << " nodes " << e.SearchCounter << " time " << took
+            << "\n";
+  return 0;
+}
+
+struct BenchPosition {
+  const char* rule;
+  int size;
+  const char* moves;
+};
+
+// Openings, middle games and tactical positions for all three rules on 15 and 20 boards.
+const BenchPosition BenchPositions[] = {
+    {"freestyle", 15, "7,7 8,8 6,8"},
+    {"freestyle", 15, "7,7 8,7 8,8 6,6 9,9 10,10 7,9 6,10 7,8 7,10"},
+    {"freestyle", 15, "7,7 7,8 8,8 6,6 9,9 10,10 8,6 8,9 9,7 6,9 10,8 11,9 6,7"},
+    {"freestyle", 20, "10,10 11,11 9,11 11,9 11,10 9,10 12,12 8,8 10,12 10,11 12,10"},
+    {"freestyle", 20, "10,10 10,11 11,10 9,10 11,11 12,12 11,9 11,8 12,10 13,10 9,12 8,13"},
+    {"exact5", 15, "7,7 8,8 8,7 6,7 9,8 7,9 9,6 10,5 9,7 9,9"},
+    {"exact5", 15, "7,7 6,8 8,8 9,9 8,6 8,7 7,6 9,6 6,6 5,6 7,5"},
+    {"exact5", 20, "10,10 9,9 11,9 11,11 12,8 13,7 10,8 9,8 10,9 10,7"},
+    {"renju", 15, "7,7 7,8 8,8 6,6 9,9 10,10 9,7 6,9 8,6 10,8"},
+    {"renju", 15, "7,7 8,6 8,8 6,6 9,9 10,10 6,8 9,7 7,9 5,10 7,8"},
+    {"renju", 15, "7,7 8,7 7,8 7,6 6,7 9,6 8,9 6,6 5,5 8,6 10,6"},
+    {"renju", 20, "10,10 11,10 10,11 9,9 10,12 10,13 11,12 12,13 9,11 8,10"},
+};
+
+int cmdBench(const Options& opt) {
+  long long depth = 0;
+  if (!readInt(opt, "depth", 8, 2, 60, depth)) return 1;
+  int64_t totalNodes = 0;
+  double totalSeconds = 0;
+  int index = 0;
+  for (const BenchPosition& p : BenchPositions) {
+    seedAllGenerators(20261208);
+    resetSearchCountdowns();
+    Options o;
+    o.values["rule"] = p.rule;
+    o.values["size"] = std::to_string(p.size);
+    o.values["moves"] = p.moves;
+    Position pos;
+    if (!setUpPosition(o, pos, true, 1u << 23)) return 1;
+    Engine& e = *pos.engine;
+    e.Settings.TimeoutTurn = NoLimit;
+    e.Settings.TimeLeft = NoLimit;
+    e.MaxDepth = int32_t(depth);
+    clearDeepeningReport();
+    const auto start = std::chrono::steady_clock::now();
+    e.ThinkStartMs = nowMs();
+    e.Stopped = 0;
+    const CellIndex move = searchPosition(e);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    e.Stopped = 1;
+    const DeepeningReport& r = lastDeepeningReport();
+    totalNodes += e.SearchCounter;
+    totalSeconds += seconds;
+    std::cout << "position " << ++index << " " << p.rule << " " << p.size << " move " << coords(move) << " score "
+              << r.score << " depth " << r.depth << " nodes " << e.SearchCounter << " ms "
+              << int64_t(seconds * 1000) << "\n";
+  }
+  std::cout << "nodes " << totalNodes << "\n";
+  std::cout << "nps " << int64_t(totalSeconds > 0 ? double(totalNodes) / totalSeconds : 0) << "\n";
+  return 0;
+}
+
+void printBoard(const Board& b, CellIndex last, std::ostream& out) {
+  out << "   ";
+  for (int x = 0; x < b.size; ++x) out << std::setw(3) << x;
+  out << "\n";
+  for (int y = 0; y < b.size; ++y) {
+    out << std::setw(3) << y;
+    for (int x = 0; x < b.size; ++x) {
+      const CellIndex t = cellOf(x, y);
+      const char c = b.cells[t] == Black ? 'X' : b.cells[t] == White ? 'O' : '.';
+      out << (t == last ? " [" : "  ") << c;
+      if (t == last) out << "]";
+    }
+    out << "\n";
+  }
+}
+
+int cmdSelfplay(const Options& opt) {
+  long long turn = 0;
+  if (!readInt(opt, "turn-time", 1000, 1, NoLimit, turn)) return 1;
+  Options o = opt;
+  o.values.erase("moves");
+  o.values.erase("black");
+  o.values.erase("white");
+  Position pos;
+  if (!setUpPosition(o, pos, true, 1u << 23)) return 1;
+  Engine& e = *pos.engine;
+  Board& b = *pos.board;
+  e.Settings.TimeoutTurn = int32_t(turn);
+  for (;;) {
+    const int32_t start = nowMs();
+    const CellIndex move = think(e);
+    const int32_t took = elapsedMs(start);
+    e.Stopped = 1;
+    if (move >= BoardCells || b.cells[move] != Empty) {
+      std::cout << "result draw (board full)\n";
+      return 0;
+    }
+    const char* who = b.sideToMove == Black ? "Black" : "White";
+    const int judged = applyAndJudge(e, cellX(move), cellY(move));
+    std::cout << "move " << b.moveCount << " " << who << " " << coords(move) << " (" << took << " ms)\n";
+    printBoard(b, move, std::cout);
+    if (judged == 1) {
+      std::cout << "result " << who << " wins with five\n";
+      return 0;
+    }
+    if (judged == -1) {
+      std::cout << "result White wins (Black's forbidden move)\n";
+      return 0;
+    }
+    if (b.moveCount == b.cellCount) {
+      std::cout << "result draw (board full)\n";
+      return 0;
+    }
+  }
+}
+
+}  // namespace
+
 int extraDispatch(const std::string& command, const Options& opt) {
-  (void)command;
-  (void)opt;
+  if (command == "forbidden") return cmdForbidden(opt);
+  if (command == "dump") return cmdDump(opt);
+  if (command == "threat") return cmdThreat(opt);
+  if (command == "solve") return cmdSolve(opt);
+  if (command == "bench") return cmdBench(opt);
+  if (command == "selfplay") return cmdSelfplay(opt);
   return 2;
 }
 

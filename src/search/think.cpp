@@ -1,30 +1,119 @@
 #include "search/think.h"
 
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
 #include "board/line_state.h"
+#include "eval/forbidden.h"
+#include "search/clock.h"
+#include "search/opening_book.h"
+#include "search/search.h"
 
 namespace kesta {
 
-// Stand-in until the search lands: centre first, then the first empty neighbour of the last stone.
-CellIndex think(Engine& e) {
-  e.Stopped = 0;
-  const Board& b = *e.board;
-  if (b.moveCount == 0) return CellIndex((b.centre + 5) * 33);
-  const CellIndex last = b.moves[b.moveCount - 1];
-  for (int off : NeighbourhoodOffsets)
-    if (b.cells[last + off] == Empty) return CellIndex(last + off);
-  for (int t = b.firstCell; t <= b.lastCell; ++t)
-    if (b.cells[t] == Empty) return CellIndex(t);
-  return 0;
+std::mt19937_64& neighbourRandom() {
+  static std::mt19937_64 generator(static_cast<uint64_t>(std::time(nullptr)));
+  return generator;
 }
 
-int32_t timeBudget(const Engine& e) { return e.Settings.TimeoutTurn - 40; }
+std::mt19937_64& bookRandom() {
+  static std::mt19937_64 generator(static_cast<uint64_t>(std::time(nullptr)));
+  return generator;
+}
+
+void widenAroundEdgeStone(Engine& e, CellIndex stone, int reach) {
+  Board& b = *e.board;
+  const int x = cellX(stone), y = cellY(stone), n = b.size;
+  b.box.xMin = uint8_t(std::min({int(b.box.xMin), std::max(0, x - reach), n - 5}));
+  b.box.yMin = uint8_t(std::min({int(b.box.yMin), std::max(0, y - reach), n - 5}));
+  b.box.xMax = uint8_t(std::max({int(b.box.xMax), std::min(x + reach, n - 1), 4}));
+  b.box.yMax = uint8_t(std::max({int(b.box.yMax), std::min(y + reach, n - 1), 4}));
+  for (int j = -3; j <= 3; ++j)
+    for (int i = -3; i <= 3; ++i) {
+      if (i == 0 && j == 0) continue;
+      const int cx = x + i, cy = y + j;
+      if (!insideBoard(b, cx, cy)) continue;
+      const CellIndex t = cellOf(cx, cy);
+      if (b.cells[t] == Empty && e.cellInfo[t].nearCount == 0) e.cellInfo[t].nearCount = 1;
+    }
+  for (int r = 4; r <= reach; ++r)
+    for (int d : DirectionStep) {
+      e.cellInfo[stone + r * d].nearCount += 1;
+      e.cellInfo[stone - r * d].nearCount += 1;
+    }
+}
+
+CellIndex think(Engine& e) {
+  Board& b = *e.board;
+  // 1. Clock and stop flag.
+  e.ThinkStartMs = nowMs();
+  e.Stopped = 0;
+  // 2. The first stone goes to the centre.
+  if (b.moveCount == 0) return CellIndex((b.centre + 5) * 33);
+  if (b.moveCount == 1) {
+    // 3. A reply to a single stone.
+    const CellIndex stone = b.moves[0];
+    const int x = cellX(stone), y = cellY(stone), n = b.size;
+    if (x >= 5 && x < n - 5 && y >= 5 && y < n - 5) {
+      for (;;) {
+        const int dy = int(uniformDraw(neighbourRandom(), 3)) - 1;
+        const int dx = int(uniformDraw(neighbourRandom(), 3)) - 1;
+        const CellIndex t = cellOf(x + dx, y + dy);
+        if (b.cells[t] == Empty) return t;
+      }
+    }
+    if (x == 0 || y == 0 || x == n - 1 || y == n - 1)
+      widenAroundEdgeStone(e, stone, 5);
+    else if (x == 1 || y == 1 || x == n - 2 || y == n - 2)
+      widenAroundEdgeStone(e, stone, 4);
+  } else if (b.moveCount == b.cellCount) {
+    // 4. A full board has no move.
+    return 0;
+  }
+  // 5. The opening book.
+  if (e.UseOpeningBook) {
+    const CellIndex t = bookLookup(e, bookRandom());
+    if (t != 0 && b.cells[t] == Empty) return t;
+  }
+  return searchPosition(e);
+}
+
+void seedAllGenerators(uint64_t seed) {
+  boardRandom().seed(seed);
+  neighbourRandom().seed(seed + 1);
+  bookRandom().seed(seed + 2);
+}
+
+CellIndex searchPosition(Engine& e) {
+  Board& b = *e.board;
+  // 6-8. Per-think state and table ageing.
+  e.SearchCounter = 0;
+  e.ply = 0;
+  for (int t = b.firstCell; t <= b.lastCell; ++t)
+    if (b.cells[t] != Wall) e.cellInfo[t].rootLoss = 0;
+  if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
+  ageTable(*e.TransTable);
+  // 9. The search.
+  return iterativeDeepening(e);
+}
+
+int32_t timeBudget(const Engine& e) {
+  const Board& b = *e.board;
+  const double x = double(b.cellCount - b.moveCount) / b.cellCount * 23;
+  const int32_t q = int32_t(std::round(x));
+  const int32_t d = q > 7 ? q : 7;
+  const int32_t share = e.Settings.TimeLeft / d;
+  return e.Settings.TimeoutTurn < share ? e.Settings.TimeoutTurn - 40 : share - 40;
+}
 
 int applyAndJudge(Engine& e, int x, int y) {
   if (!e.Stopped) return 0;
   const CellIndex cell = cellOf(x, y);
   const int cls = e.cellInfo[cell].cellClass[e.board->sideToMove];
+  const bool foul = RuleMode == RenjuRule && e.board->sideToMove == Black && isForbidden(e, cell);
   makeMove(e, cell);
-  return cls == 13 ? 1 : 0;
+  return cls == 13 ? 1 : foul ? -1 : 0;
 }
 
 }  // namespace kesta

@@ -2,6 +2,8 @@
 // book and the time budget. Entry points: think, timeBudget, applyAndJudge.
 #pragma once
 
+#include <random>
+
 #include "search/engine.h"
 
 namespace kesta {
@@ -14,5 +16,19 @@ int32_t timeBudget(const Engine& e);
 
 // Makes the engine's move at (x, y) when Stopped is set: 1 five, -1 renju foul, 0 otherwise.
 int applyAndJudge(Engine& e, int x, int y);
+
+// Marks the cells around a lone stone near the edge as candidates and widens the box.
+void widenAroundEdgeStone(Engine& e, CellIndex stone, int reach);
+
+// The two generators of the think entry, each seeded once with the calendar time in seconds.
+std::mt19937_64& neighbourRandom();
+std::mt19937_64& bookRandom();
+
+// Reseeds every random generator of the process (boards, neighbour replies, book), so that runs
+// of the developer tool repeat exactly.
+void seedAllGenerators(uint64_t seed);
+
+// Steps 6 to 9 of think without the opening rules: the per-think reset, ageing and the deepening.
+CellIndex searchPosition(Engine& e);
 
 }  // namespace kesta

@@ -21,7 +21,7 @@ void* allocateZeroed(size_t bytes) {
 #else
   void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) return nullptr;
-#ifdef MADV_HUGEPAGE
+#ifdef KESTA_TT_HUGEPAGES
   madvise(p, bytes, MADV_HUGEPAGE);
 #endif
   return p;

@@ -1,0 +1,26 @@
+// Evaluation dump: a text picture of the position and of every cell's candidate mark, move score
+// and classes. Written to the diagnostic stream (standard output unless redirected), each line
+// starting with the given prefix.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "search/engine.h"
+
+namespace kesta {
+
+enum class DumpColour { None, Ansi, Console };
+
+// Writes the dump to out; colour codes only as asked.
+void writeEvaluationDump(const Engine& e, const std::string& prefix, std::ostream& out, DumpColour colour);
+
+// Writes the dump to the diagnostic stream, coloured only when that stream is standard output on
+// a terminal or console (never on a pipe: it is the protocol channel).
+void printEvaluationDump(const Engine& e, const std::string& prefix);
+
+// Redirects the diagnostic stream (the command loop points it at its own output); nullptr
+// restores standard output.
+void setDiagnosticStream(std::ostream* out);
+
+}  // namespace kesta

@@ -1,0 +1,145 @@
+#include "eval/decided.h"
+
+#include <vector>
+
+#include "board/line_state.h"
+#include "eval/forbidden.h"
+#include "search/move_gen.h"
+#include "search/threat_search.h"
+
+namespace kesta {
+
+namespace {
+
+bool hasFourCell(const Engine& e, int side) {
+  const int32_t* n = e.classCount[side];
+  return n[9] != 0 || n[10] != 0 || n[11] != 0 || n[12] != 0;
+}
+
+// Rule 5b: S's four-three cells, each tried; a forced defence that gives O no four decides.
+int32_t fourThreeScan(Engine& e, int n) {
+  const Board& b = *e.board;
+  const int S = b.sideToMove, O = b.opponent;
+  for (int y = b.box.yMin; y <= b.box.yMax; ++y)
+    for (int x = b.box.xMin; x <= b.box.xMax; ++x) {
+      const CellIndex k = CellIndex((y + 5) * 32 + x + 5);
+      const CellInfo& c = e.cellInfo[k];
+      if (b.cells[k] != Empty || c.nearCount == 0 || c.cellClass[S] != 11) continue;
+      makeScratch(e, k);
+      const CellIndex g = fiveCellOf(e, k, S);
+      if (RuleMode == RenjuRule && isForbidden(e, g)) {
+        unmakeScratch(e);
+        return 19996 - e.ply;
+      }
+      const int cls = e.cellInfo[g].cellClass[O];
+      unmakeScratch(e);
+      if (cls < 9) return 19996 - e.ply;
+      if (--n == 0) return 0;
+    }
+  return 0;
+}
+
+// S's four-making cells along one line of a candidate, as the refutation sweep collects them.
+bool acceptsFour(const Engine& e, CellIndex j, int k, int S) {
+  const Board& b = *e.board;
+  const CellInfo& c = e.cellInfo[j];
+  const int code = c.lineCode[S][k];
+  if (code < 15) return false;
+  const int d = DirectionStep[k];
+  CellIndex start;
+  if (code == 17)
+    start = j;
+  else if (e.cellInfo[j - d].cellClass[S] == 13)
+    start = CellIndex(j - d);
+  else if (e.cellInfo[j + d].cellClass[S] == 13)
+    start = CellIndex(j + d);
+  else
+    return true;
+  // From B back over S's stones, then from the first cell that is not one forward over S's
+  // stones; a seventh stone in either walk rejects the direction.
+  int t = start, stones = 0;
+  while (b.cells[t] == S) {
+    if (++stones >= 7) return false;
+    t -= d;
+  }
+  stones = 0;
+  for (t += d; b.cells[t] == S; t += d)
+    if (++stones >= 7) return false;
+  return true;
+}
+
+std::vector<CellIndex>& fourCells() {
+  static std::vector<CellIndex> cells = [] {
+    std::vector<CellIndex> v;
+    v.reserve(BoardCells);
+    return v;
+  }();
+  return cells;
+}
+
+}  // namespace
+
+int32_t decidedScore(Engine& e) {
+  const Board& b = *e.board;
+  const int S = b.sideToMove, O = b.opponent;
+  const int32_t ply = e.ply;
+  // 1-3. Fives.
+  if (e.classCount[S][13] >= 1) return WinScore - ply;
+  if (e.classCount[O][13] >= 2) return ply - 19999;
+  if (e.classCount[O][13] == 1) {
+    if (RuleMode == RenjuRule && S == Black && isForbidden(e, findClassCell(e, O, 13))) return ply - WinScore;
+    return 0;
+  }
+  // 4. An open four or double four.
+  if (e.classCount[S][12] >= 1) return 19998 - ply;
+  // 5. Four-threes.
+  const int n = e.classCount[S][11];
+  if (n >= 1) {
+    if (!hasFourCell(e, O)) return 19996 - ply;
+    if (RuleMode == Freestyle || (RuleMode == RenjuRule && S == White))
+      if (const int32_t r = fourThreeScan(e, n); r != 0) return r;
+  }
+  // 6-9. Freestyle only, right after a double-three move.
+  if (RuleMode != Freestyle || e.currentMoveClass[0] != 8) return 0;
+  if (e.classCount[S][8] >= 1 && !hasFourCell(e, O)) return 19996 - ply;
+  if (probe(*e.TransTable, b.hash).found) return 0;
+  const int32_t r = doubleThreeRefutation(e);
+  return r <= -DecidedScore ? r : 0;
+}
+
+int32_t doubleThreeRefutation(Engine& e) {
+  const Board& b = *e.board;
+  const int S = b.sideToMove, O = b.opponent;
+  int32_t threats = e.classCount[O][12];
+  int32_t total = 0;
+  std::vector<CellIndex>& cells = fourCells();
+  if (e.classCount[S][9] + e.classCount[S][10] >= 1) {
+    for (;;) {
+      cells.clear();
+      for (int y = b.box.yMin; y <= b.box.yMax; ++y)
+        for (int x = b.box.xMin; x <= b.box.xMax; ++x) {
+          const CellIndex j = CellIndex((y + 5) * 32 + x + 5);
+          const CellInfo& c = e.cellInfo[j];
+          if (b.cells[j] != Empty || c.nearCount == 0 || c.cellClass[S] < 9 || c.cellClass[S] == 12) continue;
+          for (int k = 0; k < 4; ++k)
+            if (acceptsFour(e, j, k, S)) {
+              cells.push_back(j);
+              break;
+            }
+        }
+      if (cells.empty()) break;
+      for (CellIndex j : cells) placeSameSide(e, j);
+      total += int32_t(cells.size());
+      if (e.classCount[S][12] > 0 || e.classCount[S][11] > 0) {
+        threats = 0;
+        break;
+      }
+      if (e.classCount[S][9] + e.classCount[S][10] <= 0) break;
+    }
+  }
+  const bool lost = threats > 0 && e.classCount[O][12] == threats;
+  for (int32_t i = 0; i < total; ++i) removeSameSide(e);
+  return lost ? total / 2 + e.ply - 19997 : 0;
+}
+
+}  // namespace kesta

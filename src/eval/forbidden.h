@@ -1,0 +1,17 @@
+// Renju forbidden-move detection for Black: overline and double four from the cell class, double
+// three by a recursive look-ahead that places trial Black stones as scratch stones.
+#pragma once
+
+#include "search/engine.h"
+
+namespace kesta {
+
+// Black's move at cell is forbidden under renju. cell may be occupied (then false). Callers ask
+// only under renju; the side to move may be either colour. The state is restored exactly.
+bool isForbidden(Engine& e, CellIndex cell);
+
+// Black playing the Empty cell makes a three in direction k that can become a straight four by a
+// move that is not itself forbidden.
+bool isRealThree(Engine& e, CellIndex cell, int k);
+
+}  // namespace kesta

@@ -1,0 +1,150 @@
+#include "search/move_gen.h"
+
+#include <algorithm>
+
+#include "eval/forbidden.h"
+
+namespace kesta {
+
+bool isCandidate(Engine& e, CellIndex cell) {
+  const Board& b = *e.board;
+  if (b.cells[cell] != Empty || e.cellInfo[cell].nearCount == 0) return false;
+  return !(RuleMode == RenjuRule && b.sideToMove == Black && isForbidden(e, cell));
+}
+
+void generateAllMoves(Engine& e, std::vector<MoveEntry>& list) {
+  forEachBoxCell(*e.board, [&](CellIndex t) {
+    if (isCandidate(e, t)) list.push_back({t, orderScore(e, t)});
+  });
+}
+
+int32_t generateThreatMoves(Engine& e, std::vector<MoveEntry>& list) {
+  const int s = e.board->sideToMove, o = e.board->opponent;
+  int32_t appended = 0;
+  forEachBoxCell(*e.board, [&](CellIndex t) {
+    const CellInfo& c = e.cellInfo[t];
+    if (e.board->cells[t] != Empty || (c.cellClass[o] < 9 && c.cellClass[s] < 9)) return;
+    if (!isCandidate(e, t)) return;
+    list.push_back({t, orderScore(e, t)});
+    ++appended;
+  });
+  return appended;
+}
+
+CellIndex findClassCell(const Engine& e, int side, int cls) {
+  const Board& b = *e.board;
+  for (int y = b.box.yMin; y <= b.box.yMax; ++y)
+    for (int x = b.box.xMin; x <= b.box.xMax; ++x) {
+      const CellIndex t = CellIndex((y + 5) * 32 + x + 5);
+      const CellInfo& c = e.cellInfo[t];
+      if (b.cells[t] == Empty && c.nearCount != 0 && c.cellClass[side] == cls) return t;
+    }
+  return 0;
+}
+
+void sortByScore(std::vector<MoveEntry>& list) {
+  std::sort(list.begin(), list.end(), [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
+}
+
+void stableSortByScore(std::vector<MoveEntry>& list) {
+  // Insertion sort: stable and allocation-free; the root list is re-sorted once per iteration.
+  for (size_t i = 1; i < list.size(); ++i) {
+    const MoveEntry m = list[i];
+    size_t j = i;
+    while (j > 0 && list[j - 1].score < m.score) {
+      list[j] = list[j - 1];
+      --j;
+    }
+    list[j] = m;
+  }
+}
+
+namespace {
+
+// The generated list of a node: threat moves when the opponent threatens an open four, else all.
+void generateNodeMoves(Engine& e, std::vector<MoveEntry>& list) {
+  const int o = e.board->opponent;
+  if (e.classCount[o][12] > 0 && generateThreatMoves(e, list) > 0) return;
+  generateAllMoves(e, list);
+}
+
+}  // namespace
+
+int32_t prepareRootMoves(Engine& e, MovePicker& picker) {
+  if (picker.stage == 2) {
+    if (!picker.moves.empty()) {
+      stableSortByScore(picker.moves);
+      return RootSearch;
+    }
+    picker.stage = 1;
+  }
+  if (picker.stage != 1) return RootSearch;
+  const int s = e.board->sideToMove, o = e.board->opponent;
+  if (e.classCount[s][13] > 0) {
+    picker.moves.push_back({findClassCell(e, s, 13), 20000});
+    return RootWin;
+  }
+  if (e.classCount[o][13] >= 2) {
+    picker.moves.push_back({findClassCell(e, o, 13), -19999});
+    return RootLoss;
+  }
+  if (e.classCount[o][13] == 1) {
+    const CellIndex block = findClassCell(e, o, 13);
+    if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) {
+      picker.moves.push_back({block, -20000});
+      return RootLoss;
+    }
+    picker.moves.push_back({block, 0});
+    return RootSearch;
+  }
+  if (e.classCount[s][12] > 0) {
+    picker.moves.push_back({findClassCell(e, s, 12), 19998});
+    return RootWin;
+  }
+  generateNodeMoves(e, picker.moves);
+  if (e.board->cells[picker.ttMove] == Empty) {
+    for (MoveEntry& m : picker.moves)
+      if (m.cell == picker.ttMove) {
+        m.score += 3000;
+        break;
+      }
+  }
+  sortByScore(picker.moves);
+  picker.stage = 2;
+  return RootSearch;
+}
+
+bool nextMove(Engine& e, MovePicker& picker, CellIndex& cell) {
+  switch (picker.stage) {
+    case 0:
+      picker.stage = 1;
+      if (e.board->cells[picker.ttMove] == Empty) {
+        cell = picker.ttMove;
+        return true;
+      }
+      [[fallthrough]];
+    case 1: {
+      picker.stage = 2;
+      const int o = e.board->opponent;
+      if (e.classCount[o][13] > 0) {
+        cell = findClassCell(e, o, 13);
+        return cell != 0;
+      }
+      generateNodeMoves(e, picker.moves);
+      if (picker.moves.empty()) return false;
+      sortByScore(picker.moves);
+      cell = picker.moves[0].cell;
+      return true;
+    }
+    case 2:
+      picker.index += 1;
+      if (picker.index < picker.moves.size()) {
+        cell = picker.moves[picker.index].cell;
+        return true;
+      }
+      return false;
+    default: return false;
+  }
+}
+
+}  // namespace kesta

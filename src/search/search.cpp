@@ -1,0 +1,349 @@
+#include "search/search.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "board/line_state.h"
+#include "eval/decided.h"
+#include "search/move_gen.h"
+#include "search/search_clock.h"
+#include "search/think.h"
+#include "search/threat_search.h"
+
+namespace kesta {
+
+namespace {
+
+int32_t pvCountdown = 0;
+int32_t zeroWindowCountdown = 0;
+DeepeningReport report;
+
+// Depth rounded to the nearest integer, halves away from zero.
+int32_t roundedDepth(float depth) { return int32_t(std::lround(depth)); }
+
+// Decided scores are stored relative to the storing node and read back relative to the root.
+int32_t toTable(int32_t score, int32_t ply) {
+  if (score >= DecidedScore) return score + ply;
+  if (score <= -DecidedScore) return score - ply;
+  return score;
+}
+int32_t fromTable(int32_t score, int32_t ply) {
+  if (score >= DecidedScore) return score - ply;
+  if (score <= -DecidedScore) return score + ply;
+  return score;
+}
+
+int coordByte(CellIndex c, bool column) { return column ? uint8_t((c & 31) - 5) : uint8_t((c >> 5) - 5); }
+
+int chebyshev(CellIndex a, CellIndex b) {
+  return std::max(std::abs(coordByte(a, true) - coordByte(b, true)),
+                  std::abs(coordByte(a, false) - coordByte(b, false)));
+}
+
+int32_t threatProbe(Engine& e, int attacker) {
+  e.threatAttacker = uint8_t(attacker);
+  e.threatPlyLimit = e.ThreatSearchPlies + e.ply;
+  return threatSearch(e);
+}
+
+template <bool PV>
+int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
+  Board& b = *e.board;
+  const int S = b.sideToMove, O = b.opponent;
+  const int32_t ply = e.ply;
+  // 1. Mate-distance window.
+  alpha = std::max(alpha, ply - WinScore);
+  beta = std::min(beta, 19999 - ply);
+  if (alpha >= beta) return alpha;
+  // 2. Decided positions.
+  if (const int32_t d = decidedScore(e); d != 0) return d;
+  // 3. At most one empty cell: a draw.
+  if (b.cellCount - b.moveCount <= 1) return 0;
+  // 4. Static value and the opponent's five threats.
+  int32_t v = staticValue(e);
+  const int32_t f = e.classCount[O][13];
+  // 5. Leaf: the static value, confirmed or overridden by a threat-space search.
+  if ((depth <= 0 && ply >= e.iterationDepth) || ply >= leafPlyLimit(e)) {
+    if (v < beta && f == 0) {
+      const int32_t r = threatProbe(e, S);
+      return r >= DecidedScore ? r : v;
+    }
+    if (v < beta && v < alpha) return v;
+    if (v >= beta && f <= 0) return v;
+    const int32_t r = threatProbe(e, O);
+    return r <= -DecidedScore ? r : v;
+  }
+  // 6. Table probe and cutoff.
+  const int32_t R = roundedDepth(depth);
+  ProbeResult pr = probe(*e.TransTable, b.hash);
+  TTEntry* const slot = pr.slot;
+  CellIndex ttMove = 0;
+  if (pr.found) {
+    const int32_t s = fromTable(pr.slot->score, ply);
+    if (cutoffTest(*pr.slot, PV ? R + 1 : R, alpha, beta, ply)) return s;
+    ttMove = pr.slot->move;
+    const int bound = pr.slot->genBound & 3;
+    if ((bound == BoundLower && s > v) || (bound == BoundUpper && s <= v)) v = s;
+  }
+  // 7-8. Count the node; read the clock every 3001 nodes.
+  e.SearchCounter += 1;
+  if (clockCheck(e, PV ? pvCountdown : zeroWindowCountdown, 3000)) e.Stopped = 1;
+  // 9. The evalSum difference as this node sees it, for the children's static value.
+  e.diffHistory[ply + 1] = e.evalSum[S] - e.evalSum[O];
+  // 10. Razoring (zero window only) and futility on v.
+  if (!PV && depth < e.RazoringMarginCount) {
+    const int k = std::max(0, int(std::floor(depth)));
+    if (int64_t(v) + e.RazoringMargin[k] < alpha) return v;
+  }
+  if (depth < e.FutilityPurningMarginCount) {
+    const int k = std::max(0, int(std::floor(depth)));
+    if (int64_t(v) - e.FutilityPurningMargin[k] >= beta) return v;
+  }
+  // 11. Internal iterative deepening when there is no usable table move.
+  if (PV && b.cells[ttMove] != Empty && depth >= e.IIDMinDepth &&
+      e.classCount[O][12] + e.classCount[O][13] == 0) {
+    searchNode<true>(e, depth * 0.6666667f, alpha, beta);
+    const ProbeResult again = probe(*e.TransTable, b.hash);
+    if (again.found) ttMove = again.slot->move;
+  }
+  // 12. Loop set-up.
+  MovePicker& picker = e.PlyLists[ply];
+  picker.reset(ttMove);
+  const int32_t lateLimit = std::max(25, 2 * (32 - ply));
+  float step = depthStep(e);
+  if (depth < 0) step = std::min(step, 1.0f);
+  const float childDepth = depth - step;
+  const CellIndex prev1 = b.moveCount >= 1 ? b.moves[b.moveCount - 1] : 0;
+  const CellIndex prev2 = b.moveCount >= 2 ? b.moves[b.moveCount - 2] : 0;
+  const CellIndex prev3 = b.moveCount >= 3 ? b.moves[b.moveCount - 3] : 0;
+  int32_t best = NoScore;
+  CellIndex bestMove = 0;
+  uint8_t bound = BoundUpper;
+  int32_t i = 0;
+  // 13. The moves.
+  CellIndex m = 0;
+  while (nextMove(e, picker, m)) {
+    i += 1;
+    const CellInfo& c = e.cellInfo[m];
+    e.currentMoveClass[0] = c.cellClass[S];
+    e.currentMoveClass[1] = c.cellClass[O];
+    // Late-move rules for quiet moves.
+    if (c.cellClass[S] == 3 && c.cellClass[O] == 3) {
+      if (best > -DecidedScore) {
+        if (i > lateLimit) continue;
+      } else if (i > std::max(50, lateLimit)) {
+        if (!(isNear(m, prev1) && chebyshev(m, prev3) <= 4)) continue;
+      }
+      if (!PV && best > -DecidedScore && ply >= e.iterationDepth - 2 && childDepth <= 1) {
+        const int32_t limit = !isNear(m, prev1) ? 10 : !isNear(m, prev2) ? 18 : 24;
+        if (i >= limit) continue;
+      }
+    }
+    makeMove(e, m);
+    int32_t score;
+    if (!PV) {
+      score = -searchNode<false>(e, childDepth, -alpha - 1, -alpha);
+    } else if (i == 1) {
+      score = -searchNode<true>(e, childDepth, -beta, -alpha);
+    } else {
+      score = -searchNode<false>(e, childDepth, -alpha - 1, -alpha);
+      if (alpha < score && score < beta) score = -searchNode<true>(e, childDepth, -beta, -alpha);
+    }
+    unmakeMove(e);
+    if (e.Stopped) return best;
+    if (score > best) {
+      best = score;
+      bestMove = m;
+      if (score >= beta) {
+        bound = BoundLower;
+        break;
+      }
+      if (score > alpha) {
+        bound = BoundExact;
+        alpha = score;
+      }
+    }
+  }
+  // A node without any move keeps its static value and stores nothing.
+  if (i == 0) return v;
+  // 14. Store.
+  store(*e.TransTable, slot, b.hash, toTable(best, ply), R, bound, bestMove);
+  return best;
+}
+
+}  // namespace
+
+void resetNodeCountdowns() {
+  pvCountdown = 0;
+  zeroWindowCountdown = 0;
+}
+
+int32_t staticValue(const Engine& e) {
+  const int S = e.board->sideToMove, O = e.board->opponent;
+  return (e.evalSum[S] - e.diffHistory[e.ply] - e.evalSum[O]) / 2;
+}
+
+float depthStep(const Engine& e) {
+  const Board& b = *e.board;
+  const int O = b.opponent;
+  int n;
+  if (e.classCount[O][13] == 1) {
+    n = 1;
+  } else if (e.classCount[O][12] > 0) {
+    n = e.classCount[O][12] == 1 ? 3 : 2 * e.classCount[O][12];
+  } else {
+    n = 0;
+    forEachBoxCell(b, [&](CellIndex t) { n += b.cells[t] == Empty && e.cellInfo[t].nearCount != 0; });
+    // A node without candidate cells has no moves; keep its step finite.
+    if (n == 0) n = 1;
+  }
+  return std::log(float(n)) * e.ExtensionCoefficient;
+}
+
+bool isNear(CellIndex a, CellIndex b) {
+  const int dx = std::abs(coordByte(a, true) - coordByte(b, true));
+  const int dy = std::abs(coordByte(a, false) - coordByte(b, false));
+  const int d = std::max(dx, dy);
+  return d <= 2 || (d <= 4 && (dx == 0 || dy == 0 || dx == dy));
+}
+
+int32_t searchPV(Engine& e, float depth, int32_t alpha, int32_t beta) {
+  return searchNode<true>(e, depth, alpha, beta);
+}
+int32_t searchZeroWindow(Engine& e, float depth, int32_t alpha, int32_t beta) {
+  return searchNode<false>(e, depth, alpha, beta);
+}
+
+RootResult rootSearch(Engine& e, int32_t depth) {
+  Board& b = *e.board;
+  const int S = b.sideToMove, O = b.opponent;
+  // 1.
+  int32_t alpha = UnknownScore;
+  int32_t best = NoScore;
+  CellIndex bestMove = 0;
+  RootResult result{0, NoScore};
+  // 2. An exact table result ends the iteration at once.
+  const ProbeResult pr = probe(*e.TransTable, b.hash);
+  CellIndex ttMove = 0;
+  if (pr.found) {
+    const int32_t s = fromTable(pr.slot->score, 0);
+    const bool decided = s >= DecidedScore || s <= -DecidedScore;
+    if ((decided || pr.slot->depth >= depth) && (pr.slot->genBound & 3) == BoundExact)
+      return {pr.slot->move, s};
+    ttMove = pr.slot->move;
+  }
+  // 3-4. The root list; decided roots answer at once.
+  MovePicker& root = e.PlyLists[0];
+  root.ttMove = ttMove;
+  const int32_t outcome = prepareRootMoves(e, root);
+  if (outcome == RootWin || outcome == RootLoss) return {root.moves.back().cell, root.moves.back().score};
+  // 5. A single move (a forced block or the only candidate) needs no search.
+  if (root.moves.size() == 1) {
+    e.Stopped = 1;
+    const ProbeResult again = probe(*e.TransTable, b.hash);
+    return {root.moves[0].cell, again.found ? fromTable(again.slot->score, 0) : staticValue(e)};
+  }
+  if (root.moves.empty()) return {0, NoScore};
+  // 6. Search every root move.
+  e.SearchCounter += 1;
+  const float childDepth = float(depth) - depthStep(e);
+  uint8_t bound = BoundUpper;
+  e.diffHistory[1] = e.evalSum[S] - e.evalSum[O];
+  e.iterationDepth = depth;
+  int32_t finished = 0;  // root moves searched to a result better than a loss
+  for (MoveEntry& entry : root.moves) {
+    CellInfo& c = e.cellInfo[entry.cell];
+    if (c.rootLoss) continue;
+    e.currentMoveClass[0] = c.cellClass[S];
+    e.currentMoveClass[1] = c.cellClass[O];
+    makeMove(e, entry.cell);
+    int32_t score;
+    if (bound == BoundExact) {
+      score = -searchZeroWindow(e, childDepth, -alpha - 1, -alpha);
+      if (alpha < score && score < InfiniteScore) score = -searchPV(e, childDepth, UnknownScore, -alpha);
+    } else {
+      score = -searchPV(e, childDepth, UnknownScore, -alpha);
+    }
+    unmakeMove(e);
+    if (e.Stopped) {
+      if (finished == 0) return best < -WinScore ? RootResult{0, best} : RootResult{entry.cell, UnknownScore};
+      return {bestMove, best};
+    }
+    if (score <= -DecidedScore) {
+      c.rootLoss = 1;
+      entry.score = -score;
+    } else {
+      finished += 1;
+      entry.score -= 100;
+    }
+    if (score > best) {
+      bestMove = entry.cell;
+      entry.score = score + 1000;
+      best = score;
+      result = {entry.cell, score};
+      if (score > alpha) {
+        bound = BoundExact;
+        alpha = score;
+      }
+    }
+    if (finished > 0 && elapsedMs(e.ThinkStartMs) > timeBudget(e) - 200) e.Stopped = 1;
+  }
+  // At most one root move avoids a loss: deeper iterations cannot change the choice.
+  if (finished < 2) {
+    e.Stopped = 1;
+    return {bestMove, best};
+  }
+  if (!e.Stopped) store(*e.TransTable, pr.slot, b.hash, toTable(best, 0), depth, bound, bestMove);
+  return result;
+}
+
+CellIndex iterativeDeepening(Engine& e) {
+  Board& b = *e.board;
+  int64_t budget = timeBudget(e);
+  MovePicker& root = e.PlyLists[0];
+  root.moves.clear();
+  root.stage = 1;
+  root.index = 0;
+  RootResult result{0, 0};
+  int32_t prevScore = NoScore;
+  report = DeepeningReport{};
+  const int64_t turn = e.Settings.TimeoutTurn, left = e.Settings.TimeLeft;
+  for (int32_t depth = 2; e.MaxDepth >= 2;) {
+    const int32_t iterStart = nowMs();
+    const int32_t before = e.SearchCounter;
+    RootResult r = rootSearch(e, depth);
+    if (r.move >= BoardCells || b.cells[r.move] != Empty) break;
+    if (r.score == UnknownScore) r.score = prevScore;
+    result = r;
+    report = {r.score, e.Stopped ? report.depth : depth};
+    const int32_t now = nowMs();
+    if (e.SearchCounter != before && depth >= 7)
+      budget = std::min(budget * 105 / 100, std::min(turn, left / 7) - 40);
+    const int64_t sinceThink = elapsedMs(e.ThinkStartMs, now), iteration = elapsedMs(iterStart, now);
+    if (e.Stopped || r.score >= DecidedScore || r.score <= -DecidedScore) break;
+    if ((left / 40 < turn || sinceThink > budget * 70 / 100) && iteration * 45 >= budget * 10) break;
+    if (++depth > e.MaxDepth) break;
+    prevScore = result.score;
+  }
+  CellIndex m = result.move;
+  if (m >= BoardCells || b.cells[m] != Empty) {
+    // No iteration produced a move: the best-scored candidate by move scores alone.
+    m = 0;
+    int32_t bestScore = 0;
+    forEachBoxCell(b, [&](CellIndex t) {
+      const CellInfo& c = e.cellInfo[t];
+      if (b.cells[t] != Empty || c.nearCount == 0) return;
+      const int32_t s = int32_t(c.moveScore[Black]) + c.moveScore[White];
+      if (m == 0 || s > bestScore) {
+        m = t;
+        bestScore = s;
+      }
+    });
+  }
+  return m;
+}
+
+const DeepeningReport& lastDeepeningReport() { return report; }
+void clearDeepeningReport() { report = DeepeningReport{}; }
+
+}  // namespace kesta

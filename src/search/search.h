@@ -1,0 +1,40 @@
+// The principal variation search below the root (searchPV, searchZeroWindow) with fractional
+// depth, and the deepening loop with its root search. Entry point: iterativeDeepening.
+#pragma once
+
+#include "search/engine.h"
+
+namespace kesta {
+
+struct RootResult {
+  CellIndex move;
+  int32_t score;
+};
+
+// Nodes at this ply or deeper are leaves whatever their depth, so the per-ply storage (and the
+// threat searches started from them) can never overflow.
+inline int32_t leafPlyLimit(const Engine& e) { return PlyCount - e.ThreatSearchPlies - 2; }
+
+// (evalSum[S] - evalSum[O] averaged with the parent's view), seen from the side to move.
+int32_t staticValue(const Engine& e);
+// Depth spent by a node: ln(branching) * ExtensionCoefficient.
+float depthStep(const Engine& e);
+// Cells a and b are close: Chebyshev distance 2, or 4 on a shared line.
+bool isNear(CellIndex a, CellIndex b);
+
+int32_t searchPV(Engine& e, float depth, int32_t alpha, int32_t beta);
+int32_t searchZeroWindow(Engine& e, float depth, int32_t alpha, int32_t beta);
+
+RootResult rootSearch(Engine& e, int32_t depth);
+// The move to play; 0 when no candidate cell exists.
+CellIndex iterativeDeepening(Engine& e);
+
+// What the last deepening achieved, for the developer tool.
+struct DeepeningReport {
+  int32_t score = 0;
+  int32_t depth = 0;  // last completed iteration
+};
+const DeepeningReport& lastDeepeningReport();
+void clearDeepeningReport();
+
+}  // namespace kesta

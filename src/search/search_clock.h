@@ -1,0 +1,27 @@
+// The searches read the clock only through per-function countdowns.
+#pragma once
+
+#include <algorithm>
+
+#include "search/clock.h"
+#include "search/engine.h"
+
+namespace kesta {
+
+// Milliseconds after the think's start at which the node searches stop.
+inline int32_t hardTimeLimit(const Engine& e) {
+  return std::min(e.Settings.TimeoutTurn, e.Settings.TimeLeft / 7) - 40;
+}
+
+// Counts countdown down; when it falls below 0 it is reloaded and the clock is read. True when
+// the think has run past its hard limit.
+inline bool clockCheck(const Engine& e, int32_t& countdown, int32_t reload) {
+  countdown -= 1;
+  if (countdown >= 0) return false;
+  countdown = reload;
+  return elapsedMs(e.ThinkStartMs) > hardTimeLimit(e);
+}
+
+void resetNodeCountdowns();
+
+}  // namespace kesta

@@ -1,0 +1,177 @@
+#include "search/threat_search.h"
+
+#include "board/line_state.h"
+#include "diag/dump.h"
+#include "eval/decided.h"
+#include "eval/forbidden.h"
+#include "search/clock.h"
+#include "search/move_gen.h"
+#include "search/search_clock.h"
+
+namespace kesta {
+
+namespace {
+
+int32_t threatCountdown = 0;
+int32_t threatNextCountdown = 0;
+
+// CellIndex offsets of the cells at distance 1 to 4 on the four lines, in the order they are tried.
+constexpr int FollowUpOffsets[32] = {-132, -128, -124, -99, -96, -93, -66, -64, -62, -33, -32,
+                                     -31,  -4,   -3,   -2,  -1,  1,   2,   3,   4,   31,  32,
+                                     33,   62,   64,   66,  93,  96,  99,  124, 128, 132};
+
+bool excludedFoul(Engine& e, CellIndex cell) {
+  return RuleMode == RenjuRule && e.board->sideToMove == Black && isForbidden(e, cell);
+}
+
+template <bool Entry>
+int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
+  Board& b = *e.board;
+  const int s = b.sideToMove, o = b.opponent;
+  // 1. Proven results in the table.
+  TTEntry* slot = nullptr;
+  if (Entry) {
+    const ProbeResult pr = probe(*e.TransTable, b.hash);
+    slot = pr.slot;
+    if (pr.found) {
+      const int32_t v = pr.slot->score;
+      if (v >= DecidedScore) return v - e.ply;
+      if (v <= -DecidedScore) return v + e.ply;
+    }
+  }
+  // 2-5. Decided positions, fives, the ply limit.
+  if (const int32_t r = decidedScore(e); r != 0) return r;
+  if (e.classCount[s][13] >= 1) return WinScore - e.ply;
+  const int f = e.classCount[o][13];
+  if (f >= 2) return e.ply - 19999;
+  if (e.ply > e.threatPlyLimit) return 0;
+  // 6. The forced block; an attacker that must block without making a four gives up.
+  if (f == 1) {
+    const CellIndex last = b.moveCount > 0 ? b.moves[b.moveCount - 1] : 0;
+    const CellIndex block = fiveCellOf(e, last, o);
+    if (s == e.threatAttacker && e.cellInfo[block].cellClass[s] < 9) return 0;
+    if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) return e.ply - WinScore;
+    e.SearchCounter += 1;
+    makeScratch(e, block);
+    const int32_t t = threatNode<Entry>(e);
+    unmakeScratch(e);
+    return -t;
+  }
+  // 7. Nothing to attack with.
+  if (e.classCount[s][11] == 0 && e.classCount[s][10] == 0 && e.classCount[s][9] == 0) return 0;
+  // 8-9. Clock.
+  if (clockCheck(e, Entry ? threatCountdown : threatNextCountdown, 10000)) e.Stopped = 1;
+  if (e.Stopped) return 0;
+  // 10-11. The attacking moves, best first.
+  e.SearchCounter += 1;
+  MovePicker& picker = e.PlyLists[e.ply];
+  picker.moves.clear();
+  picker.stage = 1;
+  picker.index = 0;
+  if (Entry)
+    generateAttackMoves(e, picker.moves);
+  else
+    generateFollowUpMoves(e, picker.moves);
+  if (picker.moves.empty()) return 0;
+  sortByScore(picker.moves);
+  // 12. Each four and its forced block.
+  int32_t best = NoScore;
+  CellIndex bestMove = 0;
+  for (picker.index = 0; picker.index < picker.moves.size(); ++picker.index) {
+    const CellIndex a = picker.moves[picker.index].cell;
+    makeScratch(e, a);
+    const CellIndex d = fiveCellOf(e, a, s);
+    if (RuleMode == RenjuRule && o == Black && isForbidden(e, d)) {
+      unmakeScratch(e);
+      return 19998 - e.ply;
+    }
+    makeScratch(e, d);
+    const int32_t v = threatSearchNext(e);
+    unmakeScratch(e);
+    unmakeScratch(e);
+    if (v > best) {
+      best = v;
+      bestMove = a;
+      if (v >= DecidedScore) break;
+    }
+    if (e.Stopped) break;
+  }
+  // 13. A refuted attack is no loss: the attacker need not play it.
+  const int32_t result = best > -DecidedScore ? best : 0;
+  if (bestOut) *bestOut = bestMove;
+  if (!Entry) return result;
+  // 14-15. Proven wins are stored.
+  if (e.Stopped || result < DecidedScore) return result;
+  store(*e.TransTable, slot, b.hash, result + e.ply, 0, BoundExact, bestMove);
+  return result;
+}
+
+}  // namespace
+
+void resetSearchCountdowns() {
+  threatCountdown = 0;
+  threatNextCountdown = 0;
+  resetNodeCountdowns();
+}
+
+int32_t threatSearch(Engine& e) { return threatNode<true>(e); }
+int32_t threatSearch(Engine& e, CellIndex& bestMove) {
+  bestMove = 0;
+  return threatNode<true>(e, &bestMove);
+}
+int32_t threatSearchNext(Engine& e) { return threatNode<false>(e); }
+
+void generateAttackMoves(Engine& e, std::vector<MoveEntry>& list) {
+  const int s = e.board->sideToMove;
+  forEachBoxCell(*e.board, [&](CellIndex t) {
+    const CellInfo& c = e.cellInfo[t];
+    if (e.board->cells[t] != Empty || c.nearCount == 0 || c.cellClass[s] < 9) return;
+    if (excludedFoul(e, t)) return;
+    list.push_back({t, c.moveScore[s]});
+  });
+}
+
+void generateFollowUpMoves(Engine& e, std::vector<MoveEntry>& list) {
+  const Board& b = *e.board;
+  if (b.moveCount < 2) return;
+  const CellIndex p = b.moves[b.moveCount - 2];
+  if (p == 0) return;
+  const int s = b.sideToMove;
+  for (int off : FollowUpOffsets) {
+    const CellIndex t = CellIndex(p + off);
+    const CellInfo& c = e.cellInfo[t];
+    if (b.cells[t] != Empty || c.cellClass[s] < 9) continue;
+    if (excludedFoul(e, t)) continue;
+    list.push_back({t, c.moveScore[s]});
+  }
+}
+
+CellIndex fiveCellOf(Engine& e, CellIndex stone, int side) {
+  const Board& b = *e.board;
+  const CellInfo& own = e.cellInfo[stone];
+  for (int k = 0; k < 4; ++k) {
+    if (own.lineCode[side][k] < 15) continue;
+    const int d = DirectionStep[k];
+    int passed = 0;
+    for (int m = 1; m <= 4; ++m) {
+      const CellIndex t = CellIndex(stone - m * d);
+      if (b.cells[t] == side) {
+        ++passed;
+        continue;
+      }
+      if (b.cells[t] == Empty && e.cellInfo[t].lineCode[side][k] == 17) return t;
+      break;
+    }
+    for (int m = 1; m <= 4 - passed; ++m) {
+      const CellIndex t = CellIndex(stone + m * d);
+      if (b.cells[t] == side) continue;
+      if (b.cells[t] == Empty && e.cellInfo[t].lineCode[side][k] == 17) return t;
+      break;
+    }
+    break;
+  }
+  printEvaluationDump(e, "MESSAGE ");
+  return findClassCell(e, side, 13);
+}
+
+}  // namespace kesta

@@ -1,0 +1,29 @@
+// Threat-space search of continuous fours: the attacker plays only four-making moves, the
+// defender's reply is the forced block, until a five is certain, the attack runs dry or the ply
+// limit is reached. Entry point: threatSearch (table-backed); threatSearchNext continues below it.
+#pragma once
+
+#include "search/engine.h"
+
+namespace kesta {
+
+// Entry node: the side to move's result with threatAttacker and threatPlyLimit set by the caller.
+// 19000 or more: the side to move wins by force; -19000 or less: it loses; anything else: no
+// forced win found.
+int32_t threatSearch(Engine& e);
+// The same, also giving the entry node's best attacking move (0 when it tried none).
+int32_t threatSearch(Engine& e, CellIndex& bestMove);
+int32_t threatSearchNext(Engine& e);
+
+// Appends the box's four-making cells of the side to move (renju fouls left out for Black).
+void generateAttackMoves(Engine& e, std::vector<MoveEntry>& list);
+// Appends the four-making cells on the four lines within 4 cells of the side's previous stone.
+void generateFollowUpMoves(Engine& e, std::vector<MoveEntry>& list);
+
+// The cell where side completes five along the four its stone at `stone` just made.
+CellIndex fiveCellOf(Engine& e, CellIndex stone, int side);
+
+// The per-function clock countdowns (process-wide); exposed so tools can make runs repeatable.
+void resetSearchCountdowns();
+
+}  // namespace kesta
