@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "board/line_state.h"
+#include "diag/dump.h"
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "search/think.h"
@@ -41,9 +42,13 @@ void capitalise(std::string& token) {
 
 CommandLoop::CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets)
     : in_(in), out_(out), tableBuckets_(tableBuckets) {
+  // Diagnostic lines share the protocol channel.
+  setDiagnosticStream(&out_);
   board_ = std::make_unique<Board>(15);
   engine_ = std::make_unique<Engine>(*board_, tableBuckets_);
 }
+
+CommandLoop::~CommandLoop() { setDiagnosticStream(nullptr); }
 
 int CommandLoop::run() {
   while (step()) {

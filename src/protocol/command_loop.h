@@ -26,6 +26,9 @@ class CommandLoop {
  public:
   // tableBuckets lets tests and the fuzzer run with a small transposition table.
   CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets = 1u << 23);
+  ~CommandLoop();
+  CommandLoop(const CommandLoop&) = delete;
+  CommandLoop& operator=(const CommandLoop&) = delete;
 
   // Reads and carries out commands until END or the end of input; returns the exit status.
   int run();
