@@ -15,6 +15,7 @@ build:
 
 play: build
 	./tools/play-demo.sh $(BUILD)
+	./$(BUILD)/kesta-tool selfplay --rule freestyle --size 15 --turn-time 200
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -40,6 +40,10 @@ int chebyshev(CellIndex a, CellIndex b) {
                   std::abs(coordByte(a, false) - coordByte(b, false)));
 }
 
+// The root stops once a move has a result and the think has used its budget less a reserve of
+// 200 ms; short budgets keep a quarter instead, so a fast game still compares its root moves.
+int32_t rootStopTime(int32_t budget) { return budget - std::min(200, budget / 4); }
+
 int32_t threatProbe(Engine& e, int attacker) {
   e.threatAttacker = uint8_t(attacker);
   e.threatPlyLimit = e.ThreatSearchPlies + e.ply;
@@ -87,7 +91,7 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   }
   // 7-8. Count the node; read the clock every 3001 nodes.
   e.SearchCounter += 1;
-  if (clockCheck(e, PV ? pvCountdown : zeroWindowCountdown, 3000)) e.Stopped = 1;
+  if (clockCheck(e, PV ? pvCountdown : zeroWindowCountdown, NodeClockInterval)) e.Stopped = 1;
   // 9. The evalSum difference as this node sees it, for the children's static value.
   e.diffHistory[ply + 1] = e.evalSum[S] - e.evalSum[O];
   // 10. Razoring (zero window only) and futility on v.
@@ -286,7 +290,7 @@ RootResult rootSearch(Engine& e, int32_t depth) {
         alpha = score;
       }
     }
-    if (finished > 0 && elapsedMs(e.ThinkStartMs) > timeBudget(e) - 200) e.Stopped = 1;
+    if (finished > 0 && elapsedMs(e.ThinkStartMs) > rootStopTime(timeBudget(e))) e.Stopped = 1;
   }
   // At most one root move avoids a loss: deeper iterations cannot change the choice.
   if (finished < 2) {

@@ -60,7 +60,7 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
   // 7. Nothing to attack with.
   if (e.classCount[s][11] == 0 && e.classCount[s][10] == 0 && e.classCount[s][9] == 0) return 0;
   // 8-9. Clock.
-  if (clockCheck(e, Entry ? threatCountdown : threatNextCountdown, 10000)) e.Stopped = 1;
+  if (clockCheck(e, Entry ? threatCountdown : threatNextCountdown, ThreatClockInterval)) e.Stopped = 1;
   if (e.Stopped) return 0;
   // 10-11. The attacking moves, best first.
   e.SearchCounter += 1;
