@@ -27,19 +27,18 @@ inline void recomputeCodes(CellInfo& c, int k) {
 // The eight-step refresh of a window cell after its mask in direction k changed.
 inline void refreshFull(Engine& e, CellInfo& c, int k) {
   recomputeCodes(c, k);
-  const int key0 = keyOf(c.lineCode[0]), key1 = keyOf(c.lineCode[1]);
-  c.moveScore[0] = MoveScoreTable[0][key0];
-  c.moveScore[1] = MoveScoreTable[1][key1];
-  e.evalSum[0] -= c.evalScore[0];
-  e.evalSum[1] -= c.evalScore[1];
-  c.evalScore[0] = EvalScoreTable[0][key0];
-  c.evalScore[1] = EvalScoreTable[1][key1];
-  e.evalSum[0] += c.evalScore[0];
-  e.evalSum[1] += c.evalScore[1];
+  const CellScore& s0 = CellScoreTable[0][keyOf(c.lineCode[0])];
+  const CellScore& s1 = CellScoreTable[1][keyOf(c.lineCode[1])];
+  c.moveScore[0] = s0.move;
+  c.moveScore[1] = s1.move;
+  e.evalSum[0] += s0.eval - c.evalScore[0];
+  e.evalSum[1] += s1.eval - c.evalScore[1];
+  c.evalScore[0] = s0.eval;
+  c.evalScore[1] = s1.eval;
   e.classCount[0][c.cellClass[0]] -= 1;
   e.classCount[1][c.cellClass[1]] -= 1;
-  c.cellClass[0] = CellClassTable[0][key0];
-  c.cellClass[1] = CellClassTable[1][key1];
+  c.cellClass[0] = s0.cls;
+  c.cellClass[1] = s1.cls;
   e.classCount[0][c.cellClass[0]] += 1;
   e.classCount[1][c.cellClass[1]] += 1;
 }
@@ -47,13 +46,14 @@ inline void refreshFull(Engine& e, CellInfo& c, int k) {
 // The reduced refresh: codes, move scores and classes; evalScore is not touched.
 inline void refreshReduced(Engine& e, CellInfo& c, int k) {
   recomputeCodes(c, k);
-  const int key0 = keyOf(c.lineCode[0]), key1 = keyOf(c.lineCode[1]);
-  c.moveScore[0] = MoveScoreTable[0][key0];
-  c.moveScore[1] = MoveScoreTable[1][key1];
+  const CellScore& s0 = CellScoreTable[0][keyOf(c.lineCode[0])];
+  const CellScore& s1 = CellScoreTable[1][keyOf(c.lineCode[1])];
+  c.moveScore[0] = s0.move;
+  c.moveScore[1] = s1.move;
   e.classCount[0][c.cellClass[0]] -= 1;
   e.classCount[1][c.cellClass[1]] -= 1;
-  c.cellClass[0] = CellClassTable[0][key0];
-  c.cellClass[1] = CellClassTable[1][key1];
+  c.cellClass[0] = s0.cls;
+  c.cellClass[1] = s1.cls;
   e.classCount[0][c.cellClass[0]] += 1;
   e.classCount[1][c.cellClass[1]] += 1;
 }

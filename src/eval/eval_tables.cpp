@@ -21,6 +21,7 @@ uint8_t LineCodeTable[2][1 << 20];
 int16_t EvalScoreTable[2][PatternKeyCount];
 int16_t MoveScoreTable[2][PatternKeyCount];
 uint8_t CellClassTable[2][PatternKeyCount];
+CellScore CellScoreTable[2][PatternKeyCount];
 
 namespace {
 
@@ -135,6 +136,7 @@ void buildScoreAndClassTables() {
               MoveScoreTable[0][key] = ForbiddenMoveScore;
               EvalScoreTable[0][key] = forbiddenEval;
             }
+            CellScoreTable[side][key] = {MoveScoreTable[side][key], EvalScoreTable[side][key], uint8_t(cls), {}};
           }
   }
 }
