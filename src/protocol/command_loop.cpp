@@ -176,7 +176,7 @@ void CommandLoop::thinkAndReply() {
   const CellIndex cell = think(*engine_);
   engine_->Stopped = 1;
   if (cell >= BoardCells || board_->cells[cell] != Empty) {
-    replyMove(cellOf(255, 255));
+    reply(NoMoveReply);
     return;
   }
   applyAndJudge(*engine_, cellX(cell), cellY(cell));
@@ -207,7 +207,7 @@ bool CommandLoop::onTurn() {
   const CellIndex cell = think(*engine_);
   engine_->Stopped = 1;
   if (cell >= BoardCells || board_->cells[cell] != Empty) {
-    replyMove(cellOf(255, 255));
+    reply(NoMoveReply);
     return true;
   }
   makeMove(*engine_, cell);

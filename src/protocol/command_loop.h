@@ -17,6 +17,7 @@ namespace kesta {
 inline constexpr const char* ReplyOk = "OK";
 inline constexpr const char* ReplyError = "ERROR";
 inline constexpr const char* ReplyNotEmpty = "ERROR Coord is not empty.";
+inline constexpr const char* NoMoveReply = "255,255";
 inline constexpr const char* ReplyBadNumber = "ERROR Expected a number.";
 inline constexpr const char* ReplyBadBoardLine = "ERROR Expected a line x,y,who.";
 inline constexpr const char* AboutLine =
