@@ -1,0 +1,644 @@
+// The evaluation file AIEval.txt and the score tables combined from it: default weights, the
+// reading rules (short, empty, malformed and oversized files), 16-bit arithmetic, the rule-dependent
+// scores, and the developer tool's default-eval and tables output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "board/types.h"
+#include "eval/eval_tables.h"
+#include "protocol/match_settings.h"
+
+namespace {
+
+using kesta::Black;
+using kesta::CellClassTable;
+using kesta::ComboRankOfKey;
+using kesta::EvalParams;
+using kesta::EvalScoreByCombo;
+using kesta::EvalScoreTable;
+using kesta::MoveScoreByCombo;
+using kesta::MoveScoreTable;
+using kesta::pairIndex;
+using kesta::patternKey;
+using kesta::PatternKeyCount;
+using kesta::White;
+
+constexpr int Rules[3] = {kesta::Freestyle, kesta::ExactFiveRule, kesta::RenjuRule};
+
+const char* ruleName(int rule) {
+  return rule == kesta::Freestyle ? "freestyle" : rule == kesta::ExactFiveRule ? "exact5" : "renju";
+}
+
+// A directory of this test process's own (ctest runs tests in parallel), removed at the end.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& tag = "") {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name() + tag;
+    for (char& ch : name)
+      if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+#ifdef _WIN32
+    const int pid = _getpid();
+#else
+    const int pid = int(getpid());
+#endif
+    path_ = std::filesystem::temp_directory_path() / ("kesta-" + name + "-" + std::to_string(pid));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const {
+    return path_;
+  }
+  // The directory with a trailing separator, as buildEvalTables expects.
+  std::string prefix() const {
+    return (path_ / "").string();
+  }
+  std::string evalFile() const {
+    return (path_ / "AIEval.txt").string();
+  }
+  void writeEvalFile(const std::string& text) const {
+    std::ofstream(evalFile(), std::ios::binary) << text;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The 305 parameters in file order.
+std::vector<long long> fileOrder(const kesta::EvalParameters& p) {
+  std::vector<long long> v{p.ForbiddenEval};
+  v.insert(v.end(), std::begin(p.EvalSingle), std::end(p.EvalSingle));
+  v.insert(v.end(), std::begin(p.MoveSingle), std::end(p.MoveSingle));
+  v.insert(v.end(), std::begin(p.EvalPair), std::end(p.EvalPair));
+  v.insert(v.end(), std::begin(p.MovePair), std::end(p.MovePair));
+  return v;
+}
+
+// Numbers joined by a rotating mix of white space.
+std::string fileText(const std::vector<long long>& numbers) {
+  static const char* const Gaps[] = {" ", "\t", "\n", "\r\n", "  \t\n\n"};
+  std::string text;
+  for (size_t i = 0; i < numbers.size(); ++i) text += std::to_string(numbers[i]) + Gaps[i % 5];
+  return text;
+}
+
+// File positions 1..305 (1-based, as the parameters are counted).
+constexpr int ForbiddenEvalAt = 1;
+constexpr int evalSingleAt(int i) {
+  return 2 + i;
+}
+constexpr int moveSingleAt(int i) {
+  return 18 + i;
+}
+constexpr int evalPairAt(int i) {
+  return 34 + i;
+}
+constexpr int movePairAt(int i) {
+  return 170 + i;
+}
+
+// A full file of distinct small values.
+std::vector<long long> sampleNumbers() {
+  std::vector<long long> v;
+  for (int i = 1; i <= 305; ++i) v.push_back((i * 37) % 1000 - 500);
+  return v;
+}
+
+// Numbers with every parameter 0 but the given (position, value) ones.
+std::vector<long long> onlyNumbers(std::initializer_list<std::pair<int, long long>> set) {
+  std::vector<long long> v(305, 0);
+  for (const auto& [position, value] : set) v[size_t(position - 1)] = value;
+  return v;
+}
+
+// Combined (evaluation, ordering) weight of four directions given as scoring classes 2..17.
+std::pair<int, int> comboScores(int a, int b, int c, int d) {
+  int v[4] = {a - 2, b - 2, c - 2, d - 2};
+  std::sort(v, v + 4);
+  const int rank = ComboRankOfKey[((v[0] * 16 + v[1]) * 16 + v[2]) * 16 + v[3]];
+  if (rank < 0 || rank >= kesta::ComboCount) {
+    ADD_FAILURE() << "no rank for " << a << "," << b << "," << c << "," << d;
+    return {-1, -1};
+  }
+  return {EvalScoreByCombo[rank], MoveScoreByCombo[rank]};
+}
+
+// (evalScore, moveScore) of one side's table entry for four line codes.
+std::pair<int, int> cellScores(int side, int c0, int c1, int c2, int c3) {
+  const int key = patternKey(c0, c1, c2, c3);
+  return {EvalScoreTable[side][key], MoveScoreTable[side][key]};
+}
+
+int cellClass(int side, int c0, int c1, int c2, int c3) {
+  return CellClassTable[side][patternKey(c0, c1, c2, c3)];
+}
+
+void build(int rule, const ScratchDir& dir) {
+  kesta::RuleMode = uint8_t(rule);
+  kesta::buildEvalTables(dir.prefix());
+}
+
+struct Combos {
+  std::vector<int16_t> eval, move;
+  static Combos take() {
+    return {{std::begin(EvalScoreByCombo), std::end(EvalScoreByCombo)},
+            {std::begin(MoveScoreByCombo), std::end(MoveScoreByCombo)}};
+  }
+};
+
+struct Tables {
+  std::vector<uint8_t> lineCode, cellClass;
+  std::vector<int16_t> evalScore, moveScore;
+  static Tables take() {
+    Tables t;
+    t.lineCode.assign(&kesta::LineCodeTable[0][0], &kesta::LineCodeTable[0][0] + 2 * (1 << 20));
+    t.cellClass.assign(&CellClassTable[0][0], &CellClassTable[0][0] + 2 * PatternKeyCount);
+    t.evalScore.assign(&EvalScoreTable[0][0], &EvalScoreTable[0][0] + 2 * PatternKeyCount);
+    t.moveScore.assign(&MoveScoreTable[0][0], &MoveScoreTable[0][0] + 2 * PatternKeyCount);
+    return t;
+  }
+};
+
+void expectSameTables(const Tables& a, const Tables& b, const std::string& what) {
+  EXPECT_TRUE(a.lineCode == b.lineCode) << "LineCodeTable differs: " << what;
+  EXPECT_TRUE(a.cellClass == b.cellClass) << "CellClassTable differs: " << what;
+  EXPECT_TRUE(a.evalScore == b.evalScore) << "EvalScoreTable differs: " << what;
+  EXPECT_TRUE(a.moveScore == b.moveScore) << "MoveScoreTable differs: " << what;
+}
+
+TEST(EvalFile, NoFileGivesTheDefaultWeights) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  EXPECT_FALSE(kesta::loadEvalFile(dir.evalFile()));
+  build(kesta::Freestyle, dir);
+
+  EXPECT_EQ(comboScores(2, 2, 2, 2), std::make_pair(0, 0));
+  EXPECT_EQ(comboScores(13, 2, 2, 2), std::make_pair(9, 18));
+  EXPECT_EQ(comboScores(15, 2, 2, 2), std::make_pair(15, 25));
+  EXPECT_EQ(comboScores(16, 2, 2, 2), std::make_pair(72, 100));
+  EXPECT_EQ(comboScores(17, 2, 2, 2), std::make_pair(72, 500));
+  EXPECT_EQ(comboScores(13, 13, 2, 2), std::make_pair(26, 36));
+  EXPECT_EQ(comboScores(15, 13, 2, 2), std::make_pair(34, 43));
+  EXPECT_EQ(comboScores(16, 16, 2, 2), std::make_pair(159, 200));
+  EXPECT_EQ(comboScores(16, 16, 16, 16), std::make_pair(378, 400));
+  EXPECT_EQ(comboScores(17, 17, 17, 17), std::make_pair(360, 2000));
+
+  // Every default weight lies in 0..2000; the two extremes above are the largest.
+  const auto [minEval, maxEval] =
+      std::minmax_element(std::begin(EvalScoreByCombo), std::end(EvalScoreByCombo));
+  const auto [minMove, maxMove] =
+      std::minmax_element(std::begin(MoveScoreByCombo), std::end(MoveScoreByCombo));
+  EXPECT_EQ(*minEval, 0);
+  EXPECT_EQ(*maxEval, 378);
+  EXPECT_EQ(*minMove, 0);
+  EXPECT_EQ(*maxMove, 2000);
+
+  // A cell with one open four and nothing else, and an empty-handed cell, for both sides.
+  for (int side : {Black, White}) {
+    EXPECT_EQ(cellScores(side, 16, 2, 2, 2), std::make_pair(72, 100));
+    EXPECT_EQ(cellScores(side, 2, 2, 16, 2), std::make_pair(72, 100));
+    EXPECT_EQ(cellScores(side, 2, 2, 2, 2), std::make_pair(0, 0));
+  }
+
+  // A missing file leaves the parameters themselves alone.
+  for (long long v : fileOrder(EvalParams)) ASSERT_EQ(v, 0);
+}
+
+// The built-in weights by scoring class 2..17: single weights, and the evaluation weight of each
+// pair of classes (row = lower class, columns from the row's own class up to 17). The ordering
+// weights of pairs are all 0.
+constexpr int DefaultEvalSingles[16] = {0, 0, 0, 0, 0, 0, 0, 0, 3, 3, 3, 9, 9, 15, 72, 72};
+constexpr int DefaultMoveSingles[16] = {0, 1, 2, 3, 3, 5, 5, 5, 9, 9, 9, 18, 16, 25, 100, 500};
+constexpr const char* DefaultEvalPairs = R"(
+   2:  0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0
+   3:    0 0 0 0 1 1 1 1 1 1 3 3 4 1 0
+   4:      0 0 0 1 1 1 1 1 1 3 3 4 1 0
+   5:        1 1 2 2 2 2 2 2 4 4 5 3 2
+   6:          1 2 2 2 2 2 2 4 4 5 3 2
+   7:            3 3 3 3 3 3 5 5 6 5 3
+   8:              3 3 3 3 3 5 5 6 5 3
+   9:                3 3 3 3 5 5 6 5 3
+  10:                  3 3 3 5 5 7 6 4
+  11:                    3 3 5 5 7 6 4
+  12:                      3 5 5 7 6 4
+  13:                        8 8 10 10 8
+  14:                          8 10 10 8
+  15:                            11 12 11
+  16:                               15 13
+  17:                                  12
+)";
+
+// With every pair involving class 2 at 0, a cell x,2,2,2 scores the single weight of x, and a
+// cell x,y,2,2 the two single weights plus the pair weight of x and y.
+TEST(EvalFile, DefaultWeightsAsTabulated) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  build(kesta::Freestyle, dir);
+  for (int x = 2; x < 18; ++x)
+    EXPECT_EQ(comboScores(x, 2, 2, 2), std::make_pair(DefaultEvalSingles[x - 2], DefaultMoveSingles[x - 2]))
+        << "class " << x;
+  std::istringstream rows(DefaultEvalPairs);
+  int lo = 0;
+  char colon = 0;
+  int rowsRead = 0;
+  while (rows >> lo >> colon) {
+    ++rowsRead;
+    for (int hi = lo; hi < 18; ++hi) {
+      int pair = -1;
+      ASSERT_TRUE(rows >> pair) << "row " << lo;
+      const auto both = comboScores(lo, hi, 2, 2);
+      EXPECT_EQ(both.first - DefaultEvalSingles[lo - 2] - DefaultEvalSingles[hi - 2], pair)
+          << "classes " << lo << "," << hi;
+      EXPECT_EQ(both.second, DefaultMoveSingles[lo - 2] + DefaultMoveSingles[hi - 2])
+          << "classes " << lo << "," << hi;
+    }
+  }
+  EXPECT_EQ(rowsRead, 16);
+}
+
+TEST(EvalFile, ComboRanksNumberTheSortedTuplesInOrder) {
+  ScratchDir dir;
+  build(kesta::Freestyle, dir);
+  EXPECT_EQ(ComboRankOfKey[0], 0);
+  EXPECT_EQ(ComboRankOfKey[1], 1);
+  EXPECT_EQ(ComboRankOfKey[0xFFFF], 3875);
+  EXPECT_EQ(ComboRankOfKey[0x1000], -1);  // (1,0,0,0) is not sorted
+  EXPECT_EQ(ComboRankOfKey[0x0010], -1);  // (0,0,1,0)
+  // Keys of sorted tuples increase with the tuple's lexicographic order, so their ranks must
+  // count up 0, 1, 2, ... as the key grows.
+  int next = 0;
+  for (int key = 0; key < 65536; ++key) {
+    const int a = key >> 12, b = key >> 8 & 15, c = key >> 4 & 15, d = key & 15;
+    const bool sorted = a <= b && b <= c && c <= d;
+    if (sorted)
+      ASSERT_EQ(ComboRankOfKey[key], next++) << "key " << key;
+    else
+      ASSERT_EQ(ComboRankOfKey[key], -1) << "key " << key;
+  }
+  EXPECT_EQ(next, kesta::ComboCount);
+}
+
+TEST(EvalFile, EmptyFileAtTheFirstBuildZeroesEveryScore) {
+  ScratchDir dir;
+  dir.writeEvalFile("");
+  EvalParams = kesta::EvalParameters{};
+  EXPECT_TRUE(kesta::loadEvalFile(dir.evalFile()));
+  for (int rule : Rules) {
+    build(rule, dir);
+    int forbidden = 0, wrong = 0;
+    for (int side : {Black, White})
+      for (int key = 0; key < PatternKeyCount; ++key) {
+        const bool isForbidden = side == Black && CellClassTable[side][key] <= 2;
+        forbidden += isForbidden;
+        const int expectedMove = isForbidden ? -29000 : 0;
+        if (EvalScoreTable[side][key] != 0 || MoveScoreTable[side][key] != expectedMove) ++wrong;
+      }
+    EXPECT_EQ(wrong, 0) << ruleName(rule);
+    EXPECT_EQ(forbidden > 0, rule != kesta::Freestyle) << ruleName(rule);
+  }
+}
+
+TEST(EvalFile, ReadingStopsAtTheFirstWord) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  const std::vector<long long> first = sampleNumbers();
+  dir.writeEvalFile(fileText(first));
+  ASSERT_TRUE(kesta::loadEvalFile(dir.evalFile()));
+  ASSERT_EQ(fileOrder(EvalParams), first);
+
+  std::vector<long long> expected = first;
+  std::string text;
+  for (int i = 1; i <= 19; ++i) {
+    text += std::to_string(1000 + i) + " ";
+    expected[size_t(i - 1)] = 1000 + i;
+  }
+  text += "word";
+  for (int i = 21; i <= 305; ++i) {
+    text += ' ';
+    text += std::to_string(2000 + i);
+  }
+  dir.writeEvalFile(text);
+  EXPECT_TRUE(kesta::loadEvalFile(dir.evalFile()));
+  EXPECT_EQ(fileOrder(EvalParams), expected);
+}
+
+TEST(EvalFile, ShortFileKeepsTheRestOfTheEarlierRead) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  const std::vector<long long> first = sampleNumbers();
+  dir.writeEvalFile(fileText(first));
+  build(kesta::RenjuRule, dir);
+
+  const std::vector<long long> head = {7, -8, 9, 10, 11, 12, 13, 14, 15, 16};
+  dir.writeEvalFile(fileText(head));
+  build(kesta::RenjuRule, dir);
+  std::vector<long long> expected = first;
+  std::copy(head.begin(), head.end(), expected.begin());
+  EXPECT_EQ(fileOrder(EvalParams), expected);
+}
+
+TEST(EvalFile, NumbersAfterThe305thAreIgnored) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  const std::vector<long long> numbers = sampleNumbers();
+  dir.writeEvalFile(fileText(numbers));
+  build(kesta::Freestyle, dir);
+  const Combos exact = Combos::take();
+
+  EvalParams = kesta::EvalParameters{};
+  dir.writeEvalFile(fileText(numbers) + " 1 2 3 word 4 -5\n");
+  build(kesta::Freestyle, dir);
+  EXPECT_EQ(fileOrder(EvalParams), numbers);
+  EXPECT_EQ(Combos::take().eval, exact.eval);
+  EXPECT_EQ(Combos::take().move, exact.move);
+}
+
+TEST(EvalFile, OutOfRangeNumbersKeepTheirLow16Bits) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  dir.writeEvalFile(fileText(onlyNumbers({{ForbiddenEvalAt, 70000},
+                                          {evalSingleAt(0), 70000},
+                                          {evalSingleAt(1), -70000},
+                                          {evalSingleAt(2), 32768},
+                                          {evalSingleAt(3), 65535},
+                                          {movePairAt(135), -32769}})) +
+                    " ");
+  build(kesta::RenjuRule, dir);
+  EXPECT_EQ(EvalParams.ForbiddenEval, 70000);
+  EXPECT_EQ(EvalParams.EvalSingle[0], 4464);
+  EXPECT_EQ(EvalParams.EvalSingle[1], -4464);
+  EXPECT_EQ(EvalParams.EvalSingle[2], -32768);
+  EXPECT_EQ(EvalParams.EvalSingle[3], -1);
+  EXPECT_EQ(EvalParams.MovePair[135], 32767);
+  // The forbidden evaluation takes the low 16 bits of ForbiddenEval: Black's overline cell.
+  EXPECT_EQ(cellClass(Black, 0, 2, 2, 2), 2);
+  EXPECT_EQ(cellScores(Black, 0, 2, 2, 2), std::make_pair(4464, -29000));
+}
+
+TEST(EvalFile, SignsAndWhiteSpaceMix) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  dir.writeEvalFile("\n\t -3\r\n+4   \t\t\n-0 +0012");
+  EXPECT_TRUE(kesta::loadEvalFile(dir.evalFile()));
+  EXPECT_EQ(EvalParams.ForbiddenEval, -3);
+  EXPECT_EQ(EvalParams.EvalSingle[0], 4);
+  EXPECT_EQ(EvalParams.EvalSingle[1], 0);
+  EXPECT_EQ(EvalParams.EvalSingle[2], 12);
+  EXPECT_EQ(EvalParams.EvalSingle[3], 0);
+}
+
+TEST(EvalFile, SingleAndPairWeightsCombine) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  dir.writeEvalFile(fileText(onlyNumbers({{evalSingleAt(15), 100}})));
+  build(kesta::Freestyle, dir);
+  EXPECT_EQ(comboScores(17, 2, 2, 2), std::make_pair(100, 0));
+  EXPECT_EQ(comboScores(17, 17, 17, 17), std::make_pair(400, 0));
+  EXPECT_EQ(comboScores(16, 2, 2, 2), std::make_pair(0, 0));
+  for (int side : {Black, White}) {
+    EXPECT_EQ(cellScores(side, 2, 17, 2, 2), std::make_pair(100, 0));
+    EXPECT_EQ(cellScores(side, 0, 2, 2, 2), std::make_pair(100, 0));  // a long line is five in freestyle
+  }
+
+  dir.writeEvalFile(fileText(onlyNumbers({{evalPairAt(pairIndex(15, 15)), 1}})));
+  build(kesta::Freestyle, dir);
+  EXPECT_EQ(comboScores(17, 17, 17, 17), std::make_pair(6, 0));
+  EXPECT_EQ(comboScores(17, 17, 17, 2), std::make_pair(3, 0));
+  EXPECT_EQ(comboScores(17, 17, 2, 2), std::make_pair(1, 0));
+  EXPECT_EQ(comboScores(17, 2, 2, 2), std::make_pair(0, 0));
+
+  // The ordering blocks sit after the evaluation blocks.
+  dir.writeEvalFile(fileText(onlyNumbers({{moveSingleAt(3), 1}, {movePairAt(pairIndex(2, 9)), 10}})));
+  build(kesta::Freestyle, dir);
+  EXPECT_EQ(comboScores(5, 2, 2, 2), std::make_pair(0, 1));
+  EXPECT_EQ(comboScores(4, 11, 2, 2), std::make_pair(0, 10));
+  EXPECT_EQ(comboScores(5, 4, 11, 2), std::make_pair(0, 11));
+  EXPECT_EQ(comboScores(5, 5, 4, 11), std::make_pair(0, 12));
+
+  // Sums wrap at 16 bits.
+  dir.writeEvalFile(fileText(onlyNumbers({{evalSingleAt(15), 20000}})));
+  build(kesta::Freestyle, dir);
+  EXPECT_EQ(comboScores(17, 17, 2, 2).first, 40000 - 65536);
+  EXPECT_EQ(comboScores(17, 17, 17, 17).first, 80000 - 65536);
+}
+
+TEST(EvalFile, LongLineScoresByRule) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  EvalParams.ForbiddenEval = -1234;
+
+  // Exact five: a long line counts as nothing; for Black alone it is forbidden unless there is more.
+  build(kesta::ExactFiveRule, dir);
+  EXPECT_EQ(cellClass(White, 0, 2, 2, 2), 3);
+  EXPECT_EQ(cellScores(White, 0, 2, 2, 2), cellScores(White, 2, 2, 2, 2));
+  EXPECT_EQ(cellScores(White, 0, 2, 2, 2), std::make_pair(0, 0));
+  EXPECT_EQ(cellClass(Black, 0, 2, 2, 2), 2);
+  EXPECT_EQ(cellScores(Black, 0, 2, 2, 2), std::make_pair(-1234, -29000));
+  for (int side : {Black, White}) {
+    EXPECT_EQ(cellClass(side, 0, 13, 2, 2), 6);
+    EXPECT_EQ(cellScores(side, 0, 13, 2, 2), std::make_pair(9, 18));
+  }
+
+  // Freestyle and renju: a long line scores as a five.
+  for (int rule : {kesta::Freestyle, kesta::RenjuRule}) {
+    build(rule, dir);
+    EXPECT_EQ(cellClass(White, 0, 2, 2, 2), rule == kesta::Freestyle ? 13 : 3) << ruleName(rule);
+    EXPECT_EQ(cellScores(White, 0, 2, 2, 2), std::make_pair(72, 500)) << ruleName(rule);
+  }
+  EXPECT_EQ(cellClass(Black, 0, 2, 2, 2), 2);
+  EXPECT_EQ(cellScores(Black, 0, 2, 2, 2), std::make_pair(-1234, -29000));
+}
+
+TEST(EvalFile, RenjuRebuildMakesBlacksDoubleFourForbidden) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  std::vector<long long> numbers = fileOrder(kesta::defaultEvalParameters());
+  numbers[0] = -1234;
+  dir.writeEvalFile(fileText(numbers));
+
+  build(kesta::Freestyle, dir);
+  const auto twoFours = comboScores(15, 15, 2, 2);
+  for (int side : {Black, White}) {
+    EXPECT_EQ(cellClass(side, 2, 1, 2, 2), 12);
+    EXPECT_EQ(cellScores(side, 2, 1, 2, 2), std::make_pair(72, 100));
+    EXPECT_EQ(cellClass(side, 15, 2, 15, 2), 12);
+    EXPECT_EQ(cellScores(side, 15, 2, 15, 2), twoFours);
+  }
+
+  build(kesta::RenjuRule, dir);
+  EXPECT_EQ(cellClass(Black, 2, 1, 2, 2), 1);
+  EXPECT_EQ(cellScores(Black, 2, 1, 2, 2), std::make_pair(-1234, -29000));
+  EXPECT_EQ(cellClass(Black, 15, 2, 15, 2), 1);
+  EXPECT_EQ(cellScores(Black, 15, 2, 15, 2), std::make_pair(-1234, -29000));
+  EXPECT_EQ(cellClass(White, 15, 2, 15, 2), 12);
+  EXPECT_EQ(cellScores(White, 15, 2, 15, 2), twoFours);
+  EXPECT_EQ(cellClass(White, 2, 1, 2, 2), 12);
+  EXPECT_EQ(cellScores(White, 2, 1, 2, 2), std::make_pair(72, 100));
+}
+
+TEST(EvalFile, SidesDifferOnlyAtBlacksForbiddenEntries) {
+  ScratchDir dir;
+  EvalParams = kesta::EvalParameters{};
+  dir.writeEvalFile(fileText(sampleNumbers()));
+  for (int rule : Rules) {
+    build(rule, dir);
+    int forbidden = 0, differ = 0, whiteForbidden = 0;
+    for (int key = 0; key < PatternKeyCount; ++key) {
+      whiteForbidden += CellClassTable[White][key] <= 2;
+      if (CellClassTable[Black][key] <= 2) {
+        ++forbidden;
+        continue;
+      }
+      if (EvalScoreTable[Black][key] != EvalScoreTable[White][key] ||
+          MoveScoreTable[Black][key] != MoveScoreTable[White][key])
+        ++differ;
+    }
+    EXPECT_EQ(differ, 0) << ruleName(rule);
+    EXPECT_EQ(whiteForbidden, 0) << ruleName(rule);
+    EXPECT_EQ(forbidden > 0, rule != kesta::Freestyle) << ruleName(rule);
+  }
+}
+
+TEST(EvalFile, LosingTheFileKeepsForbiddenEval) {
+  ScratchDir withFile("file"), without("none");
+  EvalParams = kesta::EvalParameters{};
+  build(kesta::RenjuRule, without);
+  const Combos defaults = Combos::take();
+
+  std::vector<long long> numbers = sampleNumbers();
+  numbers[0] = 555;
+  withFile.writeEvalFile(fileText(numbers));
+  build(kesta::RenjuRule, withFile);
+  build(kesta::RenjuRule, without);
+  EXPECT_EQ(Combos::take().eval, defaults.eval);
+  EXPECT_EQ(Combos::take().move, defaults.move);
+  EXPECT_EQ(fileOrder(EvalParams), numbers);
+  EXPECT_EQ(cellScores(Black, 0, 2, 2, 2), std::make_pair(555, -29000));
+  EXPECT_EQ(cellScores(Black, 16, 2, 2, 2), std::make_pair(72, 100));
+}
+
+#ifndef _WIN32
+
+int runTool(const std::string& arguments) {
+  const std::string command = std::string("'") + KESTA_TOOL_PATH + "' " + arguments;
+  return std::system(command.c_str());
+}
+
+std::string shellQuoted(const std::filesystem::path& p) {
+  return std::string("'") + p.string() + "'";
+}
+
+std::vector<unsigned char> readBytes(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Number of little-endian int16 entries in bytes that differ from table.
+int int16Mismatches(const std::vector<unsigned char>& bytes, const int16_t* table, size_t count) {
+  if (bytes.size() != 2 * count) return -1;
+  int bad = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const auto value = int16_t(uint16_t(bytes[2 * i] | bytes[2 * i + 1] << 8));
+    bad += value != table[i];
+  }
+  return bad;
+}
+
+void expectFilesMatchTables(const std::filesystem::path& out, const std::string& what) {
+  const auto lineCode = readBytes(out / "line_code.bin");
+  const auto cellClassBytes = readBytes(out / "cell_class.bin");
+  ASSERT_EQ(lineCode.size(), size_t(2) * 1048576) << what;
+  ASSERT_EQ(cellClassBytes.size(), size_t(2) * 104976) << what;
+  EXPECT_EQ(std::memcmp(lineCode.data(), &kesta::LineCodeTable[0][0], lineCode.size()), 0) << what;
+  EXPECT_EQ(std::memcmp(cellClassBytes.data(), &CellClassTable[0][0], cellClassBytes.size()), 0) << what;
+  EXPECT_EQ(int16Mismatches(readBytes(out / "eval_score.bin"), &EvalScoreTable[0][0], 2 * 104976), 0) << what;
+  EXPECT_EQ(int16Mismatches(readBytes(out / "move_score.bin"), &MoveScoreTable[0][0], 2 * 104976), 0) << what;
+}
+
+TEST(EvalFileTool, DefaultEvalReadsBackAsTheDefaults) {
+  ScratchDir withFile("file"), without("none");
+  ASSERT_EQ(runTool(std::string("default-eval > ") + shellQuoted(withFile.path() / "AIEval.txt")), 0);
+  for (int rule : Rules) {
+    EvalParams = kesta::EvalParameters{};
+    build(rule, without);
+    const Combos defaultCombos = Combos::take();
+    const Tables defaults = Tables::take();
+
+    EvalParams = kesta::EvalParameters{};
+    ASSERT_TRUE(kesta::loadEvalFile(withFile.evalFile()));
+    EXPECT_EQ(fileOrder(EvalParams), fileOrder(kesta::defaultEvalParameters()));
+    EXPECT_EQ(Combos::take().eval, defaultCombos.eval);
+    EXPECT_EQ(Combos::take().move, defaultCombos.move);
+    build(rule, withFile);
+    expectSameTables(Tables::take(), defaults, ruleName(rule));
+  }
+}
+
+TEST(EvalFileTool, TablesFilesEqualTheInProcessTables) {
+  ScratchDir dir;
+  std::vector<long long> numbers = fileOrder(kesta::defaultEvalParameters());
+  numbers[0] = -777;
+  numbers[size_t(evalSingleAt(3) - 1)] = 11;
+  numbers[size_t(movePairAt(pairIndex(4, 9)) - 1)] = 3;
+  dir.writeEvalFile(fileText(numbers));
+  for (const char* rule : {"freestyle", "exact5", "renju"}) {
+    const std::filesystem::path out = dir.path() / rule;
+    ASSERT_EQ(runTool(std::string("tables --rule ") + rule + " --out " + shellQuoted(out) + " --eval " +
+                      shellQuoted(dir.evalFile())),
+              0)
+        << rule;
+    EvalParams = kesta::EvalParameters{};
+    build(rule[0] == 'f' ? kesta::Freestyle : rule[0] == 'e' ? kesta::ExactFiveRule : kesta::RenjuRule, dir);
+    expectFilesMatchTables(out, rule);
+  }
+
+  // Without --eval the tool reads AIEval.txt next to itself, like the brain.
+  const auto toolDir = std::filesystem::path(KESTA_TOOL_PATH).parent_path();
+  if (!std::filesystem::exists(toolDir / "AIEval.txt")) {
+    ScratchDir none("none");
+    const std::filesystem::path out = dir.path() / "defaults";
+    ASSERT_EQ(runTool(std::string("tables --rule renju --out ") + shellQuoted(out)), 0);
+    EvalParams = kesta::EvalParameters{};
+    build(kesta::RenjuRule, none);
+    expectFilesMatchTables(out, "renju without --eval");
+  }
+}
+
+TEST(EvalFileTool, BadTablesArgumentsFail) {
+  ScratchDir dir;
+  const std::string out = shellQuoted(dir.path() / "out");
+  EXPECT_NE(runTool(std::string("tables --rule renju --out ") + out + " --eval " +
+                    shellQuoted(dir.path() / "missing.txt") + " 2>/dev/null"),
+            0);
+  EXPECT_NE(runTool(std::string("tables --rule gomoku --out ") + out + " 2>/dev/null"), 0);
+  EXPECT_NE(runTool("tables --rule renju 2>/dev/null"), 0);
+}
+
+#endif  // _WIN32
+
+}  // namespace
