@@ -1,0 +1,635 @@
+// Scripted protocol sessions through CommandLoop: each script is fed as a stream and the replies
+// are compared line by line; the board and settings behind the loop are checked where the
+// replies alone cannot show the effect. Replies chosen by the search are only checked for
+// legality, since the opening rule fixes nothing but the first move of a game.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "board/board.h"
+#include "eval/eval_tables.h"
+#include "protocol/command_loop.h"
+#include "protocol/match_settings.h"
+#include "search/engine.h"
+
+namespace kesta {
+namespace {
+
+const std::string About = R"(name = "Kesta", version ="1.0.0", author = "Tor Emdi", country = "Veland")";
+const std::string NotEmpty = "ERROR Coord is not empty.";
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  EXPECT_EQ(start, text.size()) << "unterminated reply: " << text.substr(start);
+  return lines;
+}
+
+// The reply lines, without the "MESSAGE " lines of the diagnostic dump, which a manager shows
+// and otherwise ignores.
+std::vector<std::string> replyLines(const std::string& text) {
+  std::vector<std::string> lines = splitLines(text);
+  lines.erase(std::remove_if(lines.begin(), lines.end(),
+                             [](const std::string& line) { return line.rfind("MESSAGE ", 0) == 0; }),
+              lines.end());
+  return lines;
+}
+
+bool startsWithError(const std::string& line) {
+  return line.rfind("ERROR", 0) == 0;
+}
+
+// "x,y" with two unsigned decimal numbers and nothing else.
+std::optional<std::pair<int, int>> parseMove(const std::string& line) {
+  const size_t comma = line.find(',');
+  if (comma == std::string::npos || comma == 0 || comma + 1 == line.size() || comma > 4 ||
+      line.size() - comma - 1 > 4)
+    return std::nullopt;
+  for (size_t i = 0; i < line.size(); ++i)
+    if (i != comma && (line[i] < '0' || line[i] > '9')) return std::nullopt;
+  return std::make_pair(std::stoi(line.substr(0, comma)), std::stoi(line.substr(comma + 1)));
+}
+
+// How long the engine may think in a session. Quick keeps searched replies short by sending
+// INFO TIMEOUT_TURN first (consumed before the test sees the loop); Default leaves the settings
+// exactly as they start, for the tests that inspect them.
+enum class Turns { Quick, Default };
+constexpr const char* QuickTurnsLine = "INFO TIMEOUT_TURN 100\n";
+
+// One scripted conversation with a loop over a small table.
+class Session {
+ public:
+  explicit Session(const std::string& script, Turns turns = Turns::Quick)
+      : in_(turns == Turns::Quick ? QuickTurnsLine + script : script), loop_(in_, out_, 1u << 16) {
+    if (turns == Turns::Quick) loop_.step();
+  }
+
+  int run() { return loop_.run(); }
+  bool step() { return loop_.step(); }
+  void steps(int count) {
+    for (int i = 0; i < count; ++i) ASSERT_TRUE(step()) << "step " << i;
+  }
+  std::vector<std::string> lines() const { return replyLines(out_.str()); }
+  // The lines written since the previous call.
+  std::vector<std::string> newLines() {
+    const std::string all = out_.str();
+    const std::string fresh = all.substr(seen_);
+    seen_ = all.size();
+    return replyLines(fresh);
+  }
+
+  CommandLoop& loop() { return loop_; }
+  Board& board() { return loop_.board(); }
+  Engine& engine() { return loop_.engine(); }
+  uint8_t at(int x, int y) { return board().cells[cellOf(x, y)]; }
+
+ private:
+  std::istringstream in_;
+  std::ostringstream out_;
+  CommandLoop loop_;
+  size_t seen_ = 0;
+};
+
+// Checks a move the engine chose: a move line naming a cell that was an empty board cell in
+// `before` (and is not `excluded`), now holding `colour`. Returns the cell, or 0.
+CellIndex expectChosenMove(const std::string& line, const Board& before, const Board& after, uint8_t colour,
+                           CellIndex excluded = 0) {
+  const auto move = parseMove(line);
+  EXPECT_TRUE(move.has_value()) << "not a move: '" << line << "'";
+  if (!move) return 0;
+  const auto [x, y] = *move;
+  EXPECT_TRUE(insideBoard(before, x, y)) << line;
+  if (!insideBoard(before, x, y)) return 0;
+  const CellIndex cell = cellOf(x, y);
+  EXPECT_NE(cell, excluded) << line;
+  EXPECT_EQ(before.cells[cell], Empty) << line;
+  EXPECT_EQ(after.cells[cell], colour) << line;
+  EXPECT_EQ(after.moves[after.moveCount - 1], cell) << line;
+  return cell;
+}
+
+// The rule byte and its tables are process-wide; every test leaves them as it found them.
+class ProtocolTest : public ::testing::Test {
+ protected:
+  void SetUp() override { savedRule_ = RuleMode; }
+  void TearDown() override {
+    if (RuleMode != savedRule_) {
+      RuleMode = savedRule_;
+      buildEvalTables(ExeDirectory);
+    }
+  }
+
+ private:
+  uint8_t savedRule_ = 0;
+};
+
+using ProtocolCommands = ProtocolTest;
+using ProtocolStart = ProtocolTest;
+using ProtocolTurn = ProtocolTest;
+using ProtocolBoard = ProtocolTest;
+using ProtocolTakeback = ProtocolTest;
+using ProtocolInfo = ProtocolTest;
+using ProtocolInput = ProtocolTest;
+
+TEST_F(ProtocolCommands, WordsAreCaseInsensitive) {
+  Session s("start 15\nStArT 15\nabout\nAbOuT\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "OK", About, About}));
+}
+
+TEST_F(ProtocolCommands, AboutLineIsExact) {
+  Session s("ABOUT\n");
+  EXPECT_EQ(s.run(), 0);
+  ASSERT_EQ(s.lines().size(), 1u);
+  EXPECT_EQ(s.lines()[0],
+            "name = \"Kesta\", version =\"1.0.0\", author = \"Tor Emdi\", country = \"Veland\"");
+}
+
+TEST_F(ProtocolCommands, UnknownTokensAreDroppedOneByOne) {
+  // STARTX is no command, and its 15 is then one more unknown token.
+  Session s("STARTX 15\nSTART 15\nHELLO world 12 ,, 7,7 DONE begins -3\nABOUT\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", About}));
+  EXPECT_EQ(s.board().moveCount, 0);
+}
+
+TEST_F(ProtocolCommands, EndStopsAtOnceWithoutReply) {
+  Session s("START 15\nEND\nABOUT\nBEGIN\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK"}));
+  EXPECT_EQ(s.board().moveCount, 0);
+}
+
+TEST_F(ProtocolCommands, EngineIsStoppedFromConstructionAndAfterEveryThink) {
+  EXPECT_TRUE(Session("", Turns::Default).engine().Stopped);
+  Session s("BEGIN\nTURN 9,9\nBOARD\n7,7,1\n8,8,2\nDONE\n");
+  EXPECT_TRUE(s.engine().Stopped);
+  s.steps(1);
+  EXPECT_TRUE(s.engine().Stopped);
+  s.steps(1);
+  EXPECT_TRUE(s.engine().Stopped);
+  s.steps(1);
+  EXPECT_TRUE(s.engine().Stopped);
+  EXPECT_EQ(s.lines().size(), 3u);
+}
+
+TEST_F(ProtocolStart, SizeLimits) {
+  Session s("START 15\nBEGIN\nSTART 5\nSTART 23\nSTART 0\nSTART -15\nSTART 4294967311\nSTART 6\nSTART 22\n");
+  s.steps(2);
+  EXPECT_EQ(s.newLines(), (std::vector<std::string>{"OK", "7,7"}));
+  const Board* board = &s.board();
+  const Engine* engine = &s.engine();
+  const uint64_t hash = board->hash;
+  // Too small, too large for the padded board, or a number beyond 32 bits: nothing changes.
+  for (int i = 0; i < 5; ++i) {
+    s.steps(1);
+    EXPECT_EQ(s.newLines(), (std::vector<std::string>{"ERROR"})) << "refusal " << i;
+    EXPECT_EQ(&s.board(), board);
+    EXPECT_EQ(&s.engine(), engine);
+    EXPECT_EQ(s.board().size, 15);
+    EXPECT_EQ(s.board().moveCount, 1);
+    EXPECT_EQ(s.board().hash, hash);
+    EXPECT_EQ(s.at(7, 7), Black);
+  }
+  s.steps(1);
+  EXPECT_EQ(s.newLines(), (std::vector<std::string>{"OK"}));
+  EXPECT_EQ(s.board().size, 6);
+  EXPECT_EQ(s.board().moveCount, 0);
+  s.steps(1);
+  EXPECT_EQ(s.newLines(), (std::vector<std::string>{"OK"}));
+  EXPECT_EQ(s.board().size, 22);
+  EXPECT_EQ(s.engine().board, &s.board());
+}
+
+TEST_F(ProtocolStart, NewSizeBuildsNewBoardSameSizeKeepsIt) {
+  Session s("START 15\nBEGIN\nSTART 15\nSTART 20\nBEGIN\n");
+  s.steps(2);
+  const Board* board = &s.board();
+  const Engine* engine = &s.engine();
+  s.steps(1);
+  EXPECT_EQ(&s.board(), board);
+  EXPECT_EQ(&s.engine(), engine);
+  EXPECT_EQ(s.board().moveCount, 0);
+  EXPECT_EQ(s.at(7, 7), Empty);
+  s.steps(2);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "7,7", "OK", "OK", "10,10"}));
+  EXPECT_EQ(s.board().size, 20);
+  EXPECT_EQ(s.engine().board, &s.board());
+  EXPECT_EQ(s.at(10, 10), Black);
+  EXPECT_EQ(s.board().moveCount, 1);
+}
+
+TEST_F(ProtocolStart, BeginOnEmptyBoardTakesTheCentre) {
+  Session s("BEGIN\nSTART 15\nBEGIN\nSTART 6\nBEGIN\n");
+  EXPECT_EQ(s.run(), 0);
+  // Before any START the loop already has its 15 board.
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"7,7", "OK", "7,7", "OK", "3,3"}));
+  EXPECT_EQ(s.at(3, 3), Black);
+  EXPECT_EQ(s.board().moveCount, 1);
+}
+
+TEST_F(ProtocolTurn, OpponentStoneThenEngineReply) {
+  Session s("START 15\nTURN 7,7\nTURN 3;4\nTURN 12 ,6\n");
+  s.steps(1);
+  s.newLines();
+  const std::pair<int, int> opponent[] = {{7, 7}, {3, 4}, {12, 6}};
+  for (const auto& [x, y] : opponent) {
+    SCOPED_TRACE("TURN " + std::to_string(x) + "," + std::to_string(y));
+    const Board before = s.board();
+    s.steps(1);
+    const auto reply = s.newLines();
+    ASSERT_EQ(reply.size(), 1u);
+    EXPECT_EQ(s.board().moveCount, before.moveCount + 2);
+    EXPECT_EQ(s.at(x, y), before.sideToMove);
+    expectChosenMove(reply[0], before, s.board(), before.opponent, cellOf(x, y));
+  }
+}
+
+TEST_F(ProtocolTurn, OccupiedOrOffBoardCellIsRefused) {
+  Session s("START 15\nTURN 7,7\nTURN 7,7\nTURN 15,3\nTURN 3,15\nTURN -1,3\nTURN 263,7\nTURN 7,-249\n");
+  s.steps(2);
+  ASSERT_EQ(s.newLines().size(), 2u);
+  const Board before = s.board();
+  for (int i = 0; i < 6; ++i) {
+    s.steps(1);
+    EXPECT_EQ(s.newLines(), (std::vector<std::string>{NotEmpty})) << "refusal " << i;
+    EXPECT_EQ(s.board().moveCount, 2);
+    EXPECT_EQ(s.board().hash, before.hash);
+  }
+  EXPECT_FALSE(s.step());
+}
+
+// A game against random nearby moves with the shortest turn time: every reply is a legal move.
+TEST_F(ProtocolTurn, EveryReplyIsLegalEvenWithNoTime) {
+  const int turns = 16;
+  // The input is written as the game goes, each TURN after the previous reply.
+  std::stringstream feed;
+  std::ostringstream out;
+  CommandLoop loop(feed, out, 1u << 16);
+  feed << "INFO TIMEOUT_TURN 1\nSTART 15\n";
+  ASSERT_TRUE(loop.step());
+  ASSERT_TRUE(loop.step());
+  std::mt19937 rng(7);
+  size_t seen = out.str().size();
+  for (int i = 0; i < turns; ++i) {
+    const Board before = loop.board();
+    // The opponent plays an empty cell at most two steps from the last stone, or anywhere first.
+    int x, y;
+    do {
+      if (before.moveCount == 0) {
+        x = int(rng() % 15);
+        y = int(rng() % 15);
+      } else {
+        const CellIndex last = before.moves[before.moveCount - 1];
+        x = cellX(last) + int(rng() % 5) - 2;
+        y = cellY(last) + int(rng() % 5) - 2;
+      }
+    } while (!insideBoard(before, x, y) || before.cells[cellOf(x, y)] != Empty);
+    feed.clear();
+    feed << "TURN " << x << "," << y << "\n";
+    ASSERT_TRUE(loop.step());
+    const auto reply = replyLines(out.str().substr(seen));
+    seen = out.str().size();
+    ASSERT_EQ(reply.size(), 1u) << "turn " << i;
+    Board afterOpponent = before;
+    afterOpponent.cells[cellOf(x, y)] = before.sideToMove;
+    expectChosenMove(reply[0], afterOpponent, loop.board(), before.opponent);
+    ASSERT_EQ(loop.board().moveCount, before.moveCount + 2);
+  }
+}
+
+TEST_F(ProtocolTurn, UnreadableNumberGivesOneErrorAndTheLoopGoesOn) {
+  Session s("START 15\nTURN a,b\nABOUT\nTURN 7,b\nABOUT\nTURN -,5\nABOUT\nSTART x\nABOUT\nTURN 7,7\n");
+  for (int i = 0; i < 9; ++i) ASSERT_TRUE(s.step());
+  const auto lines = s.newLines();
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[0], "OK");
+  for (int i = 1; i < 9; i += 2) {
+    EXPECT_TRUE(startsWithError(lines[size_t(i)])) << lines[size_t(i)];
+    EXPECT_EQ(lines[size_t(i) + 1], About);
+  }
+  EXPECT_EQ(s.board().moveCount, 0);
+  EXPECT_EQ(s.board().size, 15);
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.board().moveCount, 2);
+  EXPECT_EQ(s.at(7, 7), Black);
+}
+
+TEST_F(ProtocolBoard, StonesTakeTurnOrderAndOnlyWhoTwoIsAnswered) {
+  {
+    Session s("START 15\nBOARD\n7,7,1\n8,8,2\nDONE\n");
+    s.steps(1);
+    s.newLines();
+    const Board empty = s.board();
+    s.steps(1);
+    const auto reply = s.newLines();
+    ASSERT_EQ(reply.size(), 1u);
+    EXPECT_EQ(s.at(7, 7), Black);
+    EXPECT_EQ(s.at(8, 8), White);
+    EXPECT_EQ(s.board().moveCount, 3);
+    Board before = empty;
+    before.cells[cellOf(7, 7)] = Black;
+    before.cells[cellOf(8, 8)] = White;
+    expectChosenMove(reply[0], before, s.board(), Black);
+    EXPECT_TRUE(s.engine().Stopped);
+  }
+  {
+    // The who field does not pick the colour: the first stone listed is Black.
+    Session s("START 15\nBOARD\n7,7,2\n8,8,1\nDONE\nABOUT\n");
+    EXPECT_EQ(s.run(), 0);
+    EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", About}));
+    EXPECT_EQ(s.at(7, 7), Black);
+    EXPECT_EQ(s.at(8, 8), White);
+    EXPECT_EQ(s.board().moveCount, 2);
+    EXPECT_EQ(s.board().sideToMove, Black);
+  }
+}
+
+TEST_F(ProtocolBoard, ReplacesThePreviousGame) {
+  Session s("START 15\nBEGIN\nTURN 2,2\nBOARD\n10,4,1\ndone\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines().size(), 3u);
+  EXPECT_EQ(s.board().moveCount, 1);
+  EXPECT_EQ(s.at(10, 4), Black);
+  EXPECT_EQ(s.at(7, 7), Empty);
+  EXPECT_EQ(s.at(2, 2), Empty);
+}
+
+TEST_F(ProtocolBoard, EmptyListUsesTheRememberedWho) {
+  // Before any BOARD line the remembered who is 2, so the first empty BOARD is answered.
+  {
+    Session s("BOARD\nDONE\n");
+    EXPECT_EQ(s.run(), 0);
+    EXPECT_EQ(s.lines(), (std::vector<std::string>{"7,7"}));
+  }
+  {
+    Session s("START 15\nBOARD\nDONE\n");
+    EXPECT_EQ(s.run(), 0);
+    EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "7,7"}));
+  }
+  // An earlier BOARD ending in who 2: answered for the first player on the empty board.
+  {
+    Session s("START 15\nBOARD\n7,7,1\n8,8,2\nDONE\nBOARD\nDONE\n");
+    EXPECT_EQ(s.run(), 0);
+    const auto lines = s.lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "7,7");
+    EXPECT_EQ(s.board().moveCount, 1);
+    EXPECT_EQ(s.at(7, 7), Black);
+  }
+  // An earlier BOARD ending in who 1: the empty BOARD is not answered.
+  {
+    Session s("START 15\nBOARD\n7,7,2\n8,8,1\nDONE\nBOARD\nDONE\nABOUT\n");
+    EXPECT_EQ(s.run(), 0);
+    EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", About}));
+    EXPECT_EQ(s.board().moveCount, 0);
+  }
+}
+
+TEST_F(ProtocolBoard, BadLinesAreRefusedWithoutAStone) {
+  Session s("START 15\nBOARD\nabc\n7,7\n8,8,1\n8,8,2\n15,0,1\n0,-1,1\n,,\n6;9;1\nDONE\nABOUT\n");
+  EXPECT_EQ(s.run(), 0);
+  const auto lines = s.lines();
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "OK");
+  EXPECT_TRUE(startsWithError(lines[1])) << lines[1];  // abc
+  EXPECT_TRUE(startsWithError(lines[2])) << lines[2];  // 7,7
+  EXPECT_EQ(lines[3], NotEmpty);                       // 8,8 again
+  EXPECT_EQ(lines[4], NotEmpty);                       // 15,0
+  EXPECT_EQ(lines[5], NotEmpty);                       // 0,-1
+  EXPECT_TRUE(startsWithError(lines[6])) << lines[6];  // ,,
+  EXPECT_EQ(lines[7], About);
+  // Any single character separates the fields; the last read who is 1, so no answer.
+  EXPECT_EQ(s.board().moveCount, 2);
+  EXPECT_EQ(s.at(8, 8), Black);
+  EXPECT_EQ(s.at(6, 9), White);
+  EXPECT_EQ(s.at(0, 0), Empty);
+  EXPECT_EQ(s.at(7, 7), Empty);
+}
+
+TEST_F(ProtocolTakeback, TakesBackTheLastStoneWhateverTheCoordinates) {
+  Session s("START 15\nBOARD\n3,3,1\nDONE\nBOARD\n3,3,1\n10,10,1\nDONE\nTAKEBACK 7,7\nTAKEBACK\nTAKEBACK\n");
+  s.steps(2);
+  const Board oneStone = s.board();
+  s.steps(1);
+  EXPECT_EQ(s.board().moveCount, 2);
+  s.steps(2);  // TAKEBACK, then its coordinates as a token of their own
+  EXPECT_EQ(s.board().moveCount, 1);
+  EXPECT_EQ(s.at(10, 10), Empty);
+  EXPECT_EQ(s.at(3, 3), Black);
+  EXPECT_EQ(s.board().hash, oneStone.hash);
+  EXPECT_EQ(boxWord(s.board().box), boxWord(oneStone.box));
+  EXPECT_EQ(s.board().sideToMove, White);
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "OK", "OK", "OK"}));
+  EXPECT_EQ(s.board().moveCount, 0);
+  EXPECT_EQ(s.board().hash, 0u);
+}
+
+TEST_F(ProtocolTakeback, UndoneGameReplaysLikeANewOne) {
+  Session s("START 15\nTURN 7,7\nTAKEBACK\nTAKEBACK\nBEGIN\n");
+  EXPECT_EQ(s.run(), 0);
+  const auto lines = s.lines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[2], "OK");
+  EXPECT_EQ(lines[3], "OK");
+  EXPECT_EQ(lines[4], "7,7");
+  EXPECT_EQ(s.board().moveCount, 1);
+}
+
+TEST_F(ProtocolTakeback, WorksBeforeAnyStart) {
+  Session s("TAKEBACK\nBOARD\n7,7,1\nDONE\nTAKEBACK\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "OK"}));
+  EXPECT_EQ(s.board().moveCount, 0);
+  EXPECT_EQ(s.at(7, 7), Empty);
+}
+
+TEST_F(ProtocolInfo, TimeoutTurnIsSilentAndSurvivesRestarts) {
+  Session s("INFO timeout_turn 1000\nSTART 15\nINFO TIMEOUT_TURN 2000\nSTART 20\nRESTART\n", Turns::Default);
+  s.steps(1);
+  EXPECT_TRUE(s.newLines().empty());
+  EXPECT_EQ(s.loop().rememberedSettings().TimeoutTurn, 1000);
+  EXPECT_EQ(s.engine().Settings.TimeoutTurn, 1000);
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "OK", "OK"}));
+  EXPECT_EQ(s.loop().rememberedSettings().TimeoutTurn, 2000);
+  EXPECT_EQ(s.engine().Settings.TimeoutTurn, 2000);
+}
+
+TEST_F(ProtocolInfo, ValuesInAndOutOfRange) {
+  Session s(
+      "START 15\n"
+      "INFO TIMEOUT_TURN 0\nINFO TIMEOUT_TURN -5\n"
+      "INFO TIMEOUT_MATCH 123456\nINFO TIMEOUT_MATCH 0\n"
+      "INFO TIME_LEFT 60000\nINFO TIME_LEFT 0\nINFO time_left -1\n"
+      "INFO MAX_MEMORY 83886080\n"
+      "INFO MAX_MEMORY -1\n"
+      "INFO MAX_MEMORY 0\n"
+      "INFO GAME_TYPE 1\n"
+      "RESTART\n",
+      Turns::Default);
+  s.steps(1);
+  const MatchSettings defaults;
+  s.steps(2);
+  EXPECT_EQ(s.loop().rememberedSettings().TimeoutTurn, defaults.TimeoutTurn);
+  EXPECT_EQ(s.engine().Settings.TimeoutTurn, defaults.TimeoutTurn);
+  s.steps(2);
+  EXPECT_EQ(s.loop().rememberedSettings().TimeoutMatch, 123456);
+  EXPECT_EQ(s.engine().Settings.TimeoutMatch, 123456);
+  // TIME_LEFT and MAX_MEMORY change the Engine's copy only.
+  s.steps(3);
+  EXPECT_EQ(s.engine().Settings.TimeLeft, 60000);
+  EXPECT_EQ(s.loop().rememberedSettings().TimeLeft, defaults.TimeLeft);
+  s.steps(1);
+  EXPECT_EQ(s.engine().Settings.MaxMemory, 83886080);
+  EXPECT_EQ(s.loop().rememberedSettings().MaxMemory, defaults.MaxMemory);
+  s.steps(1);
+  EXPECT_EQ(s.engine().Settings.MaxMemory, 83886080);
+  s.steps(1);
+  EXPECT_EQ(s.engine().Settings.MaxMemory, 2147483647);
+  s.steps(1);
+  EXPECT_EQ(s.board().moveCount, 0);
+  s.engine().Settings.MaxMemory = 1;
+  s.engine().Settings.TimeLeft = 5;
+  // A restart copies the remembered record back over the Engine's.
+  s.steps(1);
+  EXPECT_EQ(s.engine().Settings.TimeLeft, defaults.TimeLeft);
+  EXPECT_EQ(s.engine().Settings.MaxMemory, defaults.MaxMemory);
+  EXPECT_EQ(s.engine().Settings.TimeoutMatch, 123456);
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "OK"}));
+}
+
+TEST_F(ProtocolInfo, RuleBitsSelectTheModeAndRestart) {
+  Session s(
+      "START 15\nINFO TIME_LEFT 60000\nBEGIN\n"
+      "INFO RULE 1\nBEGIN\nINFO RULE 0\nINFO RULE 8\n"
+      "INFO RULE 2\nINFO RULE 4\nINFO RULE 1\nINFO RULE 2\n");
+  s.steps(3);
+  EXPECT_EQ(RuleMode, Freestyle);
+  s.steps(1);
+  EXPECT_EQ(RuleMode, ExactFiveRule);
+  EXPECT_EQ(s.loop().rememberedSettings().ExactFive, 1);
+  EXPECT_EQ(s.board().moveCount, 0);
+  EXPECT_EQ(s.engine().Settings.TimeLeft, 1000000000);
+  EXPECT_EQ(s.engine().Settings.ExactFive, 1);
+  s.steps(1);
+  EXPECT_EQ(s.board().moveCount, 1);
+  // 0 and 8 carry none of the three bits: no restart, no change.
+  s.steps(2);
+  EXPECT_EQ(RuleMode, ExactFiveRule);
+  EXPECT_EQ(s.board().moveCount, 1);
+  s.steps(1);
+  EXPECT_EQ(RuleMode, Freestyle);
+  EXPECT_EQ(s.board().moveCount, 0);
+  s.steps(1);
+  EXPECT_EQ(RuleMode, RenjuRule);
+  EXPECT_EQ(s.engine().Settings.Renju, 1);
+  // Nothing clears renju once chosen.
+  s.steps(1);
+  EXPECT_EQ(RuleMode, RenjuRule);
+  s.steps(1);
+  EXPECT_EQ(RuleMode, RenjuRule);
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "7,7", "7,7"}));
+}
+
+TEST_F(ProtocolInfo, ExactFiveBitWinsOverRenjuBit) {
+  Session s("START 15\nINFO RULE 5\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(RuleMode, ExactFiveRule);
+  EXPECT_EQ(s.loop().rememberedSettings().Renju, 0);
+}
+
+TEST_F(ProtocolInfo, KeysAndValuesReachingTheLoop) {
+  // FOLDER eats one token; the later words of a path with blanks are dropped as commands, and
+  // an unknown key reads no value, so a command word after it is carried out.
+  Session s(
+      "INFO FOLDER about\n"
+      "INFO FOLDER C:\\My about\n"
+      "INFO EVALUATE 7,7\n"
+      "INFO NONSENSE about\n"
+      "INFO TIMEOUT_TURN abc\nABOUT\n",
+      Turns::Default);
+  EXPECT_EQ(s.run(), 0);
+  const auto lines = s.lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], About);
+  EXPECT_EQ(lines[1], About);
+  EXPECT_TRUE(startsWithError(lines[2])) << lines[2];
+  EXPECT_EQ(lines[3], About);
+  EXPECT_EQ(s.loop().rememberedSettings().TimeoutTurn, MatchSettings{}.TimeoutTurn);
+  EXPECT_EQ(s.board().moveCount, 0);
+}
+
+TEST_F(ProtocolInput, EndOfInputEndsTheLoop) {
+  const char* scripts[] = {"",
+                           "START 15",
+                           "START",
+                           "START 15\nTURN 7,",
+                           "START 15\nTURN 7",
+                           "TURN",
+                           "BOARD\n7,7,1\n",
+                           "BOARD",
+                           "INFO",
+                           "INFO TIMEOUT_TURN",
+                           "INFO FOLDER",
+                           "ABOUT"};
+  for (const char* script : scripts) {
+    SCOPED_TRACE(script);
+    Session s(script);
+    EXPECT_EQ(s.run(), 0);
+    for (const std::string& line : s.lines()) EXPECT_TRUE(line == "OK" || line == About) << line;
+  }
+}
+
+TEST_F(ProtocolInput, CarriageReturnLineFeed) {
+  Session s("START 15\r\nBEGIN\r\nTURN 9,9\r\nBOARD\r\n7,7,1\r\n8,8,2\r\nDONE\r\nABOUT\r\nEND\r\n");
+  EXPECT_EQ(s.run(), 0);
+  const auto lines = s.lines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "OK");
+  EXPECT_EQ(lines[1], "7,7");
+  EXPECT_TRUE(parseMove(lines[2])) << lines[2];
+  EXPECT_TRUE(parseMove(lines[3])) << lines[3];
+  EXPECT_EQ(lines[4], About);
+  EXPECT_EQ(s.at(7, 7), Black);
+  EXPECT_EQ(s.at(8, 8), White);
+  EXPECT_EQ(s.board().moveCount, 3);
+}
+
+// The first `stones` cells of a 6x6 board listed row by row; the who fields alternate 1, 2.
+std::string smallBoardScript(int stones) {
+  std::string script = "START 6\nBOARD\n";
+  for (int i = 0; i < stones; ++i)
+    script += std::to_string(i % 6) + "," + std::to_string(i / 6) + "," + (i % 2 ? "2" : "1") + "\n";
+  return script + "DONE\n";
+}
+
+TEST_F(ProtocolBoard, FullBoardGetsTheNoMoveReply) {
+  Session s(smallBoardScript(36));
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "255,255"}));
+  EXPECT_EQ(s.board().moveCount, 36);
+}
+
+TEST_F(ProtocolTurn, LastEmptyCellGetsTheNoMoveReply) {
+  // 35 stones ending in who 1: no answer to the BOARD; the TURN then fills the board.
+  Session s(smallBoardScript(35) + "TURN 5,5\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "255,255"}));
+  EXPECT_EQ(s.board().moveCount, 36);
+}
+
+}  // namespace
+}  // namespace kesta
