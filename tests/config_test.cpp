@@ -1,0 +1,210 @@
+// AIConfig.txt: the search parameters an Engine reads at construction from the executable's
+// directory. Each case writes the file into a fresh directory and builds an Engine over it.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "board/board.h"
+#include "search/engine.h"
+
+namespace kesta {
+namespace {
+
+const float DefaultCoefficient = 1.0f / std::log(20.0f);
+
+class ConfigFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string("kesta-") + info->test_suite_name() + "-" + info->name() + "-" +
+                       std::to_string(std::random_device{}());
+    for (char& c : name)
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
+    dir_ = std::filesystem::temp_directory_path() / name;
+    std::filesystem::create_directories(dir_);
+    ExeDirectory = (dir_ / "").string();
+  }
+  void TearDown() override {
+    engine_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  // Writes text as AIConfig.txt, byte for byte, and builds a fresh Engine that reads it.
+  const Engine& load(const std::string& text) {
+    {
+      std::ofstream out(dir_ / "AIConfig.txt", std::ios::binary | std::ios::trunc);
+      out << text;
+    }
+    return build();
+  }
+  const Engine& build() {
+    engine_.reset();
+    engine_ = std::make_unique<Engine>(board_, 1u << 16);
+    return *engine_;
+  }
+
+  std::filesystem::path dir_;
+  Board board_{15};
+  std::unique_ptr<Engine> engine_;
+};
+
+void expectFutility(const Engine& e, int count, int m0, int m1, int m2, int m3) {
+  EXPECT_EQ(count, e.FutilityPurningMarginCount);
+  EXPECT_EQ(m0, e.FutilityPurningMargin[0]);
+  EXPECT_EQ(m1, e.FutilityPurningMargin[1]);
+  EXPECT_EQ(m2, e.FutilityPurningMargin[2]);
+  EXPECT_EQ(m3, e.FutilityPurningMargin[3]);
+}
+
+void expectRazoring(const Engine& e, int count, int m0, int m1, int m2, int m3) {
+  EXPECT_EQ(count, e.RazoringMarginCount);
+  EXPECT_EQ(m0, e.RazoringMargin[0]);
+  EXPECT_EQ(m1, e.RazoringMargin[1]);
+  EXPECT_EQ(m2, e.RazoringMargin[2]);
+  EXPECT_EQ(m3, e.RazoringMargin[3]);
+}
+
+void expectDefaults(const Engine& e) {
+  EXPECT_EQ(DefaultCoefficient, e.ExtensionCoefficient);
+  EXPECT_EQ(8, e.IIDMinDepth);
+  expectFutility(e, 4, 120, 200, 250, 300);
+  expectRazoring(e, 4, 150, 250, 300, 300);
+  EXPECT_EQ(10, e.ThreatSearchPlies);
+  EXPECT_EQ(1, e.UseOpeningBook);
+  EXPECT_EQ(0, e.ReloadConfigOnEachMove);
+  EXPECT_EQ(64, e.MaxDepth);
+}
+
+TEST_F(ConfigFile, NoFileGivesTheDefaults) {
+  const Engine& e = build();
+  expectDefaults(e);
+  EXPECT_EQ(5000, e.Settings.TimeoutTurn);
+  EXPECT_EQ(1000000000, e.Settings.TimeoutMatch);
+  EXPECT_EQ(1000000000, e.Settings.TimeLeft);
+  EXPECT_EQ(2147483647, e.Settings.MaxMemory);
+  EXPECT_EQ(0, e.Settings.ExactFive);
+  EXPECT_EQ(0, e.Settings.Renju);
+}
+
+TEST_F(ConfigFile, TheDocumentedExampleRestatesTheDefaults) {
+  expectDefaults(
+      load("Override:1\nExtensionCoefficient:20\nUseOpeningBook:1\nFutilityPurningMargin:120 200 250 300\n"
+           "RazoringMargin:150 250 300 300\nIIDMinDepth:8\nReloadConfigOnEachMove:0\n"));
+}
+
+TEST_F(ConfigFile, OnlyAFirstLineYieldingOneEnablesTheKeys) {
+  for (const char* first :
+       {"Override:0", "Override:2", "override:1", "Override 1", " Override:1", "", "Override:"}) {
+    SCOPED_TRACE(first);
+    EXPECT_EQ(8, load(std::string(first) + "\nIIDMinDepth:3\n").IIDMinDepth);
+  }
+  EXPECT_EQ(8, load("\nOverride:1\nIIDMinDepth:3\n").IIDMinDepth);
+  expectDefaults(load(""));
+  // The first line is scanned like "Override:%d": blanks before the number, anything after it.
+  EXPECT_EQ(3, load("Override: 1\nIIDMinDepth:3\n").IIDMinDepth);
+  EXPECT_EQ(3, load("Override:+1 enable\nIIDMinDepth:3\n").IIDMinDepth);
+  EXPECT_EQ(3, load("Override:1\nIIDMinDepth:3").IIDMinDepth);  // no line feed at the end
+}
+
+TEST_F(ConfigFile, ExtensionCoefficient) {
+  EXPECT_EQ(1000000.0f, load("Override:1\nExtensionCoefficient:1\n").ExtensionCoefficient);
+  EXPECT_EQ(1000000.0f, load("Override:1\nExtensionCoefficient:0\n").ExtensionCoefficient);
+  EXPECT_EQ(1000000.0f, load("Override:1\nExtensionCoefficient:-7\n").ExtensionCoefficient);
+  EXPECT_EQ(1.0f / std::log(10.0f), load("Override:1\nExtensionCoefficient:10\n").ExtensionCoefficient);
+  EXPECT_EQ(1.0f / std::log(2.0f), load("Override:1\nExtensionCoefficient:2.9\n").ExtensionCoefficient);
+  EXPECT_EQ(DefaultCoefficient, load("Override:1\nExtensionCoefficient:ten\n").ExtensionCoefficient);
+  EXPECT_EQ(DefaultCoefficient, load("Override:1\nExtensionCoefficient:\n").ExtensionCoefficient);
+}
+
+TEST_F(ConfigFile, MarginsKeepWhatTheScanDoesNotReach) {
+  const Engine& a = load("Override:1\nFutilityPurningMargin:100 150\nRazoringMargin:100\n");
+  expectFutility(a, 2, 100, 150, 250, 300);
+  expectRazoring(a, 1, 100, 250, 300, 300);
+
+  expectFutility(load("Override:1\nFutilityPurningMargin:1 2 3 4 5\n"), 4, 1, 2, 3, 4);
+  expectFutility(load("Override:1\nFutilityPurningMargin:7,8\n"), 1, 7, 200, 250, 300);
+  expectRazoring(load("Override:1\nRazoringMargin:\t-5   6 x 7\n"), 2, -5, 6, 300, 300);
+  // Nothing after the colon: the scan ends before its first number and reports -1.
+  expectFutility(load("Override:1\nFutilityPurningMargin:\n"), -1, 120, 200, 250, 300);
+  expectRazoring(load("Override:1\nRazoringMargin:   \n"), -1, 150, 250, 300, 300);
+  // Something that is not a number: nothing converted.
+  expectFutility(load("Override:1\nFutilityPurningMargin:abc\n"), 0, 120, 200, 250, 300);
+}
+
+TEST_F(ConfigFile, LinesMustBeginWithTheKey) {
+  EXPECT_EQ(8, load("Override:1\n IIDMinDepth:3\n").IIDMinDepth);
+  EXPECT_EQ(8, load("Override:1\n\tIIDMinDepth:3\n").IIDMinDepth);
+  EXPECT_EQ(8, load("Override:1\niidmindepth:3\n").IIDMinDepth);
+  EXPECT_EQ(8, load("Override:1\nIIDMinDepth 3\n").IIDMinDepth);
+  EXPECT_EQ(3, load("Override:1\nIIDMinDepth: 3\n").IIDMinDepth);
+  EXPECT_EQ(-2, load("Override:1\nIIDMinDepth:-2 plies\n").IIDMinDepth);
+  // Comments, blank lines and unknown keys are skipped; the keys around them still count.
+  const Engine& e = load("Override:1\n# tuned\n\nThreatSearchPlies:4\nIIDMinDepth:6\nMaxDepth:3\n");
+  EXPECT_EQ(6, e.IIDMinDepth);
+  EXPECT_EQ(10, e.ThreatSearchPlies);
+  EXPECT_EQ(64, e.MaxDepth);
+}
+
+TEST_F(ConfigFile, FlagsAreSetOnlyByOne) {
+  EXPECT_EQ(0, load("Override:1\nUseOpeningBook:2\n").UseOpeningBook);
+  EXPECT_EQ(0, load("Override:1\nUseOpeningBook:0\n").UseOpeningBook);
+  EXPECT_EQ(1, load("Override:1\nUseOpeningBook:1\n").UseOpeningBook);
+  EXPECT_EQ(1, load("Override:1\nUseOpeningBook:on\n").UseOpeningBook);
+  EXPECT_EQ(1, load("Override:1\nReloadConfigOnEachMove:1\n").ReloadConfigOnEachMove);
+  EXPECT_EQ(0, load("Override:1\nReloadConfigOnEachMove:5\n").ReloadConfigOnEachMove);
+}
+
+TEST_F(ConfigFile, ALaterLineWins) {
+  EXPECT_EQ(5, load("Override:1\nIIDMinDepth:3\nIIDMinDepth:5\n").IIDMinDepth);
+  EXPECT_EQ(0, load("Override:1\nUseOpeningBook:1\nUseOpeningBook:0\n").UseOpeningBook);
+  // A second margins line only replaces the margins it reaches.
+  expectFutility(load("Override:1\nFutilityPurningMargin:1 2 3 4\nFutilityPurningMargin:9\n"), 1, 9, 2, 3, 4);
+}
+
+TEST_F(ConfigFile, CarriageReturnLineEnds) {
+  const Engine& e = load(
+      "Override:1\r\nExtensionCoefficient:10\r\nUseOpeningBook:0\r\nFutilityPurningMargin:100 150\r\n"
+      "RazoringMargin:100\r\nIIDMinDepth:3\r\nReloadConfigOnEachMove:1\r\n");
+  EXPECT_EQ(1.0f / std::log(10.0f), e.ExtensionCoefficient);
+  EXPECT_EQ(0, e.UseOpeningBook);
+  expectFutility(e, 2, 100, 150, 250, 300);
+  expectRazoring(e, 1, 100, 250, 300, 300);
+  EXPECT_EQ(3, e.IIDMinDepth);
+  EXPECT_EQ(1, e.ReloadConfigOnEachMove);
+  expectFutility(load("Override:1\r\nFutilityPurningMargin:\r\n"), -1, 120, 200, 250, 300);
+}
+
+// Only the first 999 characters of a line are scanned; the rest of that physical line is skipped
+// and does not count as a line of its own.
+TEST_F(ConfigFile, OverlongLines) {
+  for (size_t junk : {995u, 998u, 999u, 1000u, 1998u}) {
+    SCOPED_TRACE(junk);
+    const Engine& e = load("Override:1\n" + std::string(junk, 'x') + "IIDMinDepth:3\nRazoringMargin:1\n");
+    EXPECT_EQ(8, e.IIDMinDepth);
+    expectRazoring(e, 1, 1, 250, 300, 300);  // the next line is read as usual
+  }
+  std::string line = "IIDMinDepth:5";
+  line.resize(1500, ' ');
+  EXPECT_EQ(5, load("Override:1\n" + line + "\nUseOpeningBook:0\n").IIDMinDepth);
+  EXPECT_EQ(0, engine_->UseOpeningBook);
+
+  // A margins line cut between its numbers.
+  std::string margins = "FutilityPurningMargin:11 22";
+  margins.resize(999, ' ');
+  expectFutility(load("Override:1\n" + margins + " 33 44\n"), 2, 11, 22, 250, 300);
+
+  // A long first line still enables the keys.
+  std::string first = "Override:1";
+  first.resize(1200, ' ');
+  EXPECT_EQ(3, load(first + "\nIIDMinDepth:3\n").IIDMinDepth);
+}
+
+}  // namespace
+}  // namespace kesta

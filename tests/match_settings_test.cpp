@@ -1,0 +1,229 @@
+// Match settings and rules through protocol sessions: which INFO keys reach which copy of the
+// settings, what survives START, RESTART and RULE, and how RULE selects the rule mode.
+#include "protocol/match_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "protocol/command_loop.h"
+
+namespace kesta {
+namespace {
+
+constexpr int32_t Unlimited = 2147483647;
+constexpr int32_t MatchDefault = 1000000000;
+
+class MatchSettingsSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string("kesta-") + info->test_suite_name() + "-" + info->name() + "-" +
+                       std::to_string(std::random_device{}());
+    for (char& c : name)
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
+    dir_ = std::filesystem::temp_directory_path() / name;
+    std::filesystem::create_directories(dir_);
+    ExeDirectory = (dir_ / "").string();
+    RuleMode = RenjuRule;  // the value at process start
+    loop_ = std::make_unique<CommandLoop>(in_, out_, 1u << 16);
+  }
+  void TearDown() override {
+    loop_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  // Feeds text to the loop, runs every command in it and returns what the loop printed.
+  std::string send(const std::string& text) {
+    in_.clear();
+    in_ << text;
+    out_.str("");
+    while (loop_->step()) {
+    }
+    return out_.str();
+  }
+
+  const MatchSettings& engineSettings() { return loop_->engine().Settings; }
+  const MatchSettings& remembered() { return loop_->rememberedSettings(); }
+  int stones() { return loop_->board().moveCount; }
+
+  // Black stones at (2,7) (3,7) (4,7) (6,7) (7,7), so that Black at (5,7) makes six in a row;
+  // White's stones stand far away. No reply is due (the last who is not 2).
+  void setUpSixGap() {
+    ASSERT_EQ("",
+              send("BOARD\n2,7,1\n0,0,1\n3,7,1\n0,2,1\n4,7,1\n0,4,1\n6,7,1\n0,6,1\n7,7,1\n0,8,1\nDONE\n"));
+    ASSERT_EQ(10, stones());
+  }
+  int blackCodeAtGap() { return loop_->engine().cellInfo[cellOf(5, 7)].lineCode[0][0]; }
+
+  std::filesystem::path dir_;
+  std::stringstream in_;
+  std::ostringstream out_;
+  std::unique_ptr<CommandLoop> loop_;
+};
+
+std::string aboutReply() {
+  return std::string(AboutLine) + "\n";
+}
+
+TEST_F(MatchSettingsSession, TurnAndMatchTimeoutsReachBothCopiesAndSurviveRestarts) {
+  EXPECT_EQ("", send("INFO timeout_turn 2000\n"));
+  EXPECT_EQ(2000, engineSettings().TimeoutTurn);
+  EXPECT_EQ(2000, remembered().TimeoutTurn);
+  EXPECT_EQ("", send("INFO Timeout_Match 90000\n"));
+  EXPECT_EQ(90000, engineSettings().TimeoutMatch);
+  EXPECT_EQ(90000, remembered().TimeoutMatch);
+
+  EXPECT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ(2000, engineSettings().TimeoutTurn);
+  EXPECT_EQ(90000, engineSettings().TimeoutMatch);
+  EXPECT_EQ("OK\n", send("START 20\n"));  // a new Engine
+  EXPECT_EQ(20, loop_->board().size);
+  EXPECT_EQ(2000, engineSettings().TimeoutTurn);
+  EXPECT_EQ(90000, engineSettings().TimeoutMatch);
+
+  // Values that are not positive are dropped.
+  EXPECT_EQ("", send("INFO TIMEOUT_TURN 0\nINFO TIMEOUT_TURN -300\nINFO TIMEOUT_MATCH 0\n"));
+  EXPECT_EQ(2000, engineSettings().TimeoutTurn);
+  EXPECT_EQ(2000, remembered().TimeoutTurn);
+  EXPECT_EQ(90000, engineSettings().TimeoutMatch);
+  EXPECT_EQ("OK\n", send("RESTART\n"));
+  EXPECT_EQ(2000, engineSettings().TimeoutTurn);
+  EXPECT_EQ(90000, remembered().TimeoutMatch);
+}
+
+TEST_F(MatchSettingsSession, TimeLeftLastsUntilTheNextRestart) {
+  ASSERT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ("", send("INFO TIME_LEFT 5000\n"));
+  EXPECT_EQ(5000, engineSettings().TimeLeft);
+  EXPECT_EQ(MatchDefault, remembered().TimeLeft);
+  EXPECT_EQ("", send("INFO TIME_LEFT 0\nINFO time_left -20\n"));
+  EXPECT_EQ(5000, engineSettings().TimeLeft);
+
+  EXPECT_EQ("", send("INFO TIME_LEFT 60000\n"));
+  EXPECT_EQ(60000, engineSettings().TimeLeft);
+  EXPECT_EQ("OK\n", send("RESTART\n"));
+  EXPECT_EQ(MatchDefault, engineSettings().TimeLeft);
+
+  EXPECT_EQ("", send("INFO TIME_LEFT 60000\n"));
+  EXPECT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ(MatchDefault, engineSettings().TimeLeft);
+
+  EXPECT_EQ("", send("INFO TIME_LEFT 60000\nINFO RULE 1\n"));
+  EXPECT_EQ(MatchDefault, engineSettings().TimeLeft);
+}
+
+TEST_F(MatchSettingsSession, MaxMemory) {
+  ASSERT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ("", send("INFO MAX_MEMORY 83886080\n"));
+  EXPECT_EQ(83886080, engineSettings().MaxMemory);
+  EXPECT_EQ(Unlimited, remembered().MaxMemory);
+  EXPECT_EQ("", send("INFO MAX_MEMORY 0\n"));
+  EXPECT_EQ(Unlimited, engineSettings().MaxMemory);
+  EXPECT_EQ("", send("INFO MAX_MEMORY 1000\nINFO MAX_MEMORY -1\n"));
+  EXPECT_EQ(1000, engineSettings().MaxMemory);
+  EXPECT_EQ("OK\n", send("RESTART\n"));
+  EXPECT_EQ(Unlimited, engineSettings().MaxMemory);
+}
+
+// The line code of Black's six-making cell shows which rule the tables were built for: six wins
+// in freestyle (code 17), not under exact five or renju (code 0).
+TEST_F(MatchSettingsSession, RuleSelectsTheModeAndRestartsTheGame) {
+  EXPECT_EQ(RenjuRule, RuleMode);  // an Engine built before the first START keeps renju
+  ASSERT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ(Freestyle, RuleMode);
+  setUpSixGap();
+  EXPECT_EQ(17, blackCodeAtGap());
+
+  EXPECT_EQ("", send("INFO RULE 1\n"));
+  EXPECT_EQ(ExactFiveRule, RuleMode);
+  EXPECT_EQ(0, stones());
+  EXPECT_EQ(Empty, loop_->board().cells[cellOf(2, 7)]);
+  EXPECT_EQ(1, remembered().ExactFive);
+  EXPECT_EQ(1, engineSettings().ExactFive);
+  setUpSixGap();
+  EXPECT_EQ(0, blackCodeAtGap());
+
+  EXPECT_EQ("", send("INFO RULE 2\n"));
+  EXPECT_EQ(Freestyle, RuleMode);
+  EXPECT_EQ(0, stones());
+  EXPECT_EQ(0, remembered().ExactFive);
+  setUpSixGap();
+  EXPECT_EQ(17, blackCodeAtGap());
+
+  EXPECT_EQ("", send("INFO RULE 4\n"));
+  EXPECT_EQ(RenjuRule, RuleMode);
+  EXPECT_EQ(0, stones());
+  EXPECT_EQ(1, remembered().Renju);
+  EXPECT_EQ(1, engineSettings().Renju);
+  setUpSixGap();
+  EXPECT_EQ(0, blackCodeAtGap());
+
+  // Nothing clears renju again; the game is still restarted.
+  EXPECT_EQ("", send("INFO RULE 1\n"));
+  EXPECT_EQ(RenjuRule, RuleMode);
+  EXPECT_EQ(0, stones());
+  EXPECT_EQ(1, remembered().ExactFive);
+  EXPECT_EQ(1, remembered().Renju);
+  EXPECT_EQ("", send("INFO RULE 2\n"));
+  EXPECT_EQ(RenjuRule, RuleMode);
+  EXPECT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ(RenjuRule, RuleMode);
+}
+
+TEST_F(MatchSettingsSession, RuleWithBothBitsZeroAndTwoSelectsExactFive) {
+  ASSERT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ("", send("INFO RULE 5\n"));
+  EXPECT_EQ(ExactFiveRule, RuleMode);
+  EXPECT_EQ(1, remembered().ExactFive);
+  EXPECT_EQ(0, remembered().Renju);
+}
+
+TEST_F(MatchSettingsSession, RuleWithoutTheKnownBitsChangesNothing) {
+  ASSERT_EQ("OK\n", send("START 15\nINFO RULE 1\n"));
+  ASSERT_EQ(ExactFiveRule, RuleMode);
+  setUpSixGap();
+  const uint64_t hash = loop_->board().hash;
+  for (const char* rule : {"0", "8", "16", "-8"}) {
+    SCOPED_TRACE(rule);
+    EXPECT_EQ("", send(std::string("INFO RULE ") + rule + "\n"));
+    EXPECT_EQ(ExactFiveRule, RuleMode);
+    EXPECT_EQ(10, stones());
+    EXPECT_EQ(hash, loop_->board().hash);
+    EXPECT_EQ(1, remembered().ExactFive);
+    EXPECT_EQ(0, remembered().Renju);
+  }
+}
+
+TEST_F(MatchSettingsSession, FolderConsumesOneToken) {
+  ASSERT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ("", send("INFO FOLDER /home/manager/brains/kesta\n"));
+  EXPECT_EQ("", send("INFO FOLDER ABOUT\n"));  // the path, not a command
+  // A path with a blank: its second word is read as a command.
+  EXPECT_EQ(aboutReply(), send("INFO FOLDER /tmp/My ABOUT\n"));
+  EXPECT_EQ(aboutReply(), send("ABOUT\n"));
+}
+
+TEST_F(MatchSettingsSession, UnknownKeysAndGameTypeAreDropped) {
+  ASSERT_EQ("OK\n", send("START 15\n"));
+  const MatchSettings before = engineSettings();
+  EXPECT_EQ("", send("INFO EVALUATE 5\n"));
+  EXPECT_EQ("", send("INFO GAME_TYPE 1\n"));
+  EXPECT_EQ("", send("INFO TIMEOUT 42\n"));  // not TIMEOUT_TURN
+  EXPECT_EQ(before.TimeoutTurn, engineSettings().TimeoutTurn);
+  EXPECT_EQ(before.TimeoutMatch, engineSettings().TimeoutMatch);
+  EXPECT_EQ(before.TimeLeft, engineSettings().TimeLeft);
+  EXPECT_EQ(before.MaxMemory, engineSettings().MaxMemory);
+  EXPECT_EQ(Freestyle, RuleMode);
+  // The value of an unknown key is read as a command of its own.
+  EXPECT_EQ(aboutReply(), send("INFO SOMETHING ABOUT\n"));
+}
+
+}  // namespace
+}  // namespace kesta

@@ -1,0 +1,296 @@
+// Transposition table: probe and replacement by worth, the cutoff test, decided scores relative to
+// the storing node, the store rules, ageing with wrap-around, and emptying.
+#include "search/trans_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+
+namespace kesta {
+namespace {
+
+constexpr uint32_t Buckets = 1u << 16;
+
+// A hash whose bucket is `bucket` and whose key (upper 32 bits) is `key`. Bits 16..31 take part in
+// neither for this table size; they are filled in to show it.
+uint64_t hashOf(uint32_t bucket, uint32_t key) {
+  return uint64_t(key) << 32 | 0xABCD0000u | bucket;
+}
+
+TTEntry* bucketEntries(TranspositionTable& t, uint64_t hash) {
+  return t.buckets[hash & t.mask].entries;
+}
+
+int boundOf(const TTEntry& e) {
+  return e.genBound & 3;
+}
+int generationOf(const TTEntry& e) {
+  return e.genBound & 252;
+}
+
+class TransTable : public ::testing::Test {
+ protected:
+  void SetUp() override { clearTable(table); }
+
+  // Probes and stores as a search node does.
+  void put(uint64_t hash, int32_t score, int32_t depth, uint8_t bound, uint16_t move) {
+    const ProbeResult r = probe(table, hash);
+    store(table, r.slot, hash, score, depth, bound, move);
+  }
+
+  TranspositionTable table{Buckets};
+};
+
+TEST_F(TransTable, SmallTableHasMatchingCountAndMask) {
+  EXPECT_EQ(Buckets, table.count);
+  EXPECT_EQ(Buckets - 1, table.mask);
+  EXPECT_NE(nullptr, table.buckets);
+}
+
+TEST_F(TransTable, EmptyTableFindsNothing) {
+  std::mt19937_64 rng(1);
+  for (int i = 0; i < 2000; ++i) {
+    uint64_t hash = rng();
+    if ((hash >> 32) == 0) hash |= uint64_t(1) << 40;
+    const ProbeResult r = probe(table, hash);
+    ASSERT_FALSE(r.found);
+    ASSERT_EQ(BoundNone, boundOf(*r.slot));
+  }
+  // The key test ignores the bound: a zero key meets the cleared slot, whose bound 0 the cutoff
+  // test rejects.
+  const ProbeResult zero = probe(table, hashOf(5, 0));
+  EXPECT_TRUE(zero.found);
+  EXPECT_EQ(BoundNone, boundOf(*zero.slot));
+  EXPECT_FALSE(cutoffTest(*zero.slot, -100, -30000, 30000, 0));
+}
+
+// An empty slot that has become the candidate stays the candidate, so an empty bucket offers its
+// first entry and a bucket fills from the front.
+// Every empty slot replaces the candidate found so far, so an empty bucket offers its last entry
+// and a bucket fills from the back.
+TEST_F(TransTable, EmptySlotsFillFromTheBack) {
+  std::mt19937_64 rng(3);
+  for (int i = 0; i < 2000; ++i) {
+    const uint64_t hash = rng() | uint64_t(1) << 63;
+    const ProbeResult r = probe(table, hash);
+    ASSERT_FALSE(r.found);
+    ASSERT_EQ(&bucketEntries(table, hash)[2], r.slot);
+  }
+  const uint32_t b = 4321;
+  TTEntry* e = bucketEntries(table, hashOf(b, 1));
+  for (uint32_t key = 1; key <= 3; ++key) {
+    const ProbeResult r = probe(table, hashOf(b, key));
+    ASSERT_FALSE(r.found);
+    ASSERT_EQ(&e[3 - key], r.slot) << "key " << key;
+    store(table, r.slot, hashOf(b, key), 0, 1, BoundExact, 0);
+  }
+  clearTable(table);
+  EXPECT_EQ(&e[2], probe(table, hashOf(b, 9)).slot);
+}
+
+TEST_F(TransTable, ClearTableAfterStoresEmptiesEverything) {
+  std::mt19937_64 rng(2);
+  std::vector<uint64_t> hashes;
+  for (int i = 0; i < 3000; ++i) {
+    hashes.push_back(rng() | uint64_t(1) << 63);
+    put(hashes.back(), i, 5, BoundExact, uint16_t(i + 1));
+  }
+  ageTable(table);
+  ASSERT_TRUE(probe(table, hashes.back()).found);  // a hit also writes: it refreshes the generation
+  clearTable(table);
+  EXPECT_EQ(0, table.generation);
+  for (uint64_t h : hashes) {
+    ASSERT_FALSE(probe(table, h).found);
+  }
+  for (uint32_t b = 0; b < table.count; ++b)
+    for (const TTEntry& e : table.buckets[b].entries) {
+      ASSERT_EQ(0u, uint32_t(e.key)) << "bucket " << b;
+      ASSERT_EQ(0, int(e.genBound)) << "bucket " << b;
+      ASSERT_EQ(0, int(e.move)) << "bucket " << b;
+    }
+}
+
+TEST_F(TransTable, StoreAndProbeRoundTrip) {
+  const uint64_t h = hashOf(77, 0x12345678);
+  put(h, -1234, 9, BoundUpper, 396);
+  const ProbeResult r = probe(table, h);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(0x12345678u, uint32_t(r.slot->key));
+  EXPECT_EQ(-1234, int(r.slot->score));
+  EXPECT_EQ(9, int(r.slot->depth));
+  EXPECT_EQ(BoundUpper, boundOf(*r.slot));
+  EXPECT_EQ(396, int(r.slot->move));
+  // Hashes that differ only in bits the bucket and key do not use meet the same entry.
+  EXPECT_TRUE(probe(table, h ^ 0x00FF0000u).found);
+  EXPECT_FALSE(probe(table, h ^ (uint64_t(1) << 32)).found);
+}
+
+// A bucket holding a depth-10 entry from the previous think and current entries of depth 3 and 5.
+TEST_F(TransTable, ReplacesTheEntryOfLeastWorth) {
+  const uint32_t b = 300;
+  TTEntry* e = bucketEntries(table, hashOf(b, 1));
+  store(table, &e[0], hashOf(b, 1), 10, 10, BoundExact, 1);
+  ageTable(table);
+  store(table, &e[1], hashOf(b, 2), 20, 3, BoundExact, 2);
+  store(table, &e[2], hashOf(b, 3), 30, 5, BoundExact, 3);
+  ASSERT_EQ(1u, uint32_t(e[0].key));
+  ASSERT_EQ(2u, uint32_t(e[1].key));
+  ASSERT_EQ(3u, uint32_t(e[2].key));
+  EXPECT_EQ(2, entryWorth(table, e[0]));  // 10 - 2 * 4
+  EXPECT_EQ(3, entryWorth(table, e[1]));
+  const ProbeResult r = probe(table, hashOf(b, 4));
+  EXPECT_FALSE(r.found);
+  EXPECT_EQ(&e[0], r.slot);
+
+  // Found again, the old entry is refreshed to the current think and keeps its bound.
+  ASSERT_TRUE(probe(table, hashOf(b, 1)).found);
+  EXPECT_EQ(table.generation, generationOf(e[0]));
+  EXPECT_EQ(BoundExact, boundOf(e[0]));
+  EXPECT_EQ(10, entryWorth(table, e[0]));
+  EXPECT_EQ(&e[1], probe(table, hashOf(b, 4)).slot);
+}
+
+TEST_F(TransTable, EmptySlotsAndTiesInReplacement) {
+  const uint32_t b = 999;
+  TTEntry* e = bucketEntries(table, hashOf(b, 1));
+  // Equal worth everywhere: the earliest entry.
+  store(table, &e[0], hashOf(b, 1), 0, 4, BoundLower, 0);
+  store(table, &e[1], hashOf(b, 2), 0, 4, BoundLower, 0);
+  store(table, &e[2], hashOf(b, 3), 0, 4, BoundLower, 0);
+  EXPECT_EQ(&e[0], probe(table, hashOf(b, 9)).slot);
+
+  // A later empty slot wins over any occupied candidate...
+  clearTable(table);
+  store(table, &e[0], hashOf(b, 1), 0, 1, BoundLower, 0);
+  store(table, &e[1], hashOf(b, 2), 0, 9, BoundLower, 0);
+  EXPECT_EQ(&e[2], probe(table, hashOf(b, 9)).slot);
+  // ...and an earlier empty slot is kept against later occupied ones, even of less worth.
+  clearTable(table);
+  store(table, &e[1], hashOf(b, 2), 0, -5, BoundLower, 0);
+  store(table, &e[2], hashOf(b, 3), 0, -9, BoundLower, 0);
+  EXPECT_EQ(&e[0], probe(table, hashOf(b, 9)).slot);
+  // Among occupied entries the least worth wins wherever it stands.
+  store(table, &e[0], hashOf(b, 1), 0, 7, BoundLower, 0);
+  EXPECT_EQ(&e[2], probe(table, hashOf(b, 9)).slot);
+}
+
+TEST_F(TransTable, LowerBoundCutoff) {
+  TTEntry* e = bucketEntries(table, hashOf(1, 1));
+  store(table, e, hashOf(1, 1), 100, 6, BoundLower, 0);
+  EXPECT_TRUE(cutoffTest(*e, 6, 0, 100, 0));   // depth enough, score >= beta
+  EXPECT_TRUE(cutoffTest(*e, 5, 0, 50, 7));    // ply plays no part in ordinary scores
+  EXPECT_FALSE(cutoffTest(*e, 6, 0, 101, 0));  // score below beta
+  EXPECT_FALSE(cutoffTest(*e, 7, 0, 100, 0));  // too shallow
+  EXPECT_FALSE(cutoffTest(*e, 7, 200, 300, 0));
+  EXPECT_FALSE(cutoffTest(*e, 6, 150, 300, 0));  // a lower bound says nothing about alpha
+}
+
+TEST_F(TransTable, UpperExactAndEmptyBounds) {
+  TTEntry* e = bucketEntries(table, hashOf(2, 1));
+  store(table, e, hashOf(2, 1), -40, 3, BoundUpper, 0);
+  EXPECT_TRUE(cutoffTest(*e, 3, -40, 100, 0));
+  EXPECT_FALSE(cutoffTest(*e, 3, -41, 100, 0));
+  EXPECT_FALSE(cutoffTest(*e, 4, 0, 100, 0));
+  store(table, e, hashOf(2, 1), -40, 3, BoundExact, 0);
+  EXPECT_TRUE(cutoffTest(*e, 3, 500, 600, 0));
+  EXPECT_TRUE(cutoffTest(*e, -2, -600, -500, 0));
+  EXPECT_FALSE(cutoffTest(*e, 4, 500, 600, 0));
+  // Bound 0 never cuts, not even with a decided score.
+  TTEntry empty{};
+  empty.score = 19990;
+  EXPECT_FALSE(cutoffTest(empty, 0, -30000, 0, 0));
+}
+
+// Decided scores are stored relative to the storing node and read back relative to the reader.
+TEST_F(TransTable, DecidedScoresFollowThePly) {
+  // A node at ply 3 whose side completes five at ply 7 scores 20000 - 7 and stores 20000 - 4.
+  const uint64_t h = hashOf(44, 0xBEEF);
+  put(h, 20000 - 7 + 3, 2, BoundLower, 0);
+  const ProbeResult r = probe(table, h);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(20000 - 4, int(r.slot->score));
+  // Read at ply 2 it is 20000 - 6: a cutoff for beta up to that value, at any required depth.
+  EXPECT_TRUE(cutoffTest(*r.slot, 40, 0, 20000 - 6, 2));
+  EXPECT_FALSE(cutoffTest(*r.slot, 40, 0, 20000 - 5, 2));
+  // Losses move the other way: stored -19996 at ply 2 reads -19994, an upper bound <= alpha.
+  store(table, r.slot, h, -(20000 - 4), 2, BoundUpper, 0);
+  EXPECT_TRUE(cutoffTest(*r.slot, 40, -(20000 - 6), 0, 2));
+  EXPECT_FALSE(cutoffTest(*r.slot, 40, -(20000 - 5), 0, 2));
+  // 19000 is decided, 18999 is not.
+  store(table, r.slot, h, 19000, 2, BoundExact, 0);
+  EXPECT_TRUE(cutoffTest(*r.slot, 9, 0, 1, 0));
+  store(table, r.slot, h, 18999, 2, BoundExact, 0);
+  EXPECT_FALSE(cutoffTest(*r.slot, 9, 0, 1, 0));
+}
+
+TEST_F(TransTable, ShallowerStoreOverTheSamePositionIsIgnored) {
+  const uint64_t h = hashOf(12, 0x77);
+  put(h, 50, 8, BoundExact, 100);
+  TTEntry* slot = probe(table, h).slot;
+  store(table, slot, h, 70, 4, BoundLower, 200);
+  EXPECT_EQ(50, int(slot->score));
+  EXPECT_EQ(8, int(slot->depth));
+  EXPECT_EQ(BoundExact, boundOf(*slot));
+  EXPECT_EQ(100, int(slot->move));
+  // Equal depth replaces.
+  store(table, slot, h, 71, 8, BoundUpper, 201);
+  EXPECT_EQ(71, int(slot->score));
+  EXPECT_EQ(BoundUpper, boundOf(*slot));
+  EXPECT_EQ(201, int(slot->move));
+  // Another position overwrites whatever depth the slot holds.
+  store(table, slot, hashOf(12, 0x78), -5, 0, BoundLower, 7);
+  EXPECT_EQ(0x78u, uint32_t(slot->key));
+  EXPECT_EQ(-5, int(slot->score));
+  EXPECT_EQ(0, int(slot->depth));
+  EXPECT_EQ(BoundLower, boundOf(*slot));
+  EXPECT_EQ(7, int(slot->move));
+}
+
+// Scores outside the 16-bit field are not stored at all.
+TEST_F(TransTable, ScoresThatDoNotFitAreSkipped) {
+  const uint64_t h = hashOf(3, 0x99);
+  TTEntry* slot = probe(table, h).slot;
+  store(table, slot, h, 40000, 5, BoundExact, 1);
+  EXPECT_FALSE(probe(table, h).found);
+  store(table, slot, h, -32769, 5, BoundExact, 1);
+  EXPECT_FALSE(probe(table, h).found);
+  store(table, slot, h, 32767, 5, BoundExact, 1);
+  ASSERT_TRUE(probe(table, h).found);
+  EXPECT_EQ(32767, int(slot->score));
+  store(table, slot, h, -32768, 5, BoundLower, 2);
+  EXPECT_EQ(-32768, int(slot->score));
+  // An existing entry is left as it was.
+  store(table, slot, h, 1 << 20, 9, BoundUpper, 3);
+  EXPECT_EQ(-32768, int(slot->score));
+  EXPECT_EQ(5, int(slot->depth));
+  EXPECT_EQ(2, int(slot->move));
+}
+
+TEST_F(TransTable, GenerationWrapsAfter64Thinks) {
+  EXPECT_EQ(0, table.generation);
+  for (int i = 1; i <= 63; ++i) {
+    ageTable(table);
+    ASSERT_EQ(4 * i, table.generation);
+  }
+  // Stored at generation 252, one think before the wrap.
+  const uint64_t h = hashOf(8, 0x5);
+  put(h, 0, 6, BoundLower, 0);
+  TTEntry* e = probe(table, h).slot;
+  EXPECT_EQ(252, generationOf(*e));
+  EXPECT_EQ(0, entryAge(table, *e));
+  ageTable(table);
+  EXPECT_EQ(0, table.generation);
+  EXPECT_EQ(4, entryAge(table, *e));
+  EXPECT_EQ(6 - 8, entryWorth(table, *e));
+  for (int i = 0; i < 9; ++i) ageTable(table);
+  EXPECT_EQ(40, entryAge(table, *e));
+  // A hit brings it back to the present.
+  ASSERT_TRUE(probe(table, h).found);
+  EXPECT_EQ(36, generationOf(*e));
+  EXPECT_EQ(BoundLower, boundOf(*e));
+  EXPECT_EQ(0, entryAge(table, *e));
+}
+
+}  // namespace
+}  // namespace kesta
