@@ -1,0 +1,393 @@
+// The think entry before any search: the centre, the random neighbour of a lone central stone, the
+// widened candidate area around a lone edge stone, the opening book and the full board; the time
+// budget; applyAndJudge; and the millisecond clock the budget is measured with.
+#include "search/think.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "board/line_state.h"
+#include "eval/forbidden.h"
+#include "search/clock.h"
+#include "search/opening_book.h"
+#include "search/search.h"
+#include "search_position.h"
+
+namespace kesta {
+namespace {
+
+using searchtest::at;
+using searchtest::Game;
+
+// Plays count stones, Black and White alternately, on cells coloured by ((x / 2) + y) mod 2: no
+// line anywhere holds more than two stones of a colour in a row, so nobody ever has a five.
+void fillWithoutFives(Game& g, int count) {
+  std::vector<CellIndex> cells[2];
+  const int n = g.b().size;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) cells[((x >> 1) + y) & 1].push_back(cellOf(x, y));
+  for (int i = 0; i < count; ++i) {
+    const std::vector<CellIndex>& own = cells[i & 1];
+    ASSERT_LT(size_t(i / 2), own.size());
+    ASSERT_EQ(g.b().cells[own[size_t(i / 2)]], Empty);
+    makeMove(g.e(), own[size_t(i / 2)]);
+  }
+  g.e().ply = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening rules
+
+TEST(ThinkOpening, FirstStoneGoesToTheCentre) {
+  const std::map<int, std::string> centre = {
+      {6, "3,3"}, {7, "3,3"}, {15, "7,7"}, {20, "10,10"}, {22, "11,11"}};
+  for (const auto& [size, cell] : centre) {
+    Game g(size, Freestyle);
+    g.e().Stopped = 1;
+    const uint8_t generation = g.e().TransTable->generation;
+    EXPECT_EQ(at(think(g.e())), cell) << "size " << size;
+    EXPECT_FALSE(g.e().Stopped) << "think clears Stopped on entry";
+    EXPECT_EQ(g.e().TransTable->generation, generation) << "no search";
+  }
+}
+
+TEST(ThinkOpening, ReplyToACentralStoneIsAnyOfItsEightNeighbours) {
+  for (const char* stone : {"7,7", "5,9"}) {
+    SCOPED_TRACE(stone);
+    Game g(15, Freestyle);
+    g.play(stone);
+    Engine& e = g.e();
+    const CellIndex s = g.b().moves[0];
+    const uint8_t generation = e.TransTable->generation;
+    e.SearchCounter = -1;
+    std::map<CellIndex, int> seen;
+    for (int i = 0; i < 400; ++i) {
+      const CellIndex reply = think(e);
+      ASSERT_TRUE(g.emptyCell(reply)) << reply;
+      const int dx = std::abs(cellX(reply) - cellX(s)), dy = std::abs(cellY(reply) - cellY(s));
+      ASSERT_EQ(std::max(dx, dy), 1) << at(reply) << " is no neighbour";
+      seen[reply] += 1;
+    }
+    EXPECT_EQ(seen.size(), 8u) << "every neighbour occurs over 400 replies";
+    for (const auto& [cell, count] : seen) EXPECT_GE(count, 10) << at(cell);
+    EXPECT_EQ(e.TransTable->generation, generation);
+    EXPECT_EQ(e.SearchCounter, -1) << "the reply needs no search";
+  }
+}
+
+struct CandidateState {
+  Box box;
+  std::array<uint8_t, BoardCells> nearCount;
+};
+
+CandidateState candidateState(Game& g) {
+  CandidateState s{g.b().box, {}};
+  for (int t = 0; t < BoardCells; ++t) s.nearCount[size_t(t)] = g.e().cellInfo[t].nearCount;
+  return s;
+}
+
+std::string boxText(const Box& b) {
+  return std::to_string(b.xMin) + "," + std::to_string(b.yMin) + " to " + std::to_string(b.xMax) + "," +
+         std::to_string(b.yMax);
+}
+
+// The marks a lone stone at (x, y) gets with reach R on top of its own: every empty cell within
+// three cells that has no mark gets one, and the cells 4 to R away along the four lines (walls
+// included) get one more.
+std::array<uint8_t, BoardCells> widenedMarks(const CandidateState& before, const Board& b, int x, int y,
+                                             int reach) {
+  std::array<uint8_t, BoardCells> marks = before.nearCount;
+  for (int j = -3; j <= 3; ++j)
+    for (int i = -3; i <= 3; ++i) {
+      if (!insideBoard(b, x + i, y + j) || (i == 0 && j == 0)) continue;
+      const CellIndex t = cellOf(x + i, y + j);
+      if (b.cells[t] == Empty && marks[t] == 0) marks[t] = 1;
+    }
+  const int rays[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}, {-1, 1}, {1, -1}};
+  for (int r = 4; r <= reach; ++r)
+    for (const auto& d : rays) marks[size_t((y + 5 + r * d[1]) * BoardSpan + x + 5 + r * d[0])] += 1;
+  return marks;
+}
+
+TEST(ThinkOpening, LoneEdgeStoneWidensTheCandidateArea) {
+  struct Case {
+    int x, y, reach;
+    const char* box;  // after the think
+  };
+  const Case cases[] = {
+      {0, 7, 5, "0,2 to 5,12"}, {1, 7, 4, "0,3 to 5,11"},    {2, 7, 0, "0,4 to 5,10"},
+      {7, 0, 5, "2,0 to 12,5"}, {14, 14, 5, "9,9 to 14,14"}, {13, 2, 4, "9,0 to 14,6"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+    Game g(15, Freestyle);
+    g.play(std::to_string(c.x) + "," + std::to_string(c.y));
+    Engine& e = g.e();
+    e.Settings.TimeoutTurn = 100;
+    const CandidateState before = candidateState(g);
+    const uint8_t generation = e.TransTable->generation;
+    const CellIndex reply = think(e);
+    EXPECT_TRUE(g.emptyCell(reply));
+    EXPECT_EQ(e.TransTable->generation, uint8_t(generation + 4)) << "the reply was searched";
+    const CandidateState after = candidateState(g);
+    EXPECT_EQ(boxText(after.box), c.box);
+    const std::array<uint8_t, BoardCells> expected =
+        c.reach == 0 ? before.nearCount : widenedMarks(before, g.b(), c.x, c.y, c.reach);
+    for (int t = 0; t < BoardCells; ++t)
+      EXPECT_EQ(int(after.nearCount[size_t(t)]), int(expected[size_t(t)]))
+          << "nearCount at " << cellX(CellIndex(t)) << "," << cellY(CellIndex(t));
+  }
+}
+
+TEST(ThinkOpening, StoneFourCellsFromTheEdgeGetsNeitherNeighbourNorWidening) {
+  Game g(15, Freestyle);
+  g.play("4,7");
+  Engine& e = g.e();
+  e.Settings.TimeoutTurn = 100;
+  const CandidateState before = candidateState(g);
+  const uint8_t generation = e.TransTable->generation;
+  const CellIndex reply = think(e);
+  EXPECT_TRUE(g.emptyCell(reply));
+  EXPECT_EQ(e.TransTable->generation, uint8_t(generation + 4)) << "the reply was searched";
+  EXPECT_EQ(boxText(g.b().box), boxText(before.box));
+  EXPECT_EQ(candidateState(g).nearCount, before.nearCount);
+}
+
+TEST(ThinkOpening, FullBoardHasNoMoveAndTheLastEmptyCellIsPlayed) {
+  Game full(6, Freestyle);
+  fillWithoutFives(full, 36);
+  ASSERT_EQ(full.b().moveCount, full.b().cellCount);
+  EXPECT_EQ(think(full.e()), 0);
+
+  Game last(6, Freestyle);
+  fillWithoutFives(last, 35);
+  last.e().Settings.TimeoutTurn = 300;
+  CellIndex empty = 0;
+  for (int t = 0; t < BoardCells; ++t)
+    if (last.b().cells[t] == Empty) empty = CellIndex(t);
+  EXPECT_EQ(think(last.e()), empty);
+}
+
+// The book generator's draws for the row-39 position: Black 7,7, White 8,8, Black 9,9.
+TEST(ThinkOpening, BookAnswersAKnownPosition) {
+  Game g(15, Freestyle);
+  g.play("7,7 8,8 9,9");
+  Engine& e = g.e();
+  const uint8_t generation = e.TransTable->generation;
+  e.SearchCounter = -1;
+  const std::set<std::string> replies = {"8,6", "7,8", "8,9", "7,9"};
+  std::set<std::string> seen;
+  for (int i = 0; i < 200; ++i) {
+    const std::string reply = at(think(e));
+    ASSERT_TRUE(replies.count(reply)) << reply;
+    seen.insert(reply);
+  }
+  EXPECT_EQ(seen, replies);
+  EXPECT_EQ(e.TransTable->generation, generation) << "book replies need no search";
+  EXPECT_EQ(e.SearchCounter, -1);
+
+  // Row 52 for two stones: Black 7,7, White 8,8.
+  Game two(15, Freestyle);
+  two.play("7,7 8,8");
+  const std::set<std::string> rowReplies = {"7,9", "9,7", "8,9", "8,7", "8,6", "7,8", "6,8", "7,5", "9,6"};
+  for (int i = 0; i < 100; ++i) {
+    const std::string reply = at(think(two.e()));
+    ASSERT_TRUE(rowReplies.count(reply)) << reply;
+  }
+
+  // The same shape mirrored: Black 9,5, White 8,6, Black 7,7.
+  Game turned(15, Freestyle);
+  turned.play("9,5 8,6 7,7");
+  for (int i = 0; i < 50; ++i) {
+    const CellIndex reply = bookLookup(turned.e(), bookRandom());
+    ASSERT_NE(reply, 0);
+    EXPECT_TRUE(turned.emptyCell(reply)) << at(reply);
+  }
+}
+
+TEST(ThinkOpening, BookIsNotConsultedNearTheEdgeOrWhenSwitchedOff) {
+  // Within five cells of an edge the book is silent and the search answers.
+  Game edge(15, Freestyle);
+  edge.play("4,4 5,5 6,6");
+  EXPECT_EQ(bookLookup(edge.e(), bookRandom()), 0);
+
+  Game g(15, Freestyle);
+  g.play("7,7 8,8 9,9");
+  Engine& e = g.e();
+  ASSERT_NE(bookLookup(e, bookRandom()), 0);
+  e.UseOpeningBook = 0;
+  e.Settings.TimeoutTurn = 100;
+  const uint8_t generation = e.TransTable->generation;
+  const CellIndex reply = think(e);
+  EXPECT_TRUE(g.emptyCell(reply));
+  EXPECT_EQ(e.TransTable->generation, uint8_t(generation + 4)) << "the position went to the search";
+}
+
+TEST(ThinkOpening, UniformDraw) {
+  std::mt19937_64 generator(7);
+  const std::mt19937_64 untouched = generator;
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(uniformDraw(generator, 1), 0u);
+  EXPECT_TRUE(generator == untouched) << "k = 1 draws nothing";
+
+  std::map<uint64_t, int> counts;
+  for (int i = 0; i < 3000; ++i) counts[uniformDraw(generator, 3)] += 1;
+  ASSERT_EQ(counts.size(), 3u);
+  for (const auto& [value, count] : counts) {
+    EXPECT_LT(value, 3u);
+    EXPECT_GT(count, 800) << value;
+  }
+  // The draw for k is r mod k of the first accepted 64-bit value; for small k practically every
+  // value is accepted.
+  std::mt19937_64 a(11), b(11);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(uniformDraw(a, 10), b() % 10);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Time budget
+
+TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndAShareOfTheTimeLeft) {
+  Game empty(15, Freestyle);
+  EXPECT_EQ(timeBudget(empty.e()), 4960) << "defaults: TimeoutTurn 5000, TimeLeft 1000000000";
+
+  Game twenty(15, Freestyle);
+  fillWithoutFives(twenty, 20);
+  EXPECT_EQ(timeBudget(twenty.e()), 4960);
+  twenty.e().Settings.TimeoutTurn = 5000;
+  twenty.e().Settings.TimeLeft = 60000;
+  EXPECT_EQ(timeBudget(twenty.e()), 2817) << "205 / 225 x 23 = 20.96, d = 21, 60000 / 21 - 40";
+
+  Game late(15, Freestyle);
+  fillWithoutFives(late, 200);
+  late.e().Settings.TimeLeft = 60000;
+  EXPECT_EQ(timeBudget(late.e()), 4960) << "d falls to 7; 60000 / 7 = 8571 exceeds the turn limit";
+  late.e().Settings.TimeLeft = 7000;
+  EXPECT_EQ(timeBudget(late.e()), 960) << "7000 / 7 - 40";
+
+  // No overflow at the largest limits the protocol can send.
+  empty.e().Settings.TimeoutTurn = std::numeric_limits<int32_t>::max();
+  empty.e().Settings.TimeLeft = std::numeric_limits<int32_t>::max();
+  EXPECT_EQ(timeBudget(empty.e()), std::numeric_limits<int32_t>::max() / 23 - 40);
+}
+
+TEST(ThinkTimeBudget, LargestLimitsThinkWithoutOverflow) {
+  Game g(15, Freestyle);
+  g.play("7,7 8,8 7,8 7,6 8,7 9,9 6,7 5,7 9,7");
+  Engine& e = g.e();
+  e.Settings.TimeoutTurn = std::numeric_limits<int32_t>::max();
+  e.Settings.TimeLeft = std::numeric_limits<int32_t>::max();
+  // Black has a four on row 7: White's block is forced and played without a search.
+  EXPECT_EQ(at(think(e)), "10,7");
+}
+
+TEST(ThinkClock, ElapsedTimeIsExactAcrossTheWrap) {
+  constexpr int32_t Max = std::numeric_limits<int32_t>::max(), Min = std::numeric_limits<int32_t>::min();
+  EXPECT_EQ(elapsedMs(Max - 5, Min + 4), 10);
+  EXPECT_EQ(elapsedMs(-10, 5), 15);
+  EXPECT_EQ(elapsedMs(Min, Max), -1) << "a reading just before the start";
+  EXPECT_EQ(elapsedMs(1234, 1234), 0);
+  // Readings never go backwards.
+  int32_t previous = nowMs();
+  for (int i = 0; i < 10000; ++i) {
+    const int32_t now = nowMs();
+    ASSERT_GE(elapsedMs(previous, now), 0);
+    previous = now;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// applyAndJudge
+
+TEST(ThinkApplyAndJudge, FiveIsOneAndTheMoveIsMade) {
+  Game g(15, Freestyle);
+  g.play("7,7 7,8 8,7 8,8 9,7 9,8 10,7 10,8");
+  Engine& e = g.e();
+  ASSERT_EQ(e.cellInfo[cellOf(11, 7)].cellClass[Black], 13);
+  // Stopped clear: nothing happens.
+  e.Stopped = 0;
+  EXPECT_EQ(applyAndJudge(e, 11, 7), 0);
+  EXPECT_EQ(g.b().moveCount, 8);
+  EXPECT_EQ(g.b().cells[cellOf(11, 7)], Empty);
+  // Stopped set: the five is made and judged.
+  e.Stopped = 1;
+  EXPECT_EQ(applyAndJudge(e, 11, 7), 1);
+  EXPECT_EQ(g.b().moveCount, 9);
+  EXPECT_EQ(g.b().cells[cellOf(11, 7)], Black);
+  EXPECT_EQ(g.b().sideToMove, White);
+  // A quiet move is made and judged 0.
+  EXPECT_EQ(applyAndJudge(e, 3, 3), 0);
+  EXPECT_EQ(g.b().cells[cellOf(3, 3)], White);
+}
+
+// Black's 7,7 would make two open threes; White's stones are in the corners.
+const char* const BlackDoubleThree = R"(
+  O . . . . . . . . . . . . . O
+  . . . . . . . . . . . . . . .
+  . . . . . . . . . . . . . . .
+  . . . . . . . . . . . . . . .
+  . . . . . . . . . . . . . . .
+  . . . . . . . X . . . . . . .
+  . . . . . . . X . . . . . . .
+  . . . . . X X . . . . . . . .
+  . . . . . . . . . . . . . . .
+  . . . . . . . . . . . . . . .
+  . . . . . . . . . . . . . . .
+  . . . . . . . . . . . . . . .
+  . . . . . . . . . . . . . . .
+  . . . . . . . . . . . . . . .
+  O . . . . . . . . . . . . . O
+)";
+
+TEST(ThinkApplyAndJudge, RenjuFoulIsMinusOneAndStillMade) {
+  Game g(15, RenjuRule);
+  g.draw(BlackDoubleThree, Black);
+  Engine& e = g.e();
+  ASSERT_TRUE(isForbidden(e, cellOf(7, 7)));
+  e.Stopped = 0;
+  EXPECT_EQ(applyAndJudge(e, 7, 7), 0);
+  EXPECT_EQ(g.b().cells[cellOf(7, 7)], Empty);
+  e.Stopped = 1;
+  EXPECT_EQ(applyAndJudge(e, 7, 7), -1);
+  EXPECT_EQ(g.b().cells[cellOf(7, 7)], Black);
+  EXPECT_EQ(g.b().sideToMove, White);
+
+  // The same cell is no foul in freestyle, nor for White under renju.
+  Game free(15, Freestyle);
+  free.draw(BlackDoubleThree, Black);
+  free.e().Stopped = 1;
+  EXPECT_EQ(applyAndJudge(free.e(), 7, 7), 0);
+  Game white(15, RenjuRule);
+  white.draw(std::string(BlackDoubleThree), White);
+  white.e().Stopped = 1;
+  EXPECT_EQ(applyAndJudge(white.e(), 7, 7), 0);
+  EXPECT_EQ(white.b().cells[cellOf(7, 7)], White);
+}
+
+// Black to move: 7,7 joins 3..6 and 8,7 into six.
+TEST(ThinkApplyAndJudge, SixIsFiveOnlyInFreestyle) {
+  const char* moves = "3,7 3,9 4,7 4,9 5,7 5,9 6,7 6,9 8,7 12,12";
+  const struct {
+    uint8_t rule;
+    int judged;
+  } cases[] = {{Freestyle, 1}, {ExactFiveRule, 0}, {RenjuRule, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int(c.rule));
+    Game g(15, c.rule);
+    g.play(moves);
+    g.e().Stopped = 1;
+    EXPECT_EQ(applyAndJudge(g.e(), 7, 7), c.judged);
+    EXPECT_EQ(g.b().cells[cellOf(7, 7)], Black);
+  }
+}
+
+}  // namespace
+}  // namespace kesta
