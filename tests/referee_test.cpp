@@ -424,7 +424,10 @@ class Referee {
 
   static std::string transcript(const GameOutcome& out) {
     std::string text = "\nmoves:";
-    for (const MoveRecord& m : out.moves) text += " " + moveText(m.x, m.y);
+    for (const MoveRecord& m : out.moves) {
+      text += ' ';
+      text += moveText(m.x, m.y);
+    }
     return text;
   }
 

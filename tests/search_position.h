@@ -32,7 +32,8 @@ class EmptyExeDirectory {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = "kesta-search-";
     name += info != nullptr ? std::string(info->test_suite_name()) + "-" + info->name() : "none";
-    name += "-" + std::to_string(std::random_device{}());
+    name += '-';
+    name += std::to_string(std::random_device{}());
     for (char& c : name)
       if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
     path_ = std::filesystem::temp_directory_path() / name;
