@@ -25,3 +25,23 @@ sanitize:
 
 clean:
 	rm -rf build build-sanitize
+
+# Windows: the same sources cross-compiled with mingw-w64 into $(WIN_BUILD), linked static
+# (pbrain-kesta64.exe, kesta-tool.exe, kesta-tests.exe). Needs `.ci/install-deps.sh windows`.
+# `make test-windows` runs the Windows CI: imports check, unit tests and protocol sessions under
+# Wine, release folders. `make release` fills $(BUILD)/release and $(WIN_BUILD)/release.
+WIN_BUILD ?= build-win
+
+.PHONY: windows test-windows
+
+windows:
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DKESTA_WERROR=$(WERROR) -DKESTA_BENCH=OFF $(WIN_CMAKE_FLAGS)
+	cmake --build $(WIN_BUILD) -j$(JOBS)
+
+test-windows:
+	bash .ci/windows.sh
+
+release: build windows
+	cmake --build $(BUILD) --target release
+	cmake --build $(WIN_BUILD) --target release

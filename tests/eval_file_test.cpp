@@ -184,7 +184,7 @@ struct Tables {
   }
 };
 
-void expectSameTables(const Tables& a, const Tables& b, const std::string& what) {
+[[maybe_unused]] void expectSameTables(const Tables& a, const Tables& b, const std::string& what) {
   EXPECT_TRUE(a.lineCode == b.lineCode) << "LineCodeTable differs: " << what;
   EXPECT_TRUE(a.cellClass == b.cellClass) << "CellClassTable differs: " << what;
   EXPECT_TRUE(a.evalScore == b.evalScore) << "EvalScoreTable differs: " << what;

@@ -1,0 +1,46 @@
+# The release target: a folder that a tournament manager can use as it is, in
+# ${CMAKE_BINARY_DIR}/release. It holds the brain (pbrain-kesta64.exe for 64-bit Windows,
+# pbrain-kesta elsewhere), AIEval.txt with the built-in evaluation weights as written by
+# `kesta-tool default-eval`, a commented AIConfig.txt that sets the built-in search defaults, and
+# INSTALL.txt. Text files get the platform's line ends.
+set(KESTA_RELEASE_DIR ${CMAKE_BINARY_DIR}/release)
+if(WIN32)
+  set(KESTA_RELEASE_NEWLINE CRLF)
+  set(KESTA_RELEASE_PLATFORM "64-bit Windows")
+  set(KESTA_RELEASE_NOTE1 "Managers run brains whose file names begin with \"pbrain-\"; a")
+  set(KESTA_RELEASE_NOTE2 "64-bit brain's name must contain \"64\", as this one's does.")
+else()
+  set(KESTA_RELEASE_NEWLINE LF)
+  set(KESTA_RELEASE_PLATFORM "Linux")
+  set(KESTA_RELEASE_NOTE1 "Any manager that starts a brain as a program and talks to it over")
+  set(KESTA_RELEASE_NOTE2 "standard input and output can run it; the file must stay executable.")
+endif()
+get_target_property(KESTA_RELEASE_BRAIN pbrain-kesta OUTPUT_NAME)
+if(NOT KESTA_RELEASE_BRAIN)
+  set(KESTA_RELEASE_BRAIN pbrain-kesta)
+endif()
+set(KESTA_RELEASE_BRAIN ${KESTA_RELEASE_BRAIN}${CMAKE_EXECUTABLE_SUFFIX})
+# The brain's name padded to the width of the file list in INSTALL.txt.
+string(LENGTH "${KESTA_RELEASE_BRAIN}" length)
+math(EXPR length "22 - ${length}")
+string(REPEAT " " ${length} padding)
+set(KESTA_RELEASE_BRAIN_ENTRY "${KESTA_RELEASE_BRAIN}${padding}")
+
+set(KESTA_RELEASE_STAGE ${CMAKE_BINARY_DIR}/release-files)
+configure_file(packaging/AIConfig.txt ${KESTA_RELEASE_STAGE}/AIConfig.txt
+  @ONLY NEWLINE_STYLE ${KESTA_RELEASE_NEWLINE})
+configure_file(packaging/INSTALL.txt.in ${KESTA_RELEASE_STAGE}/INSTALL.txt
+  @ONLY NEWLINE_STYLE ${KESTA_RELEASE_NEWLINE})
+
+add_custom_target(release
+  COMMAND ${CMAKE_COMMAND}
+    -DOUT=${KESTA_RELEASE_DIR}
+    -DBRAIN=$<TARGET_FILE:pbrain-kesta>
+    -DTOOL=$<TARGET_FILE:kesta-tool>
+    -DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}
+    -DCROSSCOMPILING=${CMAKE_CROSSCOMPILING}
+    -DTEXT_FILES=${KESTA_RELEASE_STAGE}/AIConfig.txt$<SEMICOLON>${KESTA_RELEASE_STAGE}/INSTALL.txt
+    -P ${CMAKE_CURRENT_LIST_DIR}/make-release.cmake
+  COMMENT "Assembling the release folder ${KESTA_RELEASE_DIR}"
+  VERBATIM)
+add_dependencies(release pbrain-kesta kesta-tool)
