@@ -21,6 +21,8 @@
 
 namespace kesta::tool {
 
+int cmdSoak(const Options& opt);
+
 namespace {
 
 constexpr int32_t NoLimit = std::numeric_limits<int32_t>::max();
@@ -235,6 +237,7 @@ int extraDispatch(const std::string& command, const Options& opt) {
   if (command == "solve") return cmdSolve(opt);
   if (command == "bench") return cmdBench(opt);
   if (command == "selfplay") return cmdSelfplay(opt);
+  if (command == "soak") return cmdSoak(opt);
   return 2;
 }
 
