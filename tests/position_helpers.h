@@ -1,0 +1,272 @@
+// Test positions: an Engine set up from ASCII art or a move list under a chosen rule, snapshots of
+// the whole line state for byte-identical restore checks, and a runner for the developer tool.
+//
+// Art: one text row per board row y, one character per column x (blanks are ignored):
+//   X Black stone, O White stone, . or + empty, a..z a labelled empty cell (see Position::at),
+//   any other capital an empty cell with a mark (Position::marks), which tests give a meaning.
+// Stones are made with makeMove in scan order (Black's first, then White's), each with the colour
+// forced through sideToMove; a stone given as lastMove is made last.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "board/board.h"
+#include "board/line_state.h"
+#include "protocol/match_settings.h"
+#include "search/engine.h"
+#include "search/trans_table.h"
+
+namespace kesta::testpos {
+
+// An empty directory of this test's own for the engine's text files, so that the built-in
+// weights and search parameters are in force (ctest runs tests as parallel processes).
+class EmptyExeDirectory {
+ public:
+  EmptyExeDirectory() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = "kesta-pos";
+    if (info != nullptr) {
+      name.append("-").append(info->test_suite_name());
+      name.append("-").append(info->name());
+    }
+    name.append("-").append(std::to_string(std::random_device{}()));
+    for (char& c : name)
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
+    path_ = std::filesystem::temp_directory_path() / name;
+    std::filesystem::create_directories(path_);
+    ExeDirectory = (path_ / "").string();
+  }
+  ~EmptyExeDirectory() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  EmptyExeDirectory(const EmptyExeDirectory&) = delete;
+  EmptyExeDirectory& operator=(const EmptyExeDirectory&) = delete;
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string coord(CellIndex c) {
+  return std::to_string(cellX(c)) + "," + std::to_string(cellY(c));
+}
+
+struct Position {
+  EmptyExeDirectory dir;
+  std::unique_ptr<Board> board;
+  std::unique_ptr<Engine> engine;
+  std::map<char, CellIndex> labels;               // lower-case letters: one empty cell each
+  std::vector<std::pair<char, CellIndex>> marks;  // other capitals: empty cells, may repeat
+  int artX = 0, artY = 0, artWidth = 0, artHeight = 0;
+
+  Engine& e() { return *engine; }
+  Board& b() { return *board; }
+
+  // The labelled empty cell of the art.
+  CellIndex at(char label) const {
+    const auto it = labels.find(label);
+    EXPECT_NE(it, labels.end()) << "no cell labelled " << label;
+    return it == labels.end() ? CellIndex(0) : it->second;
+  }
+
+  // Makes a stone of the given colour whatever the side to move; the turn passes as usual.
+  void play(int colour, int x, int y) {
+    Board& bd = *board;
+    EXPECT_TRUE(insideBoard(bd, x, y)) << x << "," << y;
+    const CellIndex c = cellOf(x, y);
+    EXPECT_EQ(bd.cells[c], Empty) << "occupied twice: " << coord(c);
+    bd.sideToMove = uint8_t(colour);
+    bd.opponent = uint8_t(colour ^ 1);
+    makeMove(*engine, c);
+  }
+
+  void setSideToMove(int side) {
+    board->sideToMove = uint8_t(side);
+    board->opponent = uint8_t(side ^ 1);
+  }
+};
+
+// A fresh Engine on an empty board of the given size, with the tables built for rule.
+inline std::unique_ptr<Position> emptyPosition(uint8_t rule, int size = 15) {
+  auto p = std::make_unique<Position>();
+  RuleMode = rule;
+  p->board = std::make_unique<Board>(size);
+  p->engine = std::make_unique<Engine>(*p->board, 1u << 16);
+  clearTable(*p->engine->TransTable);
+  return p;
+}
+
+struct ArtOptions {
+  int size = 15;
+  int originX = 0;  // board coordinates of the art's first character
+  int originY = 0;
+  int sideToMove = Black;
+  CellIndex lastMove = 0;  // a stone of the art to make last (0: scan order)
+};
+
+inline std::vector<std::string> artRows(const std::string& art) {
+  std::vector<std::string> rows;
+  std::string row;
+  auto flush = [&] {
+    if (!row.empty()) rows.push_back(row);
+    row.clear();
+  };
+  for (char c : art) {
+    if (c == '\n')
+      flush();
+    else if (c != ' ' && c != '\t')
+      row += c;
+  }
+  flush();
+  return rows;
+}
+
+// Sets up the art (see the file comment) and returns the position with ply 0.
+inline std::unique_ptr<Position> fromArt(uint8_t rule, const std::string& art, ArtOptions opt = {}) {
+  auto p = emptyPosition(rule, opt.size);
+  const std::vector<std::string> rows = artRows(art);
+  p->artX = opt.originX;
+  p->artY = opt.originY;
+  p->artHeight = int(rows.size());
+  std::vector<std::pair<int, CellIndex>> stones;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    p->artWidth = std::max(p->artWidth, int(rows[r].size()));
+    for (size_t col = 0; col < rows[r].size(); ++col) {
+      const int x = opt.originX + int(col), y = opt.originY + int(r);
+      const char ch = rows[r][col];
+      EXPECT_TRUE(insideBoard(*p->board, x, y)) << "art runs off the board at " << x << "," << y;
+      if (ch == 'X' || ch == 'O') {
+        stones.emplace_back(ch == 'X' ? Black : White, cellOf(x, y));
+      } else if (std::islower(static_cast<unsigned char>(ch))) {
+        EXPECT_EQ(p->labels.count(ch), 0u) << "label used twice: " << ch;
+        p->labels[ch] = cellOf(x, y);
+      } else if (std::isupper(static_cast<unsigned char>(ch))) {
+        p->marks.emplace_back(ch, cellOf(x, y));
+      } else {
+        EXPECT_TRUE(ch == '.' || ch == '+') << "unknown art character " << ch;
+      }
+    }
+  }
+  std::stable_sort(stones.begin(), stones.end(), [&](const auto& a, const auto& b) {
+    const int ka = a.second == opt.lastMove ? 2 : a.first, kb = b.second == opt.lastMove ? 2 : b.first;
+    return ka < kb;
+  });
+  if (opt.lastMove != 0) {
+    EXPECT_TRUE(!stones.empty() && stones.back().second == opt.lastMove)
+        << "lastMove is not a stone of the art";
+  }
+  for (const auto& [colour, cell] : stones) p->play(colour, cellX(cell), cellY(cell));
+  p->setSideToMove(opt.sideToMove);
+  p->engine->ply = 0;
+  return p;
+}
+
+// Sets up a move list played in order, Black first, as the protocol's BOARD would.
+inline std::unique_ptr<Position> fromMoves(uint8_t rule, const std::vector<std::pair<int, int>>& moves,
+                                           int size = 15) {
+  auto p = emptyPosition(rule, size);
+  for (const auto& [x, y] : moves) {
+    EXPECT_EQ(p->board->cells[cellOf(x, y)], Empty) << x << "," << y;
+    makeMove(*p->engine, cellOf(x, y));
+  }
+  p->engine->ply = 0;
+  return p;
+}
+
+// Everything make and unmake keep: the CellInfo records byte for byte, the sums and counters,
+// ply, and the Board (cells, moves played, side to move, hash, box).
+struct StateSnapshot {
+  std::vector<unsigned char> cellInfo;
+  int32_t evalSum[2] = {};
+  int32_t classCount[2][14] = {};
+  int32_t ply = 0;
+  std::vector<uint8_t> cells;
+  std::vector<uint16_t> moves;
+  int32_t moveCount = 0;
+  uint8_t sideToMove = 0, opponent = 0;
+  uint64_t hash = 0;
+  uint32_t box = 0;
+
+  explicit StateSnapshot(const Engine& e) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(e.cellInfo);
+    cellInfo.assign(bytes, bytes + sizeof e.cellInfo);
+    std::memcpy(evalSum, e.evalSum, sizeof evalSum);
+    std::memcpy(classCount, e.classCount, sizeof classCount);
+    ply = e.ply;
+    const Board& b = *e.board;
+    cells.assign(b.cells, b.cells + BoardCells);
+    moves.assign(b.moves.begin(), b.moves.begin() + b.moveCount);
+    moveCount = b.moveCount;
+    sideToMove = b.sideToMove;
+    opponent = b.opponent;
+    hash = b.hash;
+    box = boxWord(b.box);
+  }
+};
+
+// Success when after equals before in every field; otherwise names the first difference.
+inline ::testing::AssertionResult sameState(const StateSnapshot& before, const StateSnapshot& after) {
+  if (before.cellInfo != after.cellInfo) {
+    for (size_t i = 0; i < before.cellInfo.size(); ++i)
+      if (before.cellInfo[i] != after.cellInfo[i]) {
+        const auto cell = CellIndex(i / sizeof(CellInfo));
+        return ::testing::AssertionFailure()
+               << "CellInfo of " << coord(cell) << " differs at byte " << i % sizeof(CellInfo);
+      }
+  }
+  if (std::memcmp(before.evalSum, after.evalSum, sizeof before.evalSum) != 0)
+    return ::testing::AssertionFailure() << "evalSum differs";
+  for (int s = 0; s < 2; ++s)
+    for (int c = 0; c < 14; ++c)
+      if (before.classCount[s][c] != after.classCount[s][c])
+        return ::testing::AssertionFailure() << "classCount[" << s << "][" << c << "] "
+                                             << before.classCount[s][c] << " -> " << after.classCount[s][c];
+  if (before.ply != after.ply)
+    return ::testing::AssertionFailure() << "ply " << before.ply << " -> " << after.ply;
+  if (before.cells != after.cells) return ::testing::AssertionFailure() << "board cells differ";
+  if (before.moveCount != after.moveCount || before.moves != after.moves)
+    return ::testing::AssertionFailure() << "move list differs";
+  if (before.sideToMove != after.sideToMove || before.opponent != after.opponent)
+    return ::testing::AssertionFailure() << "side to move differs";
+  if (before.hash != after.hash) return ::testing::AssertionFailure() << "hash differs";
+  if (before.box != after.box) return ::testing::AssertionFailure() << "box differs";
+  return ::testing::AssertionSuccess();
+}
+
+#ifndef _WIN32
+// Runs kesta-tool with the arguments (already quoted for the shell); returns its standard output.
+inline std::string runTool(const std::string& arguments, int* status = nullptr) {
+  const std::string command = std::string("'") + KESTA_TOOL_PATH + "' " + arguments;
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  const int rc = pclose(pipe);
+  if (status != nullptr) *status = rc;
+  return output;
+}
+
+// True when the tool will read text files of its own (its directory holds them), so its tables
+// or parameters may differ from the built-in ones the tests use.
+inline bool toolHasOwnTextFiles() {
+  const auto dir = std::filesystem::path(KESTA_TOOL_PATH).parent_path();
+  return std::filesystem::exists(dir / "AIEval.txt");
+}
+#endif
+
+}  // namespace kesta::testpos
