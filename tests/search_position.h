@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+
+#include "eval/eval_tables.h"
 #include <utility>
 #include <vector>
 
@@ -39,6 +41,8 @@ class EmptyExeDirectory {
     path_ = std::filesystem::temp_directory_path() / name;
     std::filesystem::create_directories(path_);
     ExeDirectory = (path_ / "").string();
+    // Evaluation parameters live for the whole process; start from the built-in ones.
+    EvalParams = EvalParameters{};
   }
   ~EmptyExeDirectory() {
     std::error_code ignored;
