@@ -14,12 +14,12 @@
 #include <string>
 #include <system_error>
 
-#include "eval/eval_tables.h"
 #include <utility>
 #include <vector>
 
 #include "board/board.h"
 #include "board/line_state.h"
+#include "eval/eval_tables.h"
 #include "protocol/match_settings.h"
 #include "search/clock.h"
 #include "search/engine.h"
