@@ -1,0 +1,510 @@
+// What tournament managers really send, played to the real brain over pipes: command words in
+// any case, CR LF line ends, settings before and after START, new games without RESTART, a full
+// board, moves after the game is decided, huge lines, tokens split across writes, END in the middle
+// of a game and a manager that just closes the pipe. Also the memory a tournament allows.
+#ifndef _WIN32
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "brain_process.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTA_UNDER_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTA_UNDER_SANITIZER 1
+#endif
+#endif
+
+namespace kesta {
+namespace {
+
+const std::string About = R"(name = "Kesta", version ="1.0.0", author = "Tor Emdi", country = "Veland")";
+const std::string NoMove = "255,255";
+
+// Positions that tell the rules apart by the brain's forced reply (15x15). Row 7 reads OXXXX.X
+// from 1,7 to 7,7 with Black to move, so 6,7 makes six; White holds a four on row 10 whose only
+// completion is 4,10. In freestyle Black wins at 6,7; in exact five six is no win and under renju
+// it is forbidden, so Black must block at 4,10.
+const char* const BlackProbe =
+    "BOARD\n2,7,1\n1,7,2\n3,7,1\n0,10,2\n4,7,1\n1,10,2\n5,7,1\n2,10,2\n7,7,1\n3,10,2\nDONE";
+// The same with the colours swapped (and one more Black stone far away): White's six wins in
+// freestyle and under renju, not in exact five.
+const char* const WhiteProbe =
+    "BOARD\n1,7,2\n2,7,1\n0,10,2\n3,7,1\n1,10,2\n4,7,1\n2,10,2\n5,7,1\n3,10,2\n7,7,1\n12,2,2\nDONE";
+
+// A brain process with a manager's conveniences. Every reply is awaited with a deadline, so a
+// brain that hangs fails the test instead of blocking it.
+class Brain {
+ public:
+  Brain() { started_ = process_.spawn(KESTA_BRAIN_PATH); }
+
+  bool started() const { return started_; }
+  BrainProcess& process() { return process_; }
+
+  // Sends text as it stands (no line end is added).
+  void write(const std::string& text) { EXPECT_TRUE(process_.write(text)) << "the brain stopped reading"; }
+  void send(const std::string& line) { write(line + "\n"); }
+
+  std::string reply() {
+    const auto line = process_.readLine();
+    return line ? *line : "<no reply>";
+  }
+
+  // Sends a command and returns its one-line reply.
+  std::string ask(const std::string& line) {
+    send(line);
+    return reply();
+  }
+
+  // Nothing was printed since the last reply: ABOUT's answer is the very next line.
+  void expectQuiet() { EXPECT_EQ(ask("ABOUT"), About) << "an unexpected line came first"; }
+
+  // The rule the brain plays, told by its replies to the two probe positions.
+  std::string ruleInForce() {
+    const std::string black = ask(BlackProbe), white = ask(WhiteProbe);
+    if (black == "6,7" && white == "6,7") return "freestyle";
+    if (black == "4,10" && white == "4,10") return "exact5";
+    if (black == "4,10" && white == "6,7") return "renju";
+    return "unclear (" + black + " / " + white + ")";
+  }
+
+  void expectCleanExit() {
+    const auto status = process_.waitExit();
+    ASSERT_TRUE(status.has_value()) << "the brain did not end";
+    EXPECT_TRUE(status->cleanExit()) << status->describe();
+  }
+
+ private:
+  BrainProcess process_;
+  bool started_ = false;
+};
+
+// The coordinates of a move reply, or nothing when the line is not "x,y".
+std::optional<std::pair<int, int>> parseMove(const std::string& line) {
+  const size_t comma = line.find(',');
+  if (comma == std::string::npos || comma == 0 || comma + 1 == line.size() || line.size() > 7)
+    return std::nullopt;
+  for (size_t i = 0; i < line.size(); ++i)
+    if (i != comma && (line[i] < '0' || line[i] > '9')) return std::nullopt;
+  return std::make_pair(std::stoi(line.substr(0, comma)), std::stoi(line.substr(comma + 1)));
+}
+
+// Keeps the stones of one game, to check that each reply is a free cell of the board.
+class Referee {
+ public:
+  explicit Referee(int size) : size_(size) {}
+  void place(int x, int y) { taken_.insert({x, y}); }
+  // A legal reply: a move on a free cell of the board, which is then taken.
+  ::testing::AssertionResult accept(const std::string& reply) {
+    const auto move = parseMove(reply);
+    if (!move) return ::testing::AssertionFailure() << "'" << reply << "' is not a move";
+    const auto [x, y] = *move;
+    if (x >= size_ || y >= size_) return ::testing::AssertionFailure() << reply << " is off the board";
+    if (!taken_.insert(*move).second) return ::testing::AssertionFailure() << reply << " is occupied";
+    return ::testing::AssertionSuccess();
+  }
+
+ private:
+  int size_;
+  std::set<std::pair<int, int>> taken_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// How the bytes arrive.
+
+TEST(ManagerCommands, WordsInLowerAndMixedCase) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  brain.send("info timeout_turn 200");
+  EXPECT_EQ(brain.ask("start 15"), "OK");
+  EXPECT_EQ(brain.ask("begin"), "7,7");
+  Referee referee(15);
+  referee.place(7, 7);
+  referee.place(8, 8);
+  EXPECT_TRUE(referee.accept(brain.ask("turn 8,8")));
+  EXPECT_EQ(brain.ask("takeback"), "OK");
+  EXPECT_EQ(brain.ask("About"), About);
+  EXPECT_EQ(brain.ask("ReStArT"), "OK");
+  Referee afterBoard(15);
+  afterBoard.place(7, 7);
+  EXPECT_TRUE(afterBoard.accept(brain.ask("board\n7,7,2\ndone")));
+  brain.send("Info Rule 1");
+  EXPECT_EQ(brain.ruleInForce(), "exact5");
+  brain.send("eNd");
+  std::string rest;
+  EXPECT_TRUE(brain.process().readToEnd(rest));
+  EXPECT_EQ(rest, "");
+  brain.expectCleanExit();
+}
+
+TEST(ManagerCommands, CrLfAndLfLineEndsAlike) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  // Replies end in a bare LF whatever the input used.
+  brain.write("INFO timeout_turn 200\r\nSTART 15\r\n");
+  EXPECT_EQ(brain.reply(), "OK");
+  brain.write("BEGIN\r\n");
+  EXPECT_EQ(brain.reply(), "7,7");
+  Referee referee(15);
+  referee.place(7, 7);
+  referee.place(6, 6);
+  brain.write("TURN 6,6\r\n");
+  EXPECT_TRUE(referee.accept(brain.reply()));
+  // One session mixing both, with blank lines and a lone CR between commands.
+  brain.write("RESTART\n\r\n\rBOARD\r\n7,7,1\n8,7,2\r\nDONE\r\nABOUT\n");
+  EXPECT_EQ(brain.reply(), "OK");
+  const std::string move = brain.reply();
+  EXPECT_TRUE(Referee(15).accept(move));
+  EXPECT_NE(move, "7,7");
+  EXPECT_NE(move, "8,7");
+  EXPECT_EQ(brain.reply(), About);
+  brain.write("INFO rule 4\r\n");
+  EXPECT_EQ(brain.ruleInForce(), "renju");
+  brain.write("END\r\n");
+  brain.expectCleanExit();
+}
+
+TEST(ManagerCommands, TokensSplitAcrossWrites) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  // Each piece is given time to be read alone, so the brain really sees half a token.
+  const std::vector<std::vector<std::string>> commands = {{"INFO time", "out_turn 2", "00\n"},
+                                                          {"STA", "RT 1", "5\r", "\n"},
+                                                          {"BEG", "IN\n"},
+                                                          {"TURN 8", ",", "8\n"},
+                                                          {"TAKE", "BACK\n"},
+                                                          {"A", "B", "OUT", "\n"},
+                                                          {"BOARD\n7,", "7,1\n8,8", ",2\nDO", "NE\n"}};
+  std::vector<std::string> replies;
+  for (const auto& pieces : commands) {
+    for (const std::string& piece : pieces) {
+      brain.write(piece);
+      ::usleep(20000);
+    }
+    if (pieces.front() != "INFO time") replies.push_back(brain.reply());
+  }
+  ASSERT_EQ(replies.size(), 6u);
+  EXPECT_EQ(replies[0], "OK");
+  EXPECT_EQ(replies[1], "7,7");
+  Referee afterTurn(15);
+  afterTurn.place(7, 7);
+  afterTurn.place(8, 8);
+  EXPECT_TRUE(afterTurn.accept(replies[2]));
+  EXPECT_EQ(replies[3], "OK");
+  EXPECT_EQ(replies[4], About);
+  Referee afterBoard(15);
+  afterBoard.place(7, 7);
+  afterBoard.place(8, 8);
+  EXPECT_TRUE(afterBoard.accept(replies[5]));
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+TEST(ManagerCommands, VeryLongLines) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  brain.send("INFO timeout_turn 200");
+  // A folder path of a megabyte: the value is consumed whole.
+  brain.send("INFO folder /" + std::string(1 << 20, 'f'));
+  brain.expectQuiet();
+  // A megabyte of one unknown word, then a megabyte of blanks before a command.
+  brain.send(std::string(1 << 20, 'X'));
+  brain.expectQuiet();
+  EXPECT_EQ(brain.ask(std::string(1 << 20, ' ') + "START 15"), "OK");
+  // Numbers with a hundred thousand leading zeros are still the numbers.
+  const std::string zeros(100000, '0');
+  EXPECT_EQ(brain.ask("START " + zeros + "20"), "OK");
+  Referee referee(20);
+  referee.place(19, 18);
+  EXPECT_TRUE(referee.accept(brain.ask("TURN " + zeros + "19," + zeros + "18")));
+  // A number too big for any integer is a coordinate off the board.
+  EXPECT_EQ(brain.ask("TURN " + std::string(5000, '9') + ",1"), "ERROR Coord is not empty.");
+  // A BOARD with ten thousand rejected lines answers each and still plays.
+  std::string board = "BOARD\n10,10,1\n";
+  for (int i = 0; i < 10000; ++i) board += "10,10,1\n";
+  board += "11,11,2\nDONE";
+  brain.send(board);
+  for (int i = 0; i < 10000; ++i) {
+    const std::string line = brain.reply();
+    if (line != "ERROR Coord is not empty.") {
+      ADD_FAILURE() << "line " << i << ": '" << line << "'";
+      break;
+    }
+  }
+  Referee afterBoard(20);
+  afterBoard.place(10, 10);
+  afterBoard.place(11, 11);
+  EXPECT_TRUE(afterBoard.accept(brain.reply()));
+  brain.expectQuiet();
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Match settings and games.
+
+TEST(ManagerMatch, InfoBeforeAndAfterStart) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  // The settings a manager sends before the first START, the rule among them.
+  for (const char* info :
+       {"INFO timeout_turn 200", "INFO timeout_match 60000", "INFO max_memory 367001600", "INFO game_type 1",
+        "INFO rule 1", "INFO folder /tmp/kesta", "INFO time_left 60000"})
+    brain.send(info);
+  brain.expectQuiet();
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+  // And the ones it sends during the game.
+  brain.send("INFO time_left 59000");
+  brain.send("INFO timeout_turn 200");
+  Referee referee(15);
+  referee.place(7, 7);
+  referee.place(7, 8);
+  EXPECT_TRUE(referee.accept(brain.ask("TURN 7,8")));
+  brain.send("INFO time_left 1");  // almost no time left: the brain still answers at once
+  referee.place(9, 9);
+  EXPECT_TRUE(referee.accept(brain.ask("TURN 9,9")));
+  // The rule sent before START holds for the game.
+  EXPECT_EQ(brain.ruleInForce(), "exact5");
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+TEST(ManagerMatch, InfoRuleAfterStartRestartsTheGame) {
+  for (const auto& [value, rule] : std::vector<std::pair<std::string, std::string>>{
+           {"0", "freestyle"}, {"1", "exact5"}, {"4", "renju"}}) {
+    SCOPED_TRACE("INFO rule " + value);
+    Brain brain;
+    ASSERT_TRUE(brain.started());
+    brain.send("INFO timeout_turn 200");
+    EXPECT_EQ(brain.ask("START 15"), "OK");
+    EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+    EXPECT_TRUE(parseMove(brain.ask("TURN 8,8")));
+    brain.send("INFO rule " + value);
+    // A rule that changes anything starts the game again on an empty board.
+    if (value != "0") {
+      EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+    }
+    EXPECT_EQ(brain.ruleInForce(), rule);
+    brain.send("END");
+    brain.expectCleanExit();
+  }
+}
+
+TEST(ManagerMatch, StartAgainWithoutRestart) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  brain.send("INFO timeout_turn 200");
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  brain.send("INFO rule 1");
+  EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+  EXPECT_TRUE(parseMove(brain.ask("TURN 8,8")));
+  // The next game of the match, same size: an empty board.
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+  // Another size: 19,19 is on the board now, and the centre moved.
+  EXPECT_EQ(brain.ask("START 20"), "OK");
+  EXPECT_EQ(brain.ask("BEGIN"), "10,10");
+  Referee referee(20);
+  referee.place(10, 10);
+  referee.place(19, 19);
+  EXPECT_TRUE(referee.accept(brain.ask("TURN 19,19")));
+  // Back to 15 with a game in progress: 19,19 is off the board again.
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  EXPECT_EQ(brain.ask("TURN 19,19"), "ERROR Coord is not empty.");
+  EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+  // The rule chosen for the first game holds through all of it.
+  EXPECT_EQ(brain.ruleInForce(), "exact5");
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+// Every cell of a 6x6 board row by row; the who fields alternate, so the last one is 2.
+std::string fullBoard(int stones) {
+  std::string text = "BOARD";
+  for (int i = 0; i < stones; ++i) {
+    text += '\n';
+    text += std::to_string(i % 6) + "," + std::to_string(i / 6) + (i % 2 ? ",2" : ",1");
+  }
+  return text + "\nDONE";
+}
+
+TEST(ManagerMatch, FullBoard) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  brain.send("INFO timeout_turn 200");
+  EXPECT_EQ(brain.ask("START 6"), "OK");
+  // The manager asks for a move on a full board: one line, the no-move reply.
+  EXPECT_EQ(brain.ask(fullBoard(36)), NoMove);
+  brain.expectQuiet();
+  // The opponent fills the last cell with TURN.
+  // The opponent fills the last cell with TURN (35 stones end with who 1: no reply to the BOARD).
+  brain.send(fullBoard(35));
+  brain.expectQuiet();
+  EXPECT_EQ(brain.ask("TURN 5,5"), NoMove);
+  // Then the match goes on.
+  EXPECT_EQ(brain.ask("RESTART"), "OK");
+  EXPECT_EQ(brain.ask("BEGIN"), "3,3");
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+TEST(ManagerMatch, MovesAfterTheGameIsWon) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  brain.send("INFO timeout_turn 200");
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  // The engine (Black) already has five on row 3; the manager missed it and asks for a move.
+  Referee referee(15);
+  const int stones[][2] = {{3, 3},   {10, 10}, {4, 3},   {10, 11}, {5, 3},
+                           {10, 12}, {6, 3},   {10, 13}, {7, 3},   {1, 1}};
+  std::string board = "BOARD";
+  for (int i = 0; i < 10; ++i) {
+    board += '\n';
+    board += std::to_string(stones[i][0]) + "," + std::to_string(stones[i][1]) + (i % 2 ? ",2" : ",1");
+    referee.place(stones[i][0], stones[i][1]);
+  }
+  EXPECT_TRUE(referee.accept(brain.ask(board + "\nDONE")));
+  // The opponent then completes five of its own, and the game goes on regardless.
+  referee.place(10, 14);
+  EXPECT_TRUE(referee.accept(brain.ask("TURN 10,14")));
+  referee.place(10, 9);
+  EXPECT_TRUE(referee.accept(brain.ask("TURN 10,9")));
+  brain.expectQuiet();
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// How a session ends.
+
+TEST(ManagerSession, EndInTheMiddleOfAGame) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  brain.send("INFO timeout_turn 200");
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+  EXPECT_TRUE(parseMove(brain.ask("TURN 6,6")));
+  // END with the input still open: the brain leaves at once, saying nothing.
+  brain.send("END");
+  std::string rest;
+  EXPECT_TRUE(brain.process().readToEnd(rest));
+  EXPECT_EQ(rest, "");
+  brain.expectCleanExit();
+}
+
+TEST(ManagerSession, PipeClosedWithoutEnd) {
+  {
+    SCOPED_TRACE("between moves");
+    Brain brain;
+    ASSERT_TRUE(brain.started());
+    brain.send("INFO timeout_turn 200");
+    EXPECT_EQ(brain.ask("START 15"), "OK");
+    EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+    brain.process().closeInput();
+    brain.expectCleanExit();
+  }
+  {
+    SCOPED_TRACE("right after a TURN");
+    Brain brain;
+    ASSERT_TRUE(brain.started());
+    brain.send("INFO timeout_turn 200");
+    EXPECT_EQ(brain.ask("START 15"), "OK");
+    EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+    // The manager sends a move and closes at once: the brain still finishes and prints its move.
+    brain.send("TURN 8,7");
+    brain.process().closeInput();
+    Referee referee(15);
+    referee.place(7, 7);
+    referee.place(8, 7);
+    EXPECT_TRUE(referee.accept(brain.reply()));
+    brain.expectCleanExit();
+  }
+  {
+    SCOPED_TRACE("inside a BOARD list");
+    Brain brain;
+    ASSERT_TRUE(brain.started());
+    EXPECT_EQ(brain.ask("START 15"), "OK");
+    brain.write("BOARD\n7,7,1\n8,8,2\n");
+    brain.process().closeInput();
+    brain.expectCleanExit();
+    std::string rest;
+    EXPECT_TRUE(brain.process().readToEnd(rest));
+    EXPECT_EQ(rest, "");
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Memory.
+
+// The children of this process, from the kernel's list of the main thread's children.
+std::set<int> childPids() {
+  std::set<int> pids;
+  std::ifstream in("/proc/self/task/" + std::to_string(::getpid()) + "/children");
+  int pid = 0;
+  while (in >> pid) pids.insert(pid);
+  return pids;
+}
+
+// A "Vm..." figure of /proc/<pid>/status in KiB, or -1.
+int64_t statusKiB(int pid, const std::string& key) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(key + ":", 0) == 0) {
+      std::istringstream fields(line.substr(key.size() + 1));
+      int64_t kib = -1;
+      fields >> kib;
+      return kib;
+    }
+  return -1;
+}
+
+TEST(ManagerMemory, WithinTheTournamentLimitOnEverySize) {
+#ifdef KESTA_UNDER_SANITIZER
+  GTEST_SKIP() << "sanitizer shadow memory says nothing about the brain's own footprint";
+#endif
+  // Tournaments allow 350 MiB. The brain allocates everything when a game is set up, so its peak
+  // address space bounds any resident size it can ever reach, however full the table gets.
+  constexpr int64_t LimitKiB = 350 * 1024;
+  const std::set<int> before = childPids();
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  int pid = -1;
+  for (int p : childPids())
+    if (!before.count(p)) pid = p;
+  if (pid < 0 || statusKiB(pid, "VmPeak") < 0) GTEST_SKIP() << "no /proc figures for the brain";
+  brain.send("INFO timeout_turn 50");
+  brain.send("INFO max_memory " + std::to_string(LimitKiB * 1024));
+  for (int n = 6; n <= 22; ++n) {
+    SCOPED_TRACE("size " + std::to_string(n));
+    EXPECT_EQ(brain.ask("START " + std::to_string(n)), "OK");
+    Referee referee(n);
+    EXPECT_TRUE(referee.accept(brain.ask("BEGIN")));
+    for (const auto& [x, y] :
+         {std::make_pair(0, 0), std::make_pair(n - 1, n - 1), std::make_pair(0, n - 1)}) {
+      if (!referee.accept(std::to_string(x) + "," + std::to_string(y))) continue;  // the brain took it
+      EXPECT_TRUE(referee.accept(brain.ask("TURN " + std::to_string(x) + "," + std::to_string(y))));
+    }
+    EXPECT_LE(statusKiB(pid, "VmPeak"), LimitKiB);
+    EXPECT_LE(statusKiB(pid, "VmHWM"), LimitKiB);
+  }
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+}  // namespace
+}  // namespace kesta
+
+#endif  // _WIN32
