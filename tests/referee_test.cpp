@@ -248,7 +248,7 @@ TEST(RefereeRules, RenjuFoulsAgreeWithTheEngine) {
 // ---------------------------------------------------------------------------------------------
 // Games
 
-struct GameSpec {
+struct GameSetup {
   const char* name;
   int rule;  // as INFO rule sends it
   int size;
@@ -291,7 +291,7 @@ bool parseMove(const std::string& line, int& x, int& y) {
 
 class Referee {
  public:
-  explicit Referee(const GameSpec& spec) : spec_(spec), board_(spec.size) {}
+  explicit Referee(const GameSetup& setup) : setup_(setup), board_(setup.size) {}
 
   // Plays one game to its end or to the move cap. Test failures record what went wrong.
   GameOutcome play() {
@@ -302,13 +302,13 @@ class Referee {
         return out;
       }
       p.timeLeft = StartingTimeLeftMs;
-      send(p, "START " + std::to_string(spec_.size));
+      send(p, "START " + std::to_string(setup_.size));
       const std::optional<std::string> ok = reply(p, out);
       if (ok != "OK") {
         ADD_FAILURE() << "START answered " << ok.value_or("nothing") << crashReport(p);
         return out;
       }
-      send(p, "INFO rule " + std::to_string(spec_.rule));
+      send(p, "INFO rule " + std::to_string(setup_.rule));
       send(p, "INFO timeout_turn " + std::to_string(TurnMs));
       send(p, "INFO timeout_match 1000000");
     }
@@ -323,7 +323,7 @@ class Referee {
       std::string command;
       if (n == 0) {
         command = "BEGIN";
-      } else if (spec_.resumeWithBoard && n >= 8 && !p.resumed) {
+      } else if (setup_.resumeWithBoard && n >= 8 && !p.resumed) {
         command = boardCommand(colour, out);
         p.resumed = true;
       } else {
@@ -337,18 +337,18 @@ class Referee {
           std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
               .count();
       if (!line) {
-        ADD_FAILURE() << spec_.name << ": no reply to move " << n + 1 << " (" << command.substr(0, 5) << ")"
+        ADD_FAILURE() << setup_.name << ": no reply to move " << n + 1 << " (" << command.substr(0, 5) << ")"
                       << crashReport(p) << transcript(out);
         break;
       }
       int x = -1, y = -1;
       if (!parseMove(*line, x, y)) {
-        ADD_FAILURE() << spec_.name << ": move " << n + 1 << " answered \"" << *line << "\""
+        ADD_FAILURE() << setup_.name << ": move " << n + 1 << " answered \"" << *line << "\""
                       << transcript(out);
         break;
       }
       if (!board_.inside(x, y) || board_.at(x, y) != None) {
-        ADD_FAILURE() << spec_.name << ": move " << n + 1 << " at " << *line
+        ADD_FAILURE() << setup_.name << ": move " << n + 1 << " at " << *line
                       << (board_.inside(x, y) ? " is an occupied cell" : " is off the board")
                       << transcript(out);
         break;
@@ -357,10 +357,10 @@ class Referee {
       out.moves.push_back({x, y, ms});
       out.maxMs = std::max(out.maxMs, ms);
       const Foul foul =
-          spec_.rule == RenjuGame && colour == BlackStone ? renjuFoul(board_, x, y, 0) : Foul::None;
+          setup_.rule == RenjuGame && colour == BlackStone ? renjuFoul(board_, x, y, 0) : Foul::None;
       board_.set(x, y, colour);
       const char* side = colour == BlackStone ? "Black" : "White";
-      if (wins(board_, x, y, spec_.rule)) {
+      if (wins(board_, x, y, setup_.rule)) {
         out.result = std::string(side) + " wins with five at " + *line + ", move " + std::to_string(n + 1);
         break;
       }
@@ -379,9 +379,9 @@ class Referee {
       send(p, "END");
       const std::optional<ExitStatus> status = p.brain.waitExit(ReplyDeadlineMs);
       if (!status) {
-        ADD_FAILURE() << spec_.name << ": a brain did not end after END";
+        ADD_FAILURE() << setup_.name << ": a brain did not end after END";
       } else {
-        EXPECT_TRUE(status->cleanExit()) << spec_.name << ": " << status->describe();
+        EXPECT_TRUE(status->cleanExit()) << setup_.name << ": " << status->describe();
       }
     }
     return out;
@@ -395,7 +395,7 @@ class Referee {
   };
 
   void send(Player& p, const std::string& text) {
-    if (!p.brain.writeLine(text, ReplyDeadlineMs)) ADD_FAILURE() << spec_.name << ": cannot send " << text;
+    if (!p.brain.writeLine(text, ReplyDeadlineMs)) ADD_FAILURE() << setup_.name << ": cannot send " << text;
   }
 
   // The next reply line, skipping and counting diagnostic MESSAGE lines.
@@ -431,17 +431,17 @@ class Referee {
     return text;
   }
 
-  GameSpec spec_;
+  GameSetup setup_;
   RefereeBoard board_;
   Player players_[2];
 };
 
-void playAndReport(const GameSpec& spec) {
-  Referee referee(spec);
+void playAndReport(const GameSetup& setup) {
+  Referee referee(setup);
   const GameOutcome out = referee.play();
   if (::testing::Test::HasFailure()) return;
   std::printf("[referee] %s on %dx%d: %s; %zu moves, longest %lld ms, %zu fouls, %d MESSAGE lines\n",
-              spec.name, spec.size, spec.size, out.result.c_str(), out.moves.size(), out.maxMs,
+              setup.name, setup.size, setup.size, out.result.c_str(), out.moves.size(), out.maxMs,
               out.fouls.size(), out.messageLines);
   for (const std::string& f : out.fouls) std::printf("[referee]   foul: %s\n", f.c_str());
   ::testing::Test::RecordProperty("moves", int(out.moves.size()));
