@@ -73,24 +73,32 @@ void writeEvaluationDump(const Engine& e, const std::string& prefix, std::ostrea
     out << "LastPos:" << char('A' + cellX(last)) << 15 - cellY(last) << ' ';
     lineBreak();
   }
-  // 2. Board section: one printed line per column x.
-  for (int x = 0; x < n; ++x) {
-    if (x > 0) {
-      out << ' ';
-      lineBreak();
+  // A spaced section: one printed line per column x, cells separated by a space, and the space
+  // before each line break; `lineEnd` adds what follows a line's last cell.
+  auto spacedSection = [&](auto&& writeCell, auto&& lineEnd) {
+    for (int x = 0; x < n; ++x) {
+      if (x > 0) {
+        out << ' ';
+        lineBreak();
+      }
+      for (int y = 0; y < n; ++y) {
+        if (y > 0) out << ' ';
+        writeCell(cellOf(x, y));
+      }
+      lineEnd(x);
     }
-    for (int y = 0; y < n; ++y) {
-      if (y > 0) out << ' ';
-      const CellIndex t = cellOf(x, y);
-      const CellInfo& c = e.cellInfo[t];
-      const int code = b.cells[t];
-      if (code == Empty)
-        out << (c.rootLoss ? 'L' : c.nearCount != 0 ? '*' : '.');
-      else
-        paint.stone(stoneChar(code), stoneAttr(code) | (t == last ? AttrLastMove : 0));
-    }
-    out << ' ' << x + 1;
-  }
+  };
+  // 2. Board section, each line numbered.
+  spacedSection(
+      [&](CellIndex t) {
+        const CellInfo& c = e.cellInfo[t];
+        const int code = b.cells[t];
+        if (code == Empty)
+          out << (c.rootLoss ? 'L' : c.nearCount != 0 ? '*' : '.');
+        else
+          paint.stone(stoneChar(code), stoneAttr(code) | (t == last ? AttrLastMove : 0));
+      },
+      [&](int x) { out << ' ' << x + 1; });
   // 3. Letters.
   lineBreak();
   for (int y = 0; y < n; ++y) out << char('A' + y) << ' ';
@@ -120,21 +128,15 @@ void writeEvaluationDump(const Engine& e, const std::string& prefix, std::ostrea
     lineBreak();
     out << (side == Black ? "---Pattern4--Black------" : "---Pattern4--White------");
     lineBreak();
-    for (int x = 0; x < n; ++x) {
-      if (x > 0) {
-        out << ' ';
-        lineBreak();
-      }
-      for (int y = 0; y < n; ++y) {
-        if (y > 0) out << ' ';
-        const CellIndex t = cellOf(x, y);
-        const int code = b.cells[t];
-        if (code == Empty)
-          out << ClassLetter[e.cellInfo[t].cellClass[side]];
-        else
-          paint.stone('.', stoneAttr(code));
-      }
-    }
+    spacedSection(
+        [&](CellIndex t) {
+          const int code = b.cells[t];
+          if (code == Empty)
+            out << ClassLetter[e.cellInfo[t].cellClass[side]];
+          else
+            paint.stone('.', stoneAttr(code));
+        },
+        [](int) {});
   }
   // 9. Closing rule.
   lineBreak();
