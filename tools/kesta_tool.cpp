@@ -25,7 +25,14 @@ int usage() {
                "commands:\n"
                "  tables --rule freestyle|exact5|renju --out DIR [--eval FILE]\n"
                "  default-eval\n"
-               "  state --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n";
+               "  state --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
+               "  forbidden --size N --black \"x,y ...\" --white \"x,y ...\"\n"
+               "  dump --rule R --size N (--moves ... | --black ... --white ...)\n"
+               "  threat --rule R --size N --moves \"x,y ...\"\n"
+               "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
+               "  bench [--depth D]\n"
+               "  selfplay --rule R --size N [--turn-time MS]\n"
+               "  soak --games N [--rule R] [--size N] [--turn-time MS]\n";
   return 2;
 }
 
