@@ -175,18 +175,23 @@ const char* const BlackMustBlockOnAnOverline = R"(
   . . . . . . . X . . . . . . .
 )";
 
-TEST(SearchRoot, ForbiddenForcedBlockIsStillAnEmptyCell) {
+// The root sees the loss (its only block is Black's overline), but a foul would lose at once:
+// think plays a legal cell instead and leaves the opponent to find the five.
+TEST(SearchRoot, ForbiddenForcedBlockGivesWayToALegalMove) {
   Game g(15, RenjuRule);
   g.draw(BlackMustBlockOnAnOverline, Black);
   Engine& e = g.e();
   ASSERT_EQ(e.classCount[White][13], 1);
+  ASSERT_TRUE(isForbidden(e, cellOf(7, 4)));
   e.Settings.TimeoutTurn = 300;
   clearDeepeningReport();
   const CellIndex move = think(e);
-  EXPECT_EQ(at(move), "7,4");
   EXPECT_EQ(lastDeepeningReport().score, -20000);
+  ASSERT_NE(at(move), "7,4");
+  ASSERT_EQ(e.board->cells[move], Empty);
+  EXPECT_FALSE(isForbidden(e, move));
   e.Stopped = 1;
-  EXPECT_EQ(applyAndJudge(e, 7, 4), -1) << "the block is Black's overline";
+  EXPECT_EQ(applyAndJudge(e, cellX(move), cellY(move)), 0);
 }
 
 // Black to move: White has an open three on row 9, Black a closed three on row 3. The far blocks

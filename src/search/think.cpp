@@ -95,7 +95,31 @@ CellIndex searchPosition(Engine& e) {
   if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
   ageTable(*e.TransTable);
   // 9. The search.
-  return iterativeDeepening(e);
+  return avoidFoul(e, iterativeDeepening(e));
+}
+
+CellIndex avoidFoul(Engine& e, CellIndex move) {
+  const Board& b = *e.board;
+  if (RuleMode != RenjuRule || b.sideToMove != Black || move >= BoardCells || b.cells[move] != Empty ||
+      !isForbidden(e, move))
+    return move;
+  // The best-scored legal cell near the stones, else the first legal cell of the board.
+  CellIndex best = 0;
+  int32_t bestScore = 0;
+  for (int y = b.box.yMin; y <= b.box.yMax; ++y)
+    for (int x = b.box.xMin; x <= b.box.xMax; ++x) {
+      const CellIndex t = cellOf(x, y);
+      const CellInfo& c = e.cellInfo[t];
+      if (b.cells[t] != Empty || c.nearCount == 0) continue;
+      const int32_t score = int32_t(c.moveScore[Black]) + c.moveScore[White];
+      if ((best == 0 || score > bestScore) && !isForbidden(e, t)) {
+        best = t;
+        bestScore = score;
+      }
+    }
+  for (int t = b.firstCell; best == 0 && t <= b.lastCell; ++t)
+    if (b.cells[t] == Empty && !isForbidden(e, CellIndex(t))) best = CellIndex(t);
+  return best != 0 ? best : move;
 }
 
 int32_t timeBudget(const Engine& e) {

@@ -11,6 +11,11 @@ namespace kesta {
 // The move for the side to move, or a cell that is not Empty (0) when there is none.
 CellIndex think(Engine& e);
 
+// A renju foul loses at once. When the search settles on a forbidden cell for Black (a lost root
+// whose only block is forbidden, say), any legal cell keeps the game going; the move itself is
+// kept only when every empty cell is forbidden.
+CellIndex avoidFoul(Engine& e, CellIndex move);
+
 // Milliseconds the current move may use.
 int32_t timeBudget(const Engine& e);
 
