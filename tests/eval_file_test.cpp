@@ -25,6 +25,7 @@
 
 #include "board/types.h"
 #include "eval/eval_tables.h"
+#include "scratch_dir.h"
 #include "protocol/match_settings.h"
 
 namespace {
@@ -48,46 +49,7 @@ const char* ruleName(int rule) {
   return rule == kesta::Freestyle ? "freestyle" : rule == kesta::ExactFiveRule ? "exact5" : "renju";
 }
 
-// A directory of this test process's own (ctest runs tests in parallel), removed at the end.
-class ScratchDir {
- public:
-  explicit ScratchDir(const std::string& tag = "") {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name() + tag;
-    for (char& ch : name)
-      if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-#ifdef _WIN32
-    const int pid = _getpid();
-#else
-    const int pid = int(getpid());
-#endif
-    path_ = std::filesystem::temp_directory_path() / ("kesta-" + name + "-" + std::to_string(pid));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const {
-    return path_;
-  }
-  // The directory with a trailing separator, as buildEvalTables expects.
-  std::string prefix() const {
-    return (path_ / "").string();
-  }
-  std::string evalFile() const {
-    return (path_ / "AIEval.txt").string();
-  }
-  void writeEvalFile(const std::string& text) const {
-    std::ofstream(evalFile(), std::ios::binary) << text;
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using kesta_test::ScratchDir;
 
 // The 305 parameters in file order.
 std::vector<long long> fileOrder(const kesta::EvalParameters& p) {

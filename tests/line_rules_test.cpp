@@ -19,43 +19,14 @@
 
 #include "board/types.h"
 #include "eval/eval_tables.h"
+#include "scratch_dir.h"
 #include "protocol/match_settings.h"
 
 namespace {
 
 using kesta::LineCodeTable;
 
-// An empty directory of this test process's own (ctest runs tests in parallel), without AIEval.txt.
-class ScratchDir {
- public:
-  ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& ch : name)
-      if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-#ifdef _WIN32
-    const int pid = _getpid();
-#else
-    const int pid = int(getpid());
-#endif
-    path_ = std::filesystem::temp_directory_path() / ("kesta-" + name + "-" + std::to_string(pid));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  // The directory with a trailing separator, as buildEvalTables expects.
-  std::string prefix() const {
-    return (path_ / "").string();
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using kesta_test::ScratchDir;
 
 const char* ruleName(int rule) {
   return rule == kesta::Freestyle ? "freestyle" : rule == kesta::ExactFiveRule ? "exact5" : "renju";
