@@ -19,13 +19,22 @@ bool isForbidden(Engine& e, CellIndex cell) {
 bool isRealThree(Engine& e, CellIndex cell, int k) {
   const int code = e.cellInfo[cell].lineCode[Black][k];
   if (code != 13 && code != 14) return false;
-  makeScratchAs(e, cell, Black);
   const int d = DirectionStep[k];
+  // The line codes of the scanned cells before the trial stone: a cell that already made a
+  // straight four without it belongs to another three of the line (possibly beyond a White
+  // stone), and does not make this three real.
+  uint8_t before[2][5];
+  for (int side = 0; side < 2; ++side)
+    for (int m = 1; m <= 4; ++m)
+      before[side][m] = e.cellInfo[CellIndex(cell + (side == 0 ? m : -m) * d)].lineCode[Black][k];
+  makeScratchAs(e, cell, Black);
   // Forward, then backward, up to four cells; occupied cells are passed over.
-  for (int sign : {1, -1}) {
+  for (int side = 0; side < 2; ++side) {
+    const int sign = side == 0 ? 1 : -1;
     for (int m = 1; m <= 4; ++m) {
       const CellIndex t = CellIndex(cell + sign * m * d);
-      if (e.board->cells[t] == Empty && e.cellInfo[t].lineCode[Black][k] == 16 && !isForbidden(e, t)) {
+      if (e.board->cells[t] == Empty && e.cellInfo[t].lineCode[Black][k] == 16 && before[side][m] != 16 &&
+          !isForbidden(e, t)) {
         unmakeScratch(e);
         return true;
       }
