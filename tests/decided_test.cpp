@@ -16,6 +16,7 @@ namespace {
 
 using testpos::ArtOptions;
 using testpos::fromArt;
+using testpos::WhiteFourBlockedOnBlackDoubleFour;
 using testpos::Position;
 using testpos::sameState;
 using testpos::StateSnapshot;
@@ -72,27 +73,14 @@ TEST(DecidedFive, TwoOpponentFivesLose) {
   }
 }
 
-// White's four on the anti-diagonal has one five cell, b, closed at the far end by Black; b is
-// Black's double four (two open fours).
-const char* const ForbiddenBlockArt = R"(
-    . . . . . . . . . . . . .
-    . . . . . . . . . . . X .
-    . . . . . . . . . . O . .
-    . . . . . . X . . O . . .
-    . . . . . . X . O . . . .
-    . . . . . . X O . . . . .
-    . . . X X X b . . . . . .
-    . . . . . . . . . . . . .
-  )";
-
 TEST(DecidedFive, SingleOpponentFiveMustBeBlocked) {
   // Black has open-four cells of its own, but the block comes first: nothing is decided.
   for (uint8_t rule : {Freestyle, ExactFiveRule}) {
-    auto p = fromArt(rule, ForbiddenBlockArt);
+    auto p = fromArt(rule, WhiteFourBlockedOnBlackDoubleFour);
     EXPECT_EQ(decided(*p, 2), 0) << ruleName(rule);
   }
   // Under renju the block is Black's foul: lost.
-  auto p = fromArt(RenjuRule, ForbiddenBlockArt);
+  auto p = fromArt(RenjuRule, WhiteFourBlockedOnBlackDoubleFour);
   ASSERT_TRUE(isForbidden(p->e(), p->at('b')));
   EXPECT_EQ(decided(*p, 2), 2 - 20000);
   EXPECT_EQ(decided(*p, 2, 8), 2 - 20000);
@@ -112,7 +100,7 @@ TEST(DecidedFive, RenjuBlockThatIsAllowedOrWhiteToMove) {
   )");
   EXPECT_EQ(decided(*allowed, 1), 0);
   // White must block Black's four; White has no forbidden cells.
-  auto white = fromArt(RenjuRule, swapColours(ForbiddenBlockArt), {.sideToMove = White});
+  auto white = fromArt(RenjuRule, swapColours(WhiteFourBlockedOnBlackDoubleFour), {.sideToMove = White});
   EXPECT_EQ(decided(*white, 1), 0);
 }
 

@@ -19,6 +19,7 @@ namespace {
 using testpos::coord;
 using testpos::emptyPosition;
 using testpos::fromArt;
+using testpos::WhiteFourBlockedOnBlackDoubleFour;
 using testpos::fromMoves;
 using testpos::Position;
 using testpos::sameState;
@@ -350,21 +351,8 @@ TEST(MoveGenRoot, TwoOpponentFivesLoseOnTheFirstInScanOrder) {
   }
 }
 
-// White's four on the anti-diagonal can only be completed at b (Black closes the other end),
-// and b is Black's double four.
-const char* const ForbiddenBlockArt = R"(
-    . . . . . . . . . . . . .
-    . . . . . . . . . . . X .
-    . . . . . . . . . . O . .
-    . . . . . . X . . O . . .
-    . . . . . . X . O . . . .
-    . . . . . . X O . . . . .
-    . . . X X X b . . . . . .
-    . . . . . . . . . . . . .
-  )";
-
 TEST(MoveGenRoot, ForbiddenBlockLosesUnderRenju) {
-  auto p = fromArt(RenjuRule, ForbiddenBlockArt);
+  auto p = fromArt(RenjuRule, WhiteFourBlockedOnBlackDoubleFour);
   ASSERT_TRUE(isForbidden(p->e(), p->at('b')));
   EXPECT_EQ(findClassCell(p->e(), Black, 1), p->at('b'));  // no renju test in the lookup
   const RootCase r = rootOf(*p);
@@ -379,7 +367,7 @@ TEST(MoveGenRoot, SingleOpponentFiveIsTheOnlyMove) {
   // The same block is legal for Black under freestyle and exact five (where Black's straight
   // fours would otherwise win: the block comes first).
   for (uint8_t rule : {Freestyle, ExactFiveRule}) {
-    auto p = fromArt(rule, ForbiddenBlockArt);
+    auto p = fromArt(rule, WhiteFourBlockedOnBlackDoubleFour);
     const RootCase r = rootOf(*p);
     EXPECT_EQ(r.outcome, RootSearch) << int(rule);
     ASSERT_EQ(r.moves.size(), 1u);
@@ -467,7 +455,7 @@ TEST(MoveGenNext, OccupiedTableMoveIsSkipped) {
 TEST(MoveGenNext, ForcedBlockAfterTheTableMoveOnly) {
   // The block is handed out without a renju test, even when it is Black's foul.
   for (uint8_t rule : {Freestyle, RenjuRule}) {
-    auto p = fromArt(rule, ForbiddenBlockArt);
+    auto p = fromArt(rule, WhiteFourBlockedOnBlackDoubleFour);
     const CellIndex block = p->at('b');
     EXPECT_EQ(names(pickAll(*p, 0)), coord(block)) << int(rule);
     EXPECT_EQ(names(pickAll(*p, cellOf(2, 2))), names({cellOf(2, 2), block})) << int(rule);
@@ -475,7 +463,7 @@ TEST(MoveGenNext, ForcedBlockAfterTheTableMoveOnly) {
     EXPECT_TRUE(p->e().PlyLists[0].moves.empty());
   }
   // A block outside the box is not found: the node has no move after the table move.
-  auto p = fromArt(Freestyle, ForbiddenBlockArt);
+  auto p = fromArt(Freestyle, WhiteFourBlockedOnBlackDoubleFour);
   p->b().box.yMax = 5;
   EXPECT_EQ(findClassCell(p->e(), White, 13), 0);
   EXPECT_TRUE(pickAll(*p, 0).empty());

@@ -269,4 +269,18 @@ inline bool toolHasOwnTextFiles() {
 }
 #endif
 
+// White's four on the anti-diagonal (last stone 7,5) can only be completed at b, since Black
+// closes its other end; b is Black's double four (two open fours), so under renju the only
+// block is forbidden.
+inline const char* const WhiteFourBlockedOnBlackDoubleFour = R"(
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . X .
+    . . . . . . . . . . O . .
+    . . . . . . X . . O . . .
+    . . . . . . X . O . . . .
+    . . . . . . X O . . . . .
+    . . . X X X b . . . . . .
+    . . . . . . . . . . . . .
+  )";
+
 }  // namespace kesta::testpos

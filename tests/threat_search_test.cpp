@@ -23,6 +23,7 @@ namespace {
 using testpos::ArtOptions;
 using testpos::coord;
 using testpos::fromArt;
+using testpos::WhiteFourBlockedOnBlackDoubleFour;
 using testpos::Position;
 using testpos::sameState;
 using testpos::StateSnapshot;
@@ -257,23 +258,10 @@ TEST(ThreatSearchBlock, AttackerThatMustBlockWithoutAFourGivesUp) {
   EXPECT_EQ(r.nodes, 0);
 }
 
-// White's four on the anti-diagonal (last stone (7,5)) can only be completed at b, which is
-// Black's double four (two open fours).
-const char* const BlockIsDoubleFourArt = R"(
-    . . . . . . . . . . . . .
-    . . . . . . . . . . . X .
-    . . . . . . . . . . O . .
-    . . . . . . X . . O . . .
-    . . . . . . X . O . . . .
-    . . . . . . X O . . . . .
-    . . . X X X b . . . . . .
-    . . . . . . . . . . . . .
-  )";
-
 TEST(ThreatSearchBlock, BlockThatMakesAFourGoesOn) {
   // Freestyle: Black blocks at b (ply 1) with two fours, and White faces two five cells there:
   // 1 - 19999 for White, so 19998 for Black.
-  auto p = fromArt(Freestyle, BlockIsDoubleFourArt, {.lastMove = cellOf(7, 5)});
+  auto p = fromArt(Freestyle, WhiteFourBlockedOnBlackDoubleFour, {.lastMove = cellOf(7, 5)});
   const ThreatRun r = runThreat(*p);
   EXPECT_EQ(r.score, 19998);
   EXPECT_EQ(r.nodes, 1);
@@ -282,7 +270,7 @@ TEST(ThreatSearchBlock, BlockThatMakesAFourGoesOn) {
 
 TEST(ThreatSearchBlock, BlackWhoseBlockIsForbiddenLoses) {
   // Under renju the same block is Black's double four: Black loses at once, ply - 20000.
-  auto p = fromArt(RenjuRule, BlockIsDoubleFourArt, {.lastMove = cellOf(7, 5)});
+  auto p = fromArt(RenjuRule, WhiteFourBlockedOnBlackDoubleFour, {.lastMove = cellOf(7, 5)});
   EXPECT_EQ(runThreat(*p).score, -20000);
   EXPECT_EQ(runThreat(*p, 3).score, 3 - 20000);
 }
