@@ -12,6 +12,7 @@
 
 #include "board/board.h"
 #include "search/engine.h"
+#include "scratch_dir.h"
 
 namespace kesta {
 namespace {
@@ -21,25 +22,16 @@ const float DefaultCoefficient = 1.0f / std::log(20.0f);
 class ConfigFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("kesta-") + info->test_suite_name() + "-" + info->name() + "-" +
-                       std::to_string(std::random_device{}());
-    for (char& c : name)
-      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-    dir_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(dir_);
-    ExeDirectory = (dir_ / "").string();
+    ExeDirectory = dir_.prefix();
   }
   void TearDown() override {
     engine_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
   }
 
   // Writes text as AIConfig.txt, byte for byte, and builds a fresh Engine that reads it.
   const Engine& load(const std::string& text) {
     {
-      std::ofstream out(dir_ / "AIConfig.txt", std::ios::binary | std::ios::trunc);
+      std::ofstream out(dir_.path() / "AIConfig.txt", std::ios::binary | std::ios::trunc);
       out << text;
     }
     return build();
@@ -50,7 +42,7 @@ class ConfigFile : public ::testing::Test {
     return *engine_;
   }
 
-  std::filesystem::path dir_;
+  kesta_test::ScratchDir dir_;  // without AIEval.txt; the tests write AIConfig.txt
   Board board_{15};
   std::unique_ptr<Engine> engine_;
 };

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "protocol/command_loop.h"
+#include "scratch_dir.h"
 
 namespace kesta {
 namespace {
@@ -22,21 +23,12 @@ constexpr int32_t MatchDefault = 1000000000;
 class MatchSettingsSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("kesta-") + info->test_suite_name() + "-" + info->name() + "-" +
-                       std::to_string(std::random_device{}());
-    for (char& c : name)
-      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-    dir_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(dir_);
-    ExeDirectory = (dir_ / "").string();
+    ExeDirectory = dir_.prefix();
     RuleMode = RenjuRule;  // the value at process start
     loop_ = std::make_unique<CommandLoop>(in_, out_, 1u << 16);
   }
   void TearDown() override {
     loop_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
   }
 
   // Feeds text to the loop, runs every command in it and returns what the loop printed.
@@ -62,7 +54,7 @@ class MatchSettingsSession : public ::testing::Test {
   }
   int blackCodeAtGap() { return loop_->engine().cellInfo[cellOf(5, 7)].lineCode[0][0]; }
 
-  std::filesystem::path dir_;
+  kesta_test::ScratchDir dir_;  // without AIEval.txt; the tests write AIConfig.txt
   std::stringstream in_;
   std::ostringstream out_;
   std::unique_ptr<CommandLoop> loop_;
