@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "brain_process.h"
+#include "tools/brain_process.h"
 
 namespace kesta {
 namespace {

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "brain_process.h"
+#include "tools/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KESTA_UNDER_SANITIZER 1

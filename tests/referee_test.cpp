@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "brain_process.h"
+#include "tools/brain_process.h"
 #include "eval/forbidden.h"
 #include "search_position.h"
 

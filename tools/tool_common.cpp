@@ -25,11 +25,9 @@ bool parseOptions(int argc, char** argv, int first, Options& opt, std::string& e
       return false;
     }
     a = a.substr(2);
-    if (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) {
-      opt.values[a] = argv[++i];
-    } else {
-      opt.values[a] = "";
-    }
+    const std::string value = i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0 ? argv[++i] : "";
+    opt.values[a] = value;
+    opt.ordered.emplace_back(a, value);
   }
   return true;
 }
@@ -39,6 +37,21 @@ bool parseRule(const std::string& name, int& rule) {
   else if (name == "exact5") rule = ExactFiveRule;
   else if (name == "renju") rule = RenjuRule;
   else return false;
+  return true;
+}
+
+bool readInt(const Options& opt, const std::string& key, long long fallback, long long lo, long long hi,
+             long long& value) {
+  if (!opt.has(key)) {
+    value = fallback;
+    return true;
+  }
+  const std::string text = opt.get(key);
+  const char* p = text.c_str();
+  if (!scanDecimal(p, value) || *p != '\0' || value < lo || value > hi) {
+    fail("--" + key + " must be a number from " + std::to_string(lo) + " to " + std::to_string(hi));
+    return false;
+  }
   return true;
 }
 

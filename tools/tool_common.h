@@ -12,17 +12,29 @@
 namespace kesta::tool {
 
 struct Options {
-  std::map<std::string, std::string> values;
+  std::map<std::string, std::string> values;                  // the last value of each key
+  std::vector<std::pair<std::string, std::string> > ordered;  // every key and value as given
   bool has(const std::string& k) const { return values.count(k) != 0; }
   std::string get(const std::string& k, const std::string& fallback = "") const {
     auto it = values.find(k);
     return it == values.end() ? fallback : it->second;
+  }
+  // Every value given for a key that may repeat, in order.
+  std::vector<std::string> getAll(const std::string& k) const {
+    std::vector<std::string> all;
+    for (const auto& [key, value] : ordered)
+      if (key == k) all.push_back(value);
+    return all;
   }
 };
 
 // Parses "--key value" pairs (and bare "--flag") from argv[first..].
 bool parseOptions(int argc, char** argv, int first, Options& opt, std::string& error);
 bool parseRule(const std::string& name, int& rule);
+// Reads --key as a whole number from lo to hi into value, or fallback when it is absent. Prints
+// the reason and returns false when it is not such a number.
+bool readInt(const Options& opt, const std::string& key, long long fallback, long long lo, long long hi,
+             long long& value);
 // Parses "x,y x,y ..." into coordinate pairs.
 bool parseCells(const std::string& text, std::vector<std::pair<int, int>>& cells);
 // Prints "kesta-tool: message" on standard error; returns 1.

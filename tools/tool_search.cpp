@@ -32,21 +32,6 @@ std::string coords(CellIndex c) {
   return std::to_string(cellX(c)) + "," + std::to_string(cellY(c));
 }
 
-bool readInt(const Options& opt, const std::string& key, long long fallback, long long lo, long long hi,
-             long long& value) {
-  if (!opt.has(key)) {
-    value = fallback;
-    return true;
-  }
-  const std::string text = opt.get(key);
-  const char* p = text.c_str();
-  if (!scanDecimal(p, value) || *p != '\0' || value < lo || value > hi) {
-    fail("--" + key + " must be a number from " + std::to_string(lo) + " to " + std::to_string(hi));
-    return false;
-  }
-  return true;
-}
-
 int cmdForbidden(const Options& opt) {
   Options renju = opt;
   renju.values["rule"] = "renju";

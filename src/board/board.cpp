@@ -25,12 +25,18 @@ Board::Board(int n) {
   firstCell = 165;
   lastCell = uint16_t((n + 4) * 33);
   for (int i = 0; i < BoardCells; ++i) cells[i] = insideSquare(i, n) ? Empty : Wall;
-  std::mt19937_64& rng = boardRandom();
-  for (int s = 0; s < 2; ++s)
-    for (int i = 0; i < BoardCells; ++i) zobrist[s][i] = rng();
-  hash = rng();
+  drawKeys(*this);
   moves.assign(size_t(cellCount), 0);
   boxHistory.assign(size_t(cellCount), int32_t(EmptyBoxWord));
+}
+
+void drawKeys(Board& b) {
+  std::mt19937_64& rng = boardRandom();
+  for (int s = 0; s < 2; ++s)
+    for (int i = 0; i < BoardCells; ++i) b.zobrist[s][i] = rng();
+  b.hash = rng();
+  for (int i = 0; i < BoardCells; ++i)
+    if (b.cells[i] == Black || b.cells[i] == White) b.hash ^= b.zobrist[b.cells[i]][i];
 }
 
 void clearBoard(Board& b) {

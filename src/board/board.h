@@ -83,6 +83,10 @@ inline void popStone(Board& b) {
   b.opponent ^= 1;
 }
 
+// Draws fresh Zobrist keys from the board generator and recomputes the hash of the stones on the
+// board, in the order the constructor draws them.
+void drawKeys(Board& b);
+
 // Empties the board for a new game; keeps the keys and the arrays.
 void clearBoard(Board& b);
 

@@ -244,8 +244,9 @@ bool CommandLoop::onInfo() {
   std::string key;
   if (!readToken(key)) return false;
   capitalise(key);
-  static const char* const numericKeys[] = {"TIMEOUT_TURN", "TIMEOUT_MATCH", "TIME_LEFT",
-                                            "MAX_MEMORY", "GAME_TYPE", "RULE"};
+  static const char* const numericKeys[] = {"TIMEOUT_TURN", "TIMEOUT_MATCH", "TIME_LEFT", "MAX_MEMORY",
+                                            "GAME_TYPE",    "RULE",          "MAX_NODE",  "MAX_DEPTH",
+                                            "SEED"};
   if (key == "FOLDER") {
     std::string ignored;
     return readToken(ignored);
@@ -271,6 +272,16 @@ bool CommandLoop::onInfo() {
     if (v > 0) e.Settings.TimeLeft = v;
   } else if (key == "MAX_MEMORY") {
     if (v >= 0) e.Settings.MaxMemory = v == 0 ? 2147483647 : v;
+  } else if (key == "MAX_NODE") {
+    settings_.NodeLimit = e.Settings.NodeLimit = v > 0 ? v : 0;
+  } else if (key == "MAX_DEPTH") {
+    settings_.DepthLimit = e.Settings.DepthLimit = v > 0 ? v : 0;
+    e.MaxDepth = maxDepthOf(e.Settings);
+  } else if (key == "SEED") {
+    // Every random choice of the brain (keys, book, early replies) repeats from here on.
+    seedAllGenerators(uint64_t(int64_t(v)));
+    drawKeys(*board_);
+    clearTable(*e.TransTable);
   } else if (key == "RULE") {
     if (v == 0) return true;
     if (v & 1) {

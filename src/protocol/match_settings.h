@@ -12,7 +12,14 @@ struct MatchSettings {
   int32_t MaxMemory = 2147483647;     // bytes; kept only
   uint8_t ExactFive = 0;
   uint8_t Renju = 0;
+  int32_t NodeLimit = 0;   // nodes one think may search; 0 no limit
+  int32_t DepthLimit = 0;  // last iteration of the deepening; 0 no limit
 };
+
+// The deepening's last iteration under the settings: DepthLimit within 2..64, or 64.
+inline int32_t maxDepthOf(const MatchSettings& s) {
+  return s.DepthLimit <= 0 ? 64 : s.DepthLimit < 2 ? 2 : s.DepthLimit > 64 ? 64 : s.DepthLimit;
+}
 
 enum RuleModes : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
 

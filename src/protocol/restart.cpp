@@ -14,7 +14,7 @@ void restart(Engine& e, const MatchSettings& settings) {
   }
   // 3-5. Settings, depth limit, the stop flag.
   e.Settings = settings;
-  e.MaxDepth = 64;
+  e.MaxDepth = maxDepthOf(settings);
   e.Stopped = 1;
   // 6-7. An empty game with an empty table.
   resetGame(e);

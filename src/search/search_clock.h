@@ -13,9 +13,10 @@ inline int32_t hardTimeLimit(const Engine& e) {
   return std::min(e.Settings.TimeoutTurn, e.Settings.TimeLeft / 7) - 40;
 }
 
-// Counts countdown down; when it falls below 0 it is reloaded and the clock is read. True when
-// the think has run past its hard limit.
+// True when the think has searched its node limit. Otherwise counts countdown down; when it falls
+// below 0 it is reloaded and the clock is read. True when the think has run past its hard limit.
 inline bool clockCheck(const Engine& e, int32_t& countdown, int32_t reload) {
+  if (e.Settings.NodeLimit > 0 && e.SearchCounter >= e.Settings.NodeLimit) return true;
   countdown -= 1;
   if (countdown >= 0) return false;
   countdown = reload;

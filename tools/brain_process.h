@@ -18,6 +18,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 extern char** environ;
 
@@ -50,20 +51,22 @@ class BrainProcess {
 
   // Starts the executable at path without arguments, its standard input and output on pipes and
   // its standard error shared with ours. False when it cannot be started.
-  bool spawn(const std::string& path) {
-    if (pid_ > 0) return false;
+  bool spawn(const std::string& path) { return spawn(std::vector<std::string>{path}); }
+
+  // The same with arguments: argv[0] is the executable's path.
+  bool spawn(const std::vector<std::string>& args) {
+    if (pid_ > 0 || args.empty()) return false;
     // A brain that dies while we write must give EPIPE, not kill the test process.
     ::signal(SIGPIPE, SIG_IGN);
+    // Close-on-exec from the start, so that no other child (another game's brain started by another
+    // thread) inherits these ends; dup2 in the child clears it on the two descriptors the brain uses.
     int toChild[2], fromChild[2];
-    if (::pipe(toChild) != 0) return false;
-    if (::pipe(fromChild) != 0) {
+    if (!openPipe(toChild)) return false;
+    if (!openPipe(fromChild)) {
       closeFd(toChild[0]);
       closeFd(toChild[1]);
       return false;
     }
-    // Close-on-exec everywhere, so no other child inherits these ends; dup2 in the child clears it
-    // on the two descriptors the brain uses.
-    for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -78,9 +81,11 @@ class BrainProcess {
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 
-    char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
+    const int rc = ::posix_spawn(&pid, args[0].c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     closeFd(toChild[0]);
@@ -199,6 +204,9 @@ class BrainProcess {
 
   bool started() const { return pid_ > 0 || status_.has_value(); }
 
+  // The running child's process id, or -1.
+  int pid() const { return pid_; }
+
  private:
   struct Deadline {
     explicit Deadline(int ms) : end(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
@@ -210,6 +218,16 @@ class BrainProcess {
     }
     std::chrono::steady_clock::time_point end;
   };
+
+  static bool openPipe(int fds[2]) {
+#ifdef __linux__
+    return ::pipe2(fds, O_CLOEXEC) == 0;
+#else
+    if (::pipe(fds) != 0) return false;
+    for (int i = 0; i < 2; ++i) ::fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+    return true;
+#endif
+  }
 
   static void closeFd(int& fd) {
     if (fd >= 0) ::close(fd);

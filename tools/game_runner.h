@@ -1,0 +1,83 @@
+// One game between two brain processes over pipes, driven the way a tournament manager drives
+// them (START, INFO, BEGIN or BOARD, then TURN or BOARD before every move), with the referee
+// judging every reply. The soak and the match both play their games through playGame. POSIX only.
+#pragma once
+
+#ifndef _WIN32
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/referee.h"
+
+namespace kesta::tool {
+
+constexpr int64_t MiB = 1024 * 1024;
+
+// One brain's part in a game.
+struct BrainSettings {
+  std::string command;   // an executable's path, or a shell command line when it holds a blank
+  int64_t turnMs = 100;  // INFO timeout_turn, and the limit each move is judged against
+  int64_t matchMs = 0;   // INFO timeout_match and the clock sent as time_left; 0: no match clock
+  int64_t maxNodes = 0;  // INFO max_node, sent when above 0
+  int64_t maxDepth = 0;  // INFO max_depth, sent when above 0
+  int64_t seed = -1;     // INFO seed, sent when 0 or more
+};
+
+struct GameSetup {
+  int index = 0;  // the game's number in messages
+  int rule = RuleFreestyle;
+  int size = 15;
+  std::vector<Cell> opening;        // stones on the board before the brains move, Black first
+  BrainSettings brains[2];          // brains[0] plays Black
+  bool boardEveryMove = false;      // BOARD before every move instead of TURN
+  int64_t toleranceMs = 0;          // a move may take this much longer than its limit
+  int64_t memoryLimit = 350 * MiB;  // sent as INFO max_memory
+  bool checkFouls = false;          // compare the engine's own forbidden test with the referee's
+};
+
+enum class Outcome { BlackFive, WhiteFive, Foul, Draw, Illegal, Crash, Hang, Time, StartFailure };
+
+// A move's time: wall clock from the command to the reply, and (when the kernel tells) the time the
+// brain ran on a CPU and waited for one meanwhile.
+struct MoveStat {
+  int side = 0;
+  int64_t tookMs = 0, limitMs = 0;
+  int64_t runMs = -1, waitMs = -1;
+};
+
+struct GameRecord {
+  Outcome outcome = Outcome::Draw;
+  int winner = -1;     // 0 Black, 1 White, -1 a draw
+  int loser = -1;      // the side at fault for a crash, hang, illegal move, foul or time loss
+  std::string reason;  // five, foul, full board, illegal move, crash, hang, time
+  std::string note;    // what went wrong, for faults and unclean exits
+  std::vector<Cell> moves;  // the whole game, the opening included
+  int openingLength = 0;
+  std::vector<MoveStat> stats;
+  int64_t setupMs = 0;          // the longer brain's START, INFO lines and ABOUT
+  int64_t clockMs[2] = {0, 0};  // what is left of each match clock
+  int64_t peakBytes[2] = {-1, -1};
+  int messages = 0;             // MESSAGE lines read while waiting for moves
+  int badExits = 0;             // brains that did not end with status 0 after END
+  int foulChecks = 0, foulDisagreements = 0;
+  std::vector<std::string> foulReports;
+  std::string transcripts[2];   // everything sent to each brain
+};
+
+// Plays the game to its end: a five, a renju foul, a full board or a brain's fault.
+GameRecord playGame(const GameSetup& setup);
+
+// "Black wins", "White wins" or "draw".
+const char* winnerText(int winner);
+
+// "x,y".
+std::string cellText(int x, int y);
+
+// "took 107 ms (running 58 ms, waiting for a CPU 49 ms)".
+std::string moveTime(const MoveStat& m);
+
+}  // namespace kesta::tool
+
+#endif  // _WIN32
