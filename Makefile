@@ -5,7 +5,7 @@ JOBS ?= 2
 WERROR ?= $(if $(CI),ON,OFF)
 CMAKE_FLAGS ?=
 
-.PHONY: all build play test sanitize release clean
+.PHONY: all build play test sanitize release clean baseline
 
 all: build
 
@@ -25,6 +25,13 @@ sanitize:
 
 clean:
 	rm -rf build build-sanitize
+
+# A frozen build to match changes against: `make baseline REV=<commit>` builds that revision's
+# brain and tool into build-baseline/<short hash>/. Without REV, the baseline of the current round
+# of strength work.
+BASELINE_REV ?= 437245c
+baseline:
+	./tools/build-baseline.sh $(or $(REV),$(BASELINE_REV))
 
 # Windows: the same sources cross-compiled with mingw-w64 into $(WIN_BUILD), linked static
 # (pbrain-kesta64.exe, kesta-tool.exe, kesta-tests.exe). Needs `.ci/install-deps.sh windows`.

@@ -217,5 +217,49 @@ TEST_F(MatchSettingsSession, UnknownKeysAndGameTypeAreDropped) {
   EXPECT_EQ(aboutReply(), send("INFO SOMETHING ABOUT\n"));
 }
 
+// Managers' extension keys for engine matches: node and depth limits hold until changed, survive
+// restarts, and 0 or less lifts them.
+TEST_F(MatchSettingsSession, NodeAndDepthLimitsHoldUntilChanged) {
+  ASSERT_EQ("", send("INFO MAX_NODE 3000\nINFO max_depth 5\n"));
+  ASSERT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ(3000, engineSettings().NodeLimit);
+  EXPECT_EQ(5, loop_->engine().MaxDepth);
+  ASSERT_EQ("OK\n", send("RESTART\n"));
+  EXPECT_EQ(3000, remembered().NodeLimit);
+  EXPECT_EQ(5, loop_->engine().MaxDepth);
+  EXPECT_EQ("", send("INFO max_depth 1\n"));
+  EXPECT_EQ(2, loop_->engine().MaxDepth);  // the deepening starts at depth 2
+  EXPECT_EQ("", send("INFO max_node 0\nINFO max_depth -3\n"));
+  ASSERT_EQ("OK\n", send("START 20\n"));
+  EXPECT_EQ(0, engineSettings().NodeLimit);
+  EXPECT_EQ(64, loop_->engine().MaxDepth);
+}
+
+// A think under a node limit stops at the limit, and under one seed every choice repeats: two
+// brains fed the same commands give the same moves after the same node counts.
+TEST_F(MatchSettingsSession, NodeLimitedThinksRepeatUnderOneSeed) {
+  const std::string script =
+      "START 15\nINFO timeout_turn 600000\nINFO max_node 4000\nINFO seed 11\nBOARD\n7,7,1\n8,7,2\n7,8,1\n"
+      "8,8,2\n6,9,1\n9,6,2\nDONE\n";
+  std::stringstream otherIn(script);
+  std::ostringstream otherOut;
+  CommandLoop other(otherIn, otherOut, 1u << 16);
+  const std::string first = send(script);
+  while (other.step()) {
+  }
+  EXPECT_EQ(otherOut.str(), first);
+  EXPECT_LE(loop_->engine().SearchCounter, 4000 + 200);
+  EXPECT_GE(loop_->engine().SearchCounter, 4000);
+  EXPECT_EQ(other.engine().SearchCounter, loop_->engine().SearchCounter);
+  for (const char* turn : {"TURN 0,0\n", "TURN 14,14\n"}) {
+    otherIn.clear();
+    otherIn.str(turn);
+    otherOut.str("");
+    other.step();
+    EXPECT_EQ(send(turn), otherOut.str());
+    EXPECT_EQ(other.engine().SearchCounter, loop_->engine().SearchCounter);
+  }
+}
+
 }  // namespace
 }  // namespace kesta

@@ -32,7 +32,12 @@ int usage() {
                "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
                "  bench [--depth D]\n"
                "  selfplay --rule R --size N [--turn-time MS]\n"
-               "  soak --games N [--rule R] [--size N] [--turn-time MS]\n";
+               "  soak --games N [--rule R] [--size N] [--turn-time MS]\n"
+               "  match --engine CMD --engine CMD [--openings FILE] [--rule R] [--size N] [--games N]\n"
+               "        [--turn-time MS] [--match-time MS] [--nodes N] [--depth D] [--concurrency K]\n"
+               "        [--sprt ELO0,ELO1] [--pgn FILE] [--seed S] [--tolerance MS]\n"
+               "  make-openings --rule R [--size N] [--count K] [--min-stones A] [--max-stones B]\n"
+               "        [--depth D] [--band S] [--spread R] [--seed S]\n";
   return 2;
 }
 

@@ -22,6 +22,8 @@
 namespace kesta::tool {
 
 int cmdSoak(const Options& opt);
+int cmdMatch(const Options& opt);
+int cmdMakeOpenings(const Options& opt);
 
 namespace {
 
@@ -225,6 +227,8 @@ int extraDispatch(const std::string& command, const Options& opt) {
   if (command == "bench") return cmdBench(opt);
   if (command == "selfplay") return cmdSelfplay(opt);
   if (command == "soak") return cmdSoak(opt);
+  if (command == "match") return cmdMatch(opt);
+  if (command == "make-openings") return cmdMakeOpenings(opt);
   return 2;
 }
 

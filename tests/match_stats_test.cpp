@@ -1,0 +1,68 @@
+// Match statistics against values worked out by hand from the formulas: the mean pair score, its
+// pentanomial variance, the logistic Elo of the mean and of its 95% bounds, and the normal
+// approximation to the SPRT's log-likelihood ratio.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tools/match_stats.h"
+
+namespace kesta::tool {
+namespace {
+
+TEST(MatchStats, EloIntervalAndLlrAgreeWithHandComputedValues) {
+  struct Case {
+    int64_t pairs[5];
+    double elo, halfWidth, llr5, llr50;
+  };
+  const Case cases[] = {
+      {{1, 3, 6, 5, 2}, 41.065, 90.759, 0.0964, 0.4004},
+      {{2, 10, 30, 40, 18}, 111.369, 36.212, 1.9036, 14.8944},
+      // Every pair split: no spread at all, and the test leans to H0.
+      {{0, 0, 4, 0, 0}, 0.0, 0.0, -0.6640, -65.5001},
+      // All wins and all losses: pulled in by a quarter game a pair, so the Elo stays finite.
+      {{0, 0, 0, 0, 5}, 511.501, 0.0, 47.6821, 442.9006},
+      {{5, 0, 0, 0, 0}, -511.501, 0.0, -48.3739, -511.1481},
+  };
+  for (const Case& c : cases) {
+    MatchScore s;
+    for (int i = 0; i < 5; ++i) s.pairs[i] = c.pairs[i];
+    const EloEstimate e = estimateElo(s);
+    EXPECT_NEAR(e.elo, c.elo, 0.01);
+    EXPECT_NEAR(e.halfWidth, c.halfWidth, 0.01);
+    EXPECT_NEAR(sprtLlr(s, 0, 5), c.llr5, 0.001);
+    EXPECT_NEAR(sprtLlr(s, 0, 50), c.llr50, 0.001);
+  }
+  EXPECT_EQ(sprtDecision(2.95), SprtDecision::H1);
+  EXPECT_EQ(sprtDecision(2.94), SprtDecision::None);
+  EXPECT_EQ(sprtDecision(-2.95), SprtDecision::H0);
+}
+
+TEST(MatchStats, PairsCountGamesAndPrintTheSummaryLine) {
+  MatchScore s;
+  EXPECT_EQ(summaryLine(s, 0, 5), "elo 0.0 +- 0.0 games 0 wdl 0-0-0 llr 0.00 decision none");
+  s.addPair(1, 0.5);  // 3/2 points
+  s.addPair(0, 0);
+  s.addPair(0.5, 0.5);
+  EXPECT_EQ(s.pairs[3], 1);
+  EXPECT_EQ(s.pairs[0], 1);
+  EXPECT_EQ(s.pairs[2], 1);
+  EXPECT_EQ(s.wins, 1);
+  EXPECT_EQ(s.draws, 3);
+  EXPECT_EQ(s.losses, 2);
+
+  MatchScore draws;
+  for (int i = 0; i < 100; ++i) draws.addPair(0.5, 0.5);
+  EXPECT_EQ(summaryLine(draws, 0, 5), "elo 0.0 +- 0.0 games 200 wdl 0-200-0 llr -414.19 decision H0");
+  MatchScore wins;
+  for (int i = 0; i < 100; ++i) wins.addPair(1, 1);
+  const std::string line = summaryLine(wins, 0, 5);
+  EXPECT_EQ(line.rfind("elo 1040.4 +- 0.0 ", 0), 0u) << line;
+  EXPECT_EQ(line.find("inf"), std::string::npos) << line;
+  EXPECT_EQ(line.find("nan"), std::string::npos) << line;
+  EXPECT_NE(line.find("games 200 wdl 200-0-0"), std::string::npos) << line;
+  EXPECT_NE(line.find("decision H1"), std::string::npos) << line;
+}
+
+}  // namespace
+}  // namespace kesta::tool

@@ -1,0 +1,71 @@
+// kesta-tool match end to end: two brains over pipes at fixed nodes, an opening file, both
+// colours of each opening, the game record and the summary line.
+#ifndef _WIN32
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "position_helpers.h"
+#include "scratch_dir.h"
+
+namespace kesta {
+namespace {
+
+using testpos::runTool;
+
+std::vector<std::string> gameLines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("game ", 0) == 0) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// Two runs with one seed play the same games; each opening is played once with each colour.
+TEST(MatchTool, FixedNodeMatchesRepeatFromTheirSeed) {
+  kesta_test::ScratchDir dir;
+  const std::string openings = (dir.path() / "openings.txt").string();
+  std::ofstream(openings) << "# two openings\n0,0, 1,1, -1,1\n\n-1,0, 0,0, 0,-1, 2,2\n";
+  std::string outputs[2];
+  for (int run = 0; run < 2; ++run) {
+    const std::string pgn = (dir.path() / ("games" + std::to_string(run) + ".txt")).string();
+    outputs[run] = runTool("match --engine '" KESTA_BRAIN_PATH "' --engine '" KESTA_BRAIN_PATH
+                           "' --nodes 1500 --games 4 --concurrency 2 --seed 77 --openings '" +
+                           openings + "' --pgn '" + pgn + "'");
+    const std::string last = outputs[run].substr(outputs[run].rfind('\n', outputs[run].size() - 2) + 1);
+    EXPECT_TRUE(std::regex_match(last, std::regex("elo -?[0-9]+\\.[0-9] \\+- [0-9]+\\.[0-9] games 4 wdl [0-9]+-[0-9]+-"
+                                                  "[0-9]+ llr -?[0-9]+\\.[0-9]{2} decision (H0|H1|none)\n")))
+        << last;
+  }
+  const std::vector<std::string> first = gameLines((dir.path() / "games0.txt").string());
+  ASSERT_EQ(first.size(), 4u) << outputs[0];
+  EXPECT_EQ(first, gameLines((dir.path() / "games1.txt").string()));
+  // Games 1 and 2 start from the first opening, the first engine Black in game 1 only.
+  EXPECT_NE(first[0].find("game 1 black 1 white 2 "), std::string::npos) << first[0];
+  EXPECT_NE(first[0].find(" moves 7,7 8,8 6,8 "), std::string::npos) << first[0];
+  EXPECT_NE(first[1].find("game 2 black 2 white 1 "), std::string::npos) << first[1];
+  EXPECT_NE(first[1].find(" moves 7,7 8,8 6,8 "), std::string::npos) << first[1];
+  EXPECT_NE(first[3].find(" moves 6,7 7,7 7,6 9,9 "), std::string::npos) << first[3];
+}
+
+TEST(MatchTool, RefusesBadArguments) {
+  int status = 0;
+  runTool("match --engine '" KESTA_BRAIN_PATH "' 2>/dev/null", &status);
+  EXPECT_NE(status, 0);
+  runTool("match --engine '" KESTA_BRAIN_PATH "' --engine /no/such/brain 2>/dev/null", &status);
+  EXPECT_NE(status, 0);
+  runTool("match --engine '" KESTA_BRAIN_PATH "' --engine '" KESTA_BRAIN_PATH "' --sprt 5,0 2>/dev/null", &status);
+  EXPECT_NE(status, 0);
+}
+
+}  // namespace
+}  // namespace kesta
+
+#endif  // _WIN32
