@@ -31,8 +31,8 @@
 
 #include <filesystem>
 
+#include "board/forbidden.h"
 #include "board/line_state.h"
-#include "eval/forbidden.h"
 #include "tests/brain_process.h"
 #endif
 

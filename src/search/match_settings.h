@@ -1,4 +1,5 @@
-// Match parameters sent by the manager with INFO, and the process-wide rule byte.
+// Match parameters sent by the manager with INFO. The command loop remembers them across games;
+// the Engine keeps a copy, whose time limits the think reads.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +14,5 @@ struct MatchSettings {
   uint8_t ExactFive = 0;
   uint8_t Renju = 0;
 };
-
-enum RuleModes : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
-
-// 0 freestyle, 1 exact five, 2 renju. Starts at 2; written only by restart (and the developer tool).
-extern uint8_t RuleMode;
 
 }  // namespace kesta
