@@ -13,8 +13,8 @@
 #include <unistd.h>
 #endif
 
+#include "board/types.h"
 #include "eval/eval_tables.h"
-#include "protocol/match_settings.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 // move S and counted from the search root (ply), including the four-three scan and the freestyle
 // refutation of a double-three move with its transposition-table short cut. Every call must leave
 // the position exactly as it found it.
-#include "eval/decided.h"
+#include "search/decided.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "eval/forbidden.h"
+#include "board/forbidden.h"
 #include "tests/position_helpers.h"
 
 namespace kesta {

@@ -26,7 +26,6 @@
 #include "board/types.h"
 #include "eval/eval_tables.h"
 #include "scratch_dir.h"
-#include "protocol/match_settings.h"
 
 namespace {
 

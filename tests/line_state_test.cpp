@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "board/board.h"
+#include "board/types.h"
 #include "eval/eval_tables.h"
-#include "protocol/match_settings.h"
 #include "search/engine.h"
 
 namespace kesta {

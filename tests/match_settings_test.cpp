@@ -1,6 +1,6 @@
 // Match settings and rules through protocol sessions: which INFO keys reach which copy of the
 // settings, what survives START, RESTART and RULE, and how RULE selects the rule mode.
-#include "protocol/match_settings.h"
+#include "search/match_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "eval/forbidden.h"
+#include "board/forbidden.h"
 #include "tests/position_helpers.h"
 
 namespace kesta {

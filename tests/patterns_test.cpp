@@ -21,7 +21,6 @@
 #include "eval/eval_tables.h"
 #include "scratch_dir.h"
 #include "eval/patterns.h"
-#include "protocol/match_settings.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "board/board.h"
 #include "eval/eval_tables.h"
 #include "protocol/command_loop.h"
-#include "protocol/match_settings.h"
 #include "search/engine.h"
+#include "search/match_settings.h"
 
 namespace kesta {
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "board/forbidden.h"
 #include "tools/brain_process.h"
-#include "eval/forbidden.h"
 #include "search_position.h"
 
 #if defined(__SANITIZE_ADDRESS__)

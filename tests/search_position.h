@@ -19,8 +19,8 @@
 
 #include "board/board.h"
 #include "board/line_state.h"
+#include "board/types.h"
 #include "eval/eval_tables.h"
-#include "protocol/match_settings.h"
 #include "search/clock.h"
 #include "search/engine.h"
 #include "search/trans_table.h"

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "board/forbidden.h"
 #include "board/line_state.h"
-#include "eval/decided.h"
-#include "eval/forbidden.h"
+#include "search/decided.h"
 #include "search/move_gen.h"
 #include "search/think.h"
 #include "search_position.h"

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "board/forbidden.h"
 #include "board/line_state.h"
-#include "eval/forbidden.h"
 #include "search/clock.h"
 #include "search/opening_book.h"
 #include "search/search.h"

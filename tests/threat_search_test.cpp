@@ -449,10 +449,12 @@ TEST(ThreatSearchMoves, MissingFiveCellDumpsAndFallsBack) {
                    {.lastMove = cellOf(2, 3)});
   std::ostringstream out;
   setDiagnosticStream(&out);
+  setMissingFiveCellHook(printMessageDump);
   // White's stone made no four: the dump goes to the diagnostic stream and the first five
   // cell of the side asked for is returned (none for White, Black's a for Black).
   EXPECT_EQ(fiveCellOf(p->e(), cellOf(2, 3), White), 0);
   EXPECT_EQ(fiveCellOf(p->e(), cellOf(2, 3), Black), p->at('a'));
+  setMissingFiveCellHook(nullptr);
   setDiagnosticStream(nullptr);
   const std::string text = out.str();
   EXPECT_EQ(text.rfind("MESSAGE LastPos:C12 \n", 0), 0u) << text.substr(0, 80);

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "board/line_state.h"
+#include "board/types.h"
+#include "diag/dump.h"
 #include "eval/eval_tables.h"
-#include "protocol/match_settings.h"
 #include "search/engine.h"
+#include "search/threat_search.h"
 #include "tools/tool_common.h"
 
 namespace kesta::tool {
@@ -122,6 +124,8 @@ int dispatch(const std::string& command, const Options& opt) {
 int main(int argc, char** argv) {
   using namespace kesta::tool;
   kesta::ExeDirectory = executableDirectory(argv[0]);
+  // As in the brain, a four without a five cell prints the evaluation dump.
+  kesta::setMissingFiveCellHook(kesta::printMessageDump);
   if (argc < 2) return usage();
   Options opt;
   std::string error;

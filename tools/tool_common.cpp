@@ -4,9 +4,9 @@
 #include <sstream>
 
 #include "board/line_state.h"
+#include "board/types.h"
 #include "eval/eval_tables.h"
 #include "eval/number_scan.h"
-#include "protocol/match_settings.h"
 #include "protocol/restart.h"
 
 #if defined(_WIN32)

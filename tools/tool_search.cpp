@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "board/forbidden.h"
 #include "board/line_state.h"
 #include "diag/dump.h"
-#include "eval/forbidden.h"
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "search/clock.h"

@@ -1,5 +1,5 @@
-// The position record: stones, side to move, move list, Zobrist keys and hash, and the box of
-// candidate cells. Entry points: Board construction, pushStone, popStone, updateBox.
+// The Board: stones, side to move, move list, Zobrist keys and hash, and the box of candidate
+// cells. Entry points: Board construction, pushStone, popStone, updateBox.
 #pragma once
 
 #include <cstdint>

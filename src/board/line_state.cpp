@@ -1,5 +1,7 @@
 #include "board/line_state.h"
 
+#include <cstring>
+
 #include "eval/eval_tables.h"
 
 namespace kesta {
@@ -25,115 +27,147 @@ inline void recomputeCodes(CellInfo& c, int k) {
 }
 
 // The eight-step refresh of a window cell after its mask in direction k changed.
-inline void refreshFull(Engine& e, CellInfo& c, int k) {
+inline void refreshFull(Position& p, CellInfo& c, int k) {
   recomputeCodes(c, k);
   const CellScore& s0 = CellScoreTable[0][keyOf(c.lineCode[0])];
   const CellScore& s1 = CellScoreTable[1][keyOf(c.lineCode[1])];
   c.moveScore[0] = s0.move;
   c.moveScore[1] = s1.move;
-  e.evalSum[0] += s0.eval - c.evalScore[0];
-  e.evalSum[1] += s1.eval - c.evalScore[1];
+  p.evalSum[0] += s0.eval - c.evalScore[0];
+  p.evalSum[1] += s1.eval - c.evalScore[1];
   c.evalScore[0] = s0.eval;
   c.evalScore[1] = s1.eval;
-  e.classCount[0][c.cellClass[0]] -= 1;
-  e.classCount[1][c.cellClass[1]] -= 1;
+  p.classCount[0][c.cellClass[0]] -= 1;
+  p.classCount[1][c.cellClass[1]] -= 1;
   c.cellClass[0] = s0.cls;
   c.cellClass[1] = s1.cls;
-  e.classCount[0][c.cellClass[0]] += 1;
-  e.classCount[1][c.cellClass[1]] += 1;
+  p.classCount[0][c.cellClass[0]] += 1;
+  p.classCount[1][c.cellClass[1]] += 1;
 }
 
 // The reduced refresh: codes, move scores and classes; evalScore is not touched.
-inline void refreshReduced(Engine& e, CellInfo& c, int k) {
+inline void refreshReduced(Position& p, CellInfo& c, int k) {
   recomputeCodes(c, k);
   const CellScore& s0 = CellScoreTable[0][keyOf(c.lineCode[0])];
   const CellScore& s1 = CellScoreTable[1][keyOf(c.lineCode[1])];
   c.moveScore[0] = s0.move;
   c.moveScore[1] = s1.move;
-  e.classCount[0][c.cellClass[0]] -= 1;
-  e.classCount[1][c.cellClass[1]] -= 1;
+  p.classCount[0][c.cellClass[0]] -= 1;
+  p.classCount[1][c.cellClass[1]] -= 1;
   c.cellClass[0] = s0.cls;
   c.cellClass[1] = s1.cls;
-  e.classCount[0][c.cellClass[0]] += 1;
-  e.classCount[1][c.cellClass[1]] += 1;
+  p.classCount[0][c.cellClass[0]] += 1;
+  p.classCount[1][c.cellClass[1]] += 1;
 }
 
 // Toggles side s's bit for the stone at cell in every Empty window cell and refreshes it. The
 // same walk sets the bits in make and clears them in unmake.
 template <bool Full>
-inline void walkWindows(Engine& e, CellIndex cell, int s) {
-  const uint8_t* cells = e.board->cells;
+inline void walkWindows(Position& p, CellIndex cell, int s) {
+  const uint8_t* cells = p.board->cells;
   for (int k = 0; k < 4; ++k) {
     const int d = DirectionStep[k];
     for (int m = 5; m >= 1; --m) {
       const int t = cell - m * d;
       if (cells[t] != Empty) continue;
-      CellInfo& c = e.cellInfo[t];
+      CellInfo& c = p.cellInfo[t];
       c.lineBits[k][s] ^= uint16_t(1u << (5 - m));
       if (Full)
-        refreshFull(e, c, k);
+        refreshFull(p, c, k);
       else
-        refreshReduced(e, c, k);
+        refreshReduced(p, c, k);
     }
     for (int m = 1; m <= 5; ++m) {
       const int t = cell + m * d;
       if (cells[t] != Empty) continue;
-      CellInfo& c = e.cellInfo[t];
+      CellInfo& c = p.cellInfo[t];
       c.lineBits[k][s] ^= uint16_t(1u << (4 + m));
       if (Full)
-        refreshFull(e, c, k);
+        refreshFull(p, c, k);
       else
-        refreshReduced(e, c, k);
+        refreshReduced(p, c, k);
     }
   }
 }
 
-inline void raiseNear(Engine& e, CellIndex cell) {
-  for (int off : NeighbourhoodOffsets) e.cellInfo[cell + off].nearCount += 1;
+inline void raiseNear(Position& p, CellIndex cell) {
+  for (int off : NeighbourhoodOffsets) p.cellInfo[cell + off].nearCount += 1;
 }
-inline void lowerNear(Engine& e, CellIndex cell) {
-  for (int off : NeighbourhoodOffsets) e.cellInfo[cell + off].nearCount -= 1;
+inline void lowerNear(Position& p, CellIndex cell) {
+  for (int off : NeighbourhoodOffsets) p.cellInfo[cell + off].nearCount -= 1;
 }
 
-inline void removeClasses(Engine& e, const CellInfo& c) {
-  e.classCount[0][c.cellClass[0]] -= 1;
-  e.classCount[1][c.cellClass[1]] -= 1;
+inline void removeClasses(Position& p, const CellInfo& c) {
+  p.classCount[0][c.cellClass[0]] -= 1;
+  p.classCount[1][c.cellClass[1]] -= 1;
 }
-inline void returnClasses(Engine& e, const CellInfo& c) {
-  e.classCount[0][c.cellClass[0]] += 1;
-  e.classCount[1][c.cellClass[1]] += 1;
+inline void returnClasses(Position& p, const CellInfo& c) {
+  p.classCount[0][c.cellClass[0]] += 1;
+  p.classCount[1][c.cellClass[1]] += 1;
 }
 
 }  // namespace
 
-void makeMove(Engine& e, CellIndex cell) {
-  const int s = e.board->sideToMove;
-  pushStone(*e.board, cell);
-  e.ply += 1;
-  walkWindows<true>(e, cell, s);
-  const CellInfo& c = e.cellInfo[cell];
-  e.evalSum[0] -= c.evalScore[0];
-  e.evalSum[1] -= c.evalScore[1];
-  removeClasses(e, c);
-  raiseNear(e, cell);
+void resetGame(Position& p) {
+  Board& b = *p.board;
+  clearBoard(b);
+  p.ply = 0;
+  p.evalSum[0] = p.evalSum[1] = 0;
+  std::memset(p.cellInfo, 0, sizeof p.cellInfo);
+  std::memset(p.classCount, 0, sizeof p.classCount);
+  for (int t = b.firstCell; t <= b.lastCell; ++t) {
+    if (b.cells[t] == Wall) continue;
+    CellInfo& c = p.cellInfo[t];
+    for (int k = 0; k < 4; ++k) {
+      const int d = DirectionStep[k];
+      unsigned wall = 0;
+      for (int m = 1; m <= 5; ++m) {
+        if (b.cells[t - m * d] == Wall) wall |= 1u << (4 + m);
+        if (b.cells[t + m * d] == Wall) wall |= 1u << (5 - m);
+      }
+      c.lineBits[k][0] = c.lineBits[k][1] = uint16_t(wall);
+      c.lineCode[0][k] = LineCodeTable[0][wall * 1024 + wall];
+      c.lineCode[1][k] = LineCodeTable[1][wall * 1024 + wall];
+    }
+    for (int s = 0; s < 2; ++s) {
+      const int key = patternKey(c.lineCode[s][0], c.lineCode[s][1], c.lineCode[s][2], c.lineCode[s][3]);
+      c.moveScore[s] = MoveScoreTable[s][key];
+      c.evalScore[s] = EvalScoreTable[s][key];
+      c.cellClass[s] = CellClassTable[s][key];
+      p.evalSum[s] += c.evalScore[s];
+      p.classCount[s][c.cellClass[s]] += 1;
+    }
+  }
 }
 
-void unmakeMove(Engine& e) {
-  Board& b = *e.board;
+void makeMove(Position& p, CellIndex cell) {
+  const int s = p.board->sideToMove;
+  pushStone(*p.board, cell);
+  p.ply += 1;
+  walkWindows<true>(p, cell, s);
+  const CellInfo& c = p.cellInfo[cell];
+  p.evalSum[0] -= c.evalScore[0];
+  p.evalSum[1] -= c.evalScore[1];
+  removeClasses(p, c);
+  raiseNear(p, cell);
+}
+
+void unmakeMove(Position& p) {
+  Board& b = *p.board;
   const CellIndex cell = b.moves[b.moveCount - 1];
   popStone(b);
-  e.ply -= 1;
+  p.ply -= 1;
   const int s = b.sideToMove;
-  const CellInfo& c = e.cellInfo[cell];
-  e.evalSum[0] += c.evalScore[0];
-  e.evalSum[1] += c.evalScore[1];
-  returnClasses(e, c);
-  walkWindows<true>(e, cell, s);
-  lowerNear(e, cell);
+  const CellInfo& c = p.cellInfo[cell];
+  p.evalSum[0] += c.evalScore[0];
+  p.evalSum[1] += c.evalScore[1];
+  returnClasses(p, c);
+  walkWindows<true>(p, cell, s);
+  lowerNear(p, cell);
 }
 
-void makeScratchAs(Engine& e, CellIndex cell, uint8_t colour) {
-  Board& b = *e.board;
+void makeScratchAs(Position& p, CellIndex cell, uint8_t colour) {
+  Board& b = *p.board;
   b.cells[cell] = colour;
   b.hash ^= b.zobrist[colour][cell];
   b.moves[b.moveCount] = cell;
@@ -142,27 +176,27 @@ void makeScratchAs(Engine& e, CellIndex cell, uint8_t colour) {
   b.sideToMove ^= 1;
   b.opponent ^= 1;
   b.moveCount += 1;
-  e.ply += 1;
-  walkWindows<false>(e, cell, colour);
-  removeClasses(e, e.cellInfo[cell]);
-  raiseNear(e, cell);
+  p.ply += 1;
+  walkWindows<false>(p, cell, colour);
+  removeClasses(p, p.cellInfo[cell]);
+  raiseNear(p, cell);
 }
 
-void makeScratch(Engine& e, CellIndex cell) { makeScratchAs(e, cell, e.board->sideToMove); }
+void makeScratch(Position& p, CellIndex cell) { makeScratchAs(p, cell, p.board->sideToMove); }
 
-void unmakeScratch(Engine& e) {
-  Board& b = *e.board;
+void unmakeScratch(Position& p) {
+  Board& b = *p.board;
   const CellIndex cell = b.moves[b.moveCount - 1];
   const int s = b.cells[cell];  // the stone's own colour, also for a trial stone
   popStone(b);
-  e.ply -= 1;
-  returnClasses(e, e.cellInfo[cell]);
-  walkWindows<false>(e, cell, s);
-  lowerNear(e, cell);
+  p.ply -= 1;
+  returnClasses(p, p.cellInfo[cell]);
+  walkWindows<false>(p, cell, s);
+  lowerNear(p, cell);
 }
 
-void placeSameSide(Engine& e, CellIndex cell) {
-  Board& b = *e.board;
+void placeSameSide(Position& p, CellIndex cell) {
+  Board& b = *p.board;
   const int s = b.sideToMove;
   b.cells[cell] = uint8_t(s);
   b.hash ^= b.zobrist[s][cell];
@@ -170,22 +204,22 @@ void placeSameSide(Engine& e, CellIndex cell) {
   b.boxHistory[b.moveCount] = int32_t(boxWord(b.box));
   updateBox(b, cell);
   b.moveCount += 1;
-  walkWindows<false>(e, cell, s);
-  removeClasses(e, e.cellInfo[cell]);
-  raiseNear(e, cell);
+  walkWindows<false>(p, cell, s);
+  removeClasses(p, p.cellInfo[cell]);
+  raiseNear(p, cell);
 }
 
-void removeSameSide(Engine& e) {
-  Board& b = *e.board;
+void removeSameSide(Position& p) {
+  Board& b = *p.board;
   const int s = b.sideToMove;
   b.moveCount -= 1;
   const CellIndex cell = b.moves[b.moveCount];
   b.hash ^= b.zobrist[b.cells[cell]][cell];
   b.cells[cell] = Empty;
   b.box = boxOf(uint32_t(b.boxHistory[b.moveCount]));
-  returnClasses(e, e.cellInfo[cell]);
-  walkWindows<false>(e, cell, s);
-  lowerNear(e, cell);
+  returnClasses(p, p.cellInfo[cell]);
+  walkWindows<false>(p, cell, s);
+  lowerNear(p, cell);
 }
 
 }  // namespace kesta

@@ -3,26 +3,29 @@
 // threat analysis never reads. All are strictly last-in first-out and validate nothing.
 #pragma once
 
-#include "search/engine.h"
+#include "board/position.h"
 
 namespace kesta {
 
+// Empties the Board and recomputes every cell's line state for the empty board.
+void resetGame(Position& p);
+
 // Plays a stone of the side to move on an Empty cell and passes the turn.
-void makeMove(Engine& e, CellIndex cell);
+void makeMove(Position& p, CellIndex cell);
 // Takes back the last move. Requires moveCount > 0 and no scratch stone standing.
-void unmakeMove(Engine& e);
+void unmakeMove(Position& p);
 
 // Light make and unmake for threat analysis: evalScore and evalSum are left alone.
-void makeScratch(Engine& e, CellIndex cell);
-void unmakeScratch(Engine& e);
+void makeScratch(Position& p, CellIndex cell);
+void unmakeScratch(Position& p);
 
 // A scratch stone of the given colour whatever the side to move (the renju three test places
 // trial Black stones at any depth); turn and ply change as in makeScratch. Undo with unmakeScratch.
-void makeScratchAs(Engine& e, CellIndex cell, uint8_t colour);
+void makeScratchAs(Position& p, CellIndex cell, uint8_t colour);
 
 // A stone of the side to move that does not pass the turn; undo with removeSameSide.
-void placeSameSide(Engine& e, CellIndex cell);
-void removeSameSide(Engine& e);
+void placeSameSide(Position& p, CellIndex cell);
+void removeSameSide(Position& p);
 
 // The 32 cells whose nearCount a stone raises, as CellIndex offsets.
 extern const int NeighbourhoodOffsets[32];

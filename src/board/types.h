@@ -1,5 +1,6 @@
+// Layer 1 of 7 (tools/check-layers.sh): board/types.h includes no header of the engine.
 // Shared vocabulary of the engine: cell numbering on the padded 32x32 board, line directions,
-// cell codes and the score constants that every subsystem agrees on.
+// cell codes, the rule in force and the score constants that every subsystem agrees on.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,11 @@ constexpr CellIndex cellOf(int x, int y) {
 }
 constexpr int cellX(CellIndex c) { return (c & 31) - 5; }
 constexpr int cellY(CellIndex c) { return (c >> 5) - 5; }
+
+enum RuleModes : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
+
+// 0 freestyle, 1 exact five, 2 renju. Starts at 2; written only by restart (and the developer tool).
+extern uint8_t RuleMode;
 
 // Number of distinct PatternKeys: four line codes of 18 values each.
 constexpr int PatternKeyCount = 18 * 18 * 18 * 18;

@@ -158,4 +158,6 @@ void printEvaluationDump(const Engine& e, const std::string& prefix) {
   writeEvaluationDump(e, prefix, out, colour);
 }
 
+void printMessageDump(const Engine& e) { printEvaluationDump(e, "MESSAGE "); }
+
 }  // namespace kesta

@@ -1,3 +1,4 @@
+// Layer 5 of 7 (tools/check-layers.sh): diag/ includes only diag/, search/, board/ and eval/.
 // Evaluation dump: a text picture of the position and of every cell's candidate mark, move score
 // and classes. Written to the diagnostic stream (standard output unless redirected), each line
 // starting with the given prefix.
@@ -18,6 +19,10 @@ void writeEvaluationDump(const Engine& e, const std::string& prefix, std::ostrea
 // Writes the dump to the diagnostic stream, coloured only when that stream is standard output on
 // a terminal or console (never on a pipe: it is the protocol channel).
 void printEvaluationDump(const Engine& e, const std::string& prefix);
+
+// The dump as a protocol MESSAGE (prefix "MESSAGE "), the form the threat search's
+// missing-five-cell hook takes.
+void printMessageDump(const Engine& e);
 
 // Redirects the diagnostic stream (the command loop points it at its own output); nullptr
 // restores standard output.

@@ -8,7 +8,6 @@
 
 #include "eval/number_scan.h"
 #include "eval/patterns.h"
-#include "protocol/match_settings.h"
 
 namespace kesta {
 

@@ -1,3 +1,4 @@
+// Layer 2 of 7 (tools/check-layers.sh): eval/ includes only eval/ and board/types.h.
 // The evaluation parameter file AIEval.txt and the process-wide tables built from it:
 // LineCodeTable, EvalScoreTable, MoveScoreTable and CellClassTable, one copy per side.
 // Entry points: buildEvalTables (at Engine construction and on a rule change), loadEvalFile.

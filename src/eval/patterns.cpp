@@ -1,7 +1,6 @@
 #include "eval/patterns.h"
 
 #include "board/types.h"
-#include "protocol/match_settings.h"
 
 namespace kesta {
 

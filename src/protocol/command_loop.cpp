@@ -8,6 +8,7 @@
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "search/think.h"
+#include "search/threat_search.h"
 
 namespace kesta {
 
@@ -42,8 +43,9 @@ void capitalise(std::string& token) {
 
 CommandLoop::CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets)
     : in_(in), out_(out), tableBuckets_(tableBuckets) {
-  // Diagnostic lines share the protocol channel.
+  // Diagnostic lines share the protocol channel; a four without a five cell shows the dump there.
   setDiagnosticStream(&out_);
+  setMissingFiveCellHook(printMessageDump);
   board_ = std::make_unique<Board>(15);
   engine_ = std::make_unique<Engine>(*board_, tableBuckets_);
 }

@@ -1,3 +1,4 @@
+// Layer 6 of 7 (tools/check-layers.sh): protocol/ includes from every folder but main/.
 // The Gomocup/Piskvork brain protocol: reads command tokens, drives the Engine and prints every
 // reply line. Entry point: CommandLoop::run, which returns the process exit status.
 #pragma once
@@ -8,8 +9,8 @@
 #include <string>
 
 #include "board/board.h"
-#include "protocol/match_settings.h"
 #include "search/engine.h"
+#include "search/match_settings.h"
 
 namespace kesta {
 

@@ -1,5 +1,6 @@
 #include "protocol/restart.h"
 
+#include "board/line_state.h"
 #include "eval/eval_tables.h"
 
 namespace kesta {

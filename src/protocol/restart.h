@@ -1,8 +1,8 @@
 // Beginning a game: the one operation that hands the match settings to the Engine.
 #pragma once
 
-#include "protocol/match_settings.h"
 #include "search/engine.h"
+#include "search/match_settings.h"
 
 namespace kesta {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "board/line_state.h"
 #include "eval/eval_tables.h"
 #include "eval/number_scan.h"
 
@@ -40,38 +41,6 @@ void setDefaultSearchParameters(Engine& e) {
   e.UseOpeningBook = 1;
   e.ReloadConfigOnEachMove = 0;
   e.MaxDepth = 64;
-}
-
-void resetGame(Engine& e) {
-  Board& b = *e.board;
-  clearBoard(b);
-  e.ply = 0;
-  e.evalSum[0] = e.evalSum[1] = 0;
-  std::memset(e.cellInfo, 0, sizeof e.cellInfo);
-  std::memset(e.classCount, 0, sizeof e.classCount);
-  for (int t = b.firstCell; t <= b.lastCell; ++t) {
-    if (b.cells[t] == Wall) continue;
-    CellInfo& c = e.cellInfo[t];
-    for (int k = 0; k < 4; ++k) {
-      const int d = DirectionStep[k];
-      unsigned wall = 0;
-      for (int m = 1; m <= 5; ++m) {
-        if (b.cells[t - m * d] == Wall) wall |= 1u << (4 + m);
-        if (b.cells[t + m * d] == Wall) wall |= 1u << (5 - m);
-      }
-      c.lineBits[k][0] = c.lineBits[k][1] = uint16_t(wall);
-      c.lineCode[0][k] = LineCodeTable[0][wall * 1024 + wall];
-      c.lineCode[1][k] = LineCodeTable[1][wall * 1024 + wall];
-    }
-    for (int s = 0; s < 2; ++s) {
-      const int key = patternKey(c.lineCode[s][0], c.lineCode[s][1], c.lineCode[s][2], c.lineCode[s][3]);
-      c.moveScore[s] = MoveScoreTable[s][key];
-      c.evalScore[s] = EvalScoreTable[s][key];
-      c.cellClass[s] = CellClassTable[s][key];
-      e.evalSum[s] += c.evalScore[s];
-      e.classCount[s][c.cellClass[s]] += 1;
-    }
-  }
 }
 
 namespace {

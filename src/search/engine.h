@@ -1,40 +1,24 @@
-// The Engine: the one object that plays. It holds the per-cell line state that make and unmake
-// keep, the search parameters, the transposition table, the per-ply pickers and its copy of the
-// match settings. Entry points: construction over a Board, resetGame, loadConfig.
+// Layer 4 of 7 (tools/check-layers.sh): search/ includes only search/, board/ and eval/.
+// The Engine: the one object that plays. It extends the position record that make and unmake
+// keep with the search parameters, the transposition table, the per-ply pickers and its copy of
+// the match settings. Entry points: construction over a Board, loadConfig.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "board/board.h"
-#include "protocol/match_settings.h"
+#include "board/position.h"
+#include "search/match_settings.h"
 #include "search/move_picker.h"
 #include "search/trans_table.h"
 
 namespace kesta {
 
-// Line state of one cell.
-// lineBits[k][s]: for direction k and side s, a 10-bit mask of the window cells t + p*d
-// (p = -5..-1, +1..+5) holding a stone of s or Wall. p = +1..+5 is bit 5 - p, p = -1..-5 is
-// bit 4 - p, so bit 9 down to bit 0 walks the window from t - 5d to t + 5d.
-struct CellInfo {
-  uint16_t lineBits[4][2];
-  uint8_t lineCode[2][4];
-  int16_t moveScore[2];
-  int16_t evalScore[2];
-  uint8_t cellClass[2];
-  uint8_t nearCount;
-  uint8_t rootLoss;
-};
-
-struct Engine {
-  CellInfo cellInfo[BoardCells];
+// Derives from Position so that the search reads e.cellInfo, e.board and the sums directly and
+// passes itself to make and unmake.
+struct Engine : Position {
   std::string ExeDirectory;
-  Board* board;
-  int32_t evalSum[2];
-  int32_t classCount[2][14];
-  int32_t ply;
 
   float ExtensionCoefficient;
   int32_t IIDMinDepth;
@@ -69,9 +53,6 @@ struct Engine {
 
 // The directory of the running executable, ending in its path separator.
 extern std::string ExeDirectory;
-
-// Empties the Board and recomputes every cell's line state for the empty board.
-void resetGame(Engine& e);
 
 // Reads ExeDirectory + "AIConfig.txt" into the search parameters.
 void loadConfig(Engine& e);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "eval/forbidden.h"
+#include "board/forbidden.h"
 
 namespace kesta {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "board/line_state.h"
-#include "eval/decided.h"
+#include "search/decided.h"
 #include "search/move_gen.h"
 #include "search/search_clock.h"
 #include "search/think.h"
@@ -89,7 +89,7 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
     const int bound = pr.slot->genBound & 3;
     if ((bound == BoundLower && s > v) || (bound == BoundUpper && s <= v)) v = s;
   }
-  // 7-8. Count the node; read the clock every 3001 nodes.
+  // 7-8. Count the node; read the clock every 256 nodes.
   e.SearchCounter += 1;
   if (clockCheck(e, PV ? pvCountdown : zeroWindowCountdown, NodeClockInterval)) e.Stopped = 1;
   // 9. The evalSum difference as this node sees it, for the children's static value.

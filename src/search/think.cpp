@@ -4,8 +4,8 @@
 #include <cmath>
 #include <ctime>
 
+#include "board/forbidden.h"
 #include "board/line_state.h"
-#include "eval/forbidden.h"
 #include "search/clock.h"
 #include "search/opening_book.h"
 #include "search/search.h"

@@ -1,10 +1,9 @@
 #include "search/threat_search.h"
 
+#include "board/forbidden.h"
 #include "board/line_state.h"
-#include "diag/dump.h"
-#include "eval/decided.h"
-#include "eval/forbidden.h"
 #include "search/clock.h"
+#include "search/decided.h"
 #include "search/move_gen.h"
 #include "search/search_clock.h"
 
@@ -14,6 +13,7 @@ namespace {
 
 int32_t threatCountdown = 0;
 int32_t threatNextCountdown = 0;
+MissingFiveCellHook missingFiveCellHook = nullptr;
 
 // CellIndex offsets of the cells at distance 1 to 4 on the four lines, in the order they are tried.
 constexpr int FollowUpOffsets[32] = {-132, -128, -124, -99, -96, -93, -66, -64, -62, -33, -32,
@@ -170,8 +170,10 @@ CellIndex fiveCellOf(Engine& e, CellIndex stone, int side) {
     }
     break;
   }
-  printEvaluationDump(e, "MESSAGE ");
+  if (missingFiveCellHook != nullptr) missingFiveCellHook(e);
   return findClassCell(e, side, 13);
 }
+
+void setMissingFiveCellHook(MissingFiveCellHook hook) { missingFiveCellHook = hook; }
 
 }  // namespace kesta

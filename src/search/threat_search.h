@@ -20,8 +20,15 @@ void generateAttackMoves(Engine& e, std::vector<MoveEntry>& list);
 // Appends the four-making cells on the four lines within 4 cells of the side's previous stone.
 void generateFollowUpMoves(Engine& e, std::vector<MoveEntry>& list);
 
-// The cell where side completes five along the four its stone at `stone` just made.
+// The cell where side completes five along the four its stone at `stone` just made. When that
+// stone made no four it reports through the missing-five-cell hook and returns the first five
+// cell of side in scan order (0 when none).
 CellIndex fiveCellOf(Engine& e, CellIndex stone, int side);
+
+// Called by fiveCellOf on a stone that made no four, with the position as it stands. The command
+// loop and the developer tool set the evaluation dump here; nullptr, the start value, is silent.
+using MissingFiveCellHook = void (*)(const Engine& e);
+void setMissingFiveCellHook(MissingFiveCellHook hook);
 
 // The per-function clock countdowns (process-wide); exposed so tools can make runs repeatable.
 void resetSearchCountdowns();

@@ -1,4 +1,5 @@
-// Match parameters sent by the manager with INFO, and the process-wide rule byte.
+// Match parameters sent by the manager with INFO. The command loop remembers them across games;
+// the Engine keeps a copy, whose time limits the think reads.
 #pragma once
 
 #include <cstdint>
@@ -20,10 +21,5 @@ struct MatchSettings {
 inline int32_t maxDepthOf(const MatchSettings& s) {
   return s.DepthLimit <= 0 ? 64 : s.DepthLimit < 2 ? 2 : s.DepthLimit > 64 ? 64 : s.DepthLimit;
 }
-
-enum RuleModes : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
-
-// 0 freestyle, 1 exact five, 2 renju. Starts at 2; written only by restart (and the developer tool).
-extern uint8_t RuleMode;
 
 }  // namespace kesta

@@ -1,23 +1,23 @@
-#include "eval/forbidden.h"
+#include "board/forbidden.h"
 
 #include "board/line_state.h"
 
 namespace kesta {
 
-bool isForbidden(Engine& e, CellIndex cell) {
-  if (e.board->cells[cell] != Empty) return false;
-  const int cls = e.cellInfo[cell].cellClass[Black];
+bool isForbidden(Position& p, CellIndex cell) {
+  if (p.board->cells[cell] != Empty) return false;
+  const int cls = p.cellInfo[cell].cellClass[Black];
   if (cls == 1 || cls == 2) return true;
   if (cls != 0) return false;
   // A double-three candidate: forbidden when two of its threes are real.
   int real = 0;
   for (int k = 0; k < 4; ++k)
-    if (isRealThree(e, cell, k) && ++real == 2) return true;
+    if (isRealThree(p, cell, k) && ++real == 2) return true;
   return false;
 }
 
-bool isRealThree(Engine& e, CellIndex cell, int k) {
-  const int code = e.cellInfo[cell].lineCode[Black][k];
+bool isRealThree(Position& p, CellIndex cell, int k) {
+  const int code = p.cellInfo[cell].lineCode[Black][k];
   if (code != 13 && code != 14) return false;
   const int d = DirectionStep[k];
   // The line codes of the scanned cells before the trial stone: a cell that already made a
@@ -26,21 +26,21 @@ bool isRealThree(Engine& e, CellIndex cell, int k) {
   uint8_t before[2][5];
   for (int side = 0; side < 2; ++side)
     for (int m = 1; m <= 4; ++m)
-      before[side][m] = e.cellInfo[CellIndex(cell + (side == 0 ? m : -m) * d)].lineCode[Black][k];
-  makeScratchAs(e, cell, Black);
+      before[side][m] = p.cellInfo[CellIndex(cell + (side == 0 ? m : -m) * d)].lineCode[Black][k];
+  makeScratchAs(p, cell, Black);
   // Forward, then backward, up to four cells; occupied cells are passed over.
   for (int side = 0; side < 2; ++side) {
     const int sign = side == 0 ? 1 : -1;
     for (int m = 1; m <= 4; ++m) {
       const CellIndex t = CellIndex(cell + sign * m * d);
-      if (e.board->cells[t] == Empty && e.cellInfo[t].lineCode[Black][k] == 16 && before[side][m] != 16 &&
-          !isForbidden(e, t)) {
-        unmakeScratch(e);
+      if (p.board->cells[t] == Empty && p.cellInfo[t].lineCode[Black][k] == 16 && before[side][m] != 16 &&
+          !isForbidden(p, t)) {
+        unmakeScratch(p);
         return true;
       }
     }
   }
-  unmakeScratch(e);
+  unmakeScratch(p);
   return false;
 }
 

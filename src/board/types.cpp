@@ -1,4 +1,4 @@
-#include "protocol/match_settings.h"
+#include "board/types.h"
 
 namespace kesta {
 

@@ -1,9 +1,9 @@
-#include "eval/decided.h"
+#include "search/decided.h"
 
 #include <vector>
 
+#include "board/forbidden.h"
 #include "board/line_state.h"
-#include "eval/forbidden.h"
 #include "search/move_gen.h"
 #include "search/threat_search.h"
 

@@ -2,16 +2,16 @@
 // three by a recursive look-ahead that places trial Black stones as scratch stones.
 #pragma once
 
-#include "search/engine.h"
+#include "board/position.h"
 
 namespace kesta {
 
 // Black's move at cell is forbidden under renju. cell may be occupied (then false). Callers ask
 // only under renju; the side to move may be either colour. The state is restored exactly.
-bool isForbidden(Engine& e, CellIndex cell);
+bool isForbidden(Position& p, CellIndex cell);
 
 // Black playing the Empty cell makes a three in direction k that can become a straight four by a
 // move that is not itself forbidden.
-bool isRealThree(Engine& e, CellIndex cell, int k);
+bool isRealThree(Position& p, CellIndex cell, int k);
 
 }  // namespace kesta

@@ -1,0 +1,34 @@
+// Layer 3 of 7 (tools/check-layers.sh): board/ includes only board/ and eval/.
+// The position record that make and unmake keep: the Board, each cell's line state, the evaluation
+// sums, the class counts and the ply. The Engine extends it with everything of the search.
+#pragma once
+
+#include <cstdint>
+
+#include "board/board.h"
+
+namespace kesta {
+
+// Line state of one cell.
+// lineBits[k][s]: for direction k and side s, a 10-bit mask of the window cells t + p*d
+// (p = -5..-1, +1..+5) holding a stone of s or Wall. p = +1..+5 is bit 5 - p, p = -1..-5 is
+// bit 4 - p, so bit 9 down to bit 0 walks the window from t - 5d to t + 5d.
+struct CellInfo {
+  uint16_t lineBits[4][2];
+  uint8_t lineCode[2][4];
+  int16_t moveScore[2];
+  int16_t evalScore[2];
+  uint8_t cellClass[2];
+  uint8_t nearCount;
+  uint8_t rootLoss;  // set by the root search on a move proven lost, cleared at each think
+};
+
+struct Position {
+  CellInfo cellInfo[BoardCells];
+  Board* board;  // owned by the caller, who keeps it alive as long as the position
+  int32_t evalSum[2];
+  int32_t classCount[2][14];
+  int32_t ply;
+};
+
+}  // namespace kesta
