@@ -16,13 +16,14 @@ TEST(MatchStats, EloIntervalAndLlrAgreeWithHandComputedValues) {
     double elo, halfWidth, llr5, llr50;
   };
   const Case cases[] = {
-      {{1, 3, 6, 5, 2}, 41.065, 90.759, 0.0964, 0.4004},
-      {{2, 10, 30, 40, 18}, 111.369, 36.212, 1.9036, 14.8944},
-      // Every pair split: no spread at all, and the test leans to H0.
-      {{0, 0, 4, 0, 0}, 0.0, 0.0, -0.6640, -65.5001},
+      {{1, 3, 6, 5, 2}, 41.065, 92.933, 0.0918, 0.3479},
+      {{2, 10, 30, 40, 18}, 111.369, 36.500, 1.8735, 14.6182},
+      // Every pair split: the spread comes from the prior pair alone, and the test leans to H0.
+      {{0, 0, 4, 0, 0}, 0.0, 111.329, -0.0052, -0.5107},
+      {{0, 0, 100, 0, 0}, 0.0, 4.792, -2.1124, -208.3851},
       // All wins and all losses: pulled in by a quarter game a pair, so the Elo stays finite.
-      {{0, 0, 0, 0, 5}, 511.501, 0.0, 47.6821, 442.9006},
-      {{5, 0, 0, 0, 0}, -511.501, 0.0, -48.3739, -511.1481},
+      {{0, 0, 0, 0, 5}, 511.501, 138.877, 0.3210, 2.9401},
+      {{5, 0, 0, 0, 0}, -511.501, 138.877, -0.3266, -3.4916},
   };
   for (const Case& c : cases) {
     MatchScore s;
@@ -33,6 +34,10 @@ TEST(MatchStats, EloIntervalAndLlrAgreeWithHandComputedValues) {
     EXPECT_NEAR(sprtLlr(s, 0, 5), c.llr5, 0.001);
     EXPECT_NEAR(sprtLlr(s, 0, 50), c.llr50, 0.001);
   }
+  // One split pair decides nothing.
+  MatchScore one;
+  one.addPair(1, 0);
+  EXPECT_EQ(sprtDecision(sprtLlr(one, 0, 50)), SprtDecision::None);
   EXPECT_EQ(sprtDecision(2.95), SprtDecision::H1);
   EXPECT_EQ(sprtDecision(2.94), SprtDecision::None);
   EXPECT_EQ(sprtDecision(-2.95), SprtDecision::H0);
@@ -53,11 +58,11 @@ TEST(MatchStats, PairsCountGamesAndPrintTheSummaryLine) {
 
   MatchScore draws;
   for (int i = 0; i < 100; ++i) draws.addPair(0.5, 0.5);
-  EXPECT_EQ(summaryLine(draws, 0, 5), "elo 0.0 +- 0.0 games 200 wdl 0-200-0 llr -414.19 decision H0");
+  EXPECT_EQ(summaryLine(draws, 0, 5), "elo 0.0 +- 4.8 games 200 wdl 0-200-0 llr -2.11 decision none");
   MatchScore wins;
   for (int i = 0; i < 100; ++i) wins.addPair(1, 1);
   const std::string line = summaryLine(wins, 0, 5);
-  EXPECT_EQ(line.rfind("elo 1040.4 +- 0.0 ", 0), 0u) << line;
+  EXPECT_EQ(line.rfind("elo 1040.4 +- 136.4 ", 0), 0u) << line;
   EXPECT_EQ(line.find("inf"), std::string::npos) << line;
   EXPECT_EQ(line.find("nan"), std::string::npos) << line;
   EXPECT_NE(line.find("games 200 wdl 200-0-0"), std::string::npos) << line;

@@ -32,7 +32,7 @@ int usage() {
                "  dump --rule R --size N (--moves ... | --black ... --white ...)\n"
                "  threat --rule R --size N --moves \"x,y ...\"\n"
                "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
-               "  bench [--depth D]\n"
+               "  bench [--depth D] [--compare OTHER_KESTA_TOOL [--runs N]]\n"
                "  selfplay --rule R --size N [--turn-time MS]\n"
                "  soak --games N [--rule R] [--size N] [--turn-time MS]\n"
                "  match --engine CMD --engine CMD [--openings FILE] [--rule R] [--size N] [--games N]\n"

@@ -17,13 +17,17 @@ struct Moments {
   double pairs = 0;
 };
 
-// Mean and variance of the per-game score of a pair (0, 1/4, ..., 1); floor > 0 replaces empty
-// classes by that many pairs.
-Moments pairMoments(const MatchScore& s, double floor) {
+// One pseudo-pair, spread evenly over the five results, keeps the variance of a short match from
+// vanishing: without it two drawn pairs would look like proof that the engines are equal.
+constexpr double PriorPairsPerClass = 0.2;
+
+// Mean and variance of the per-game score of a pair (0, 1/4, ..., 1), each class's count raised by
+// prior pairs.
+Moments pairMoments(const MatchScore& s, double prior) {
   Moments m;
   double count[5];
   for (int i = 0; i < 5; ++i) {
-    count[i] = s.pairs[i] > 0 ? double(s.pairs[i]) : floor;
+    count[i] = double(s.pairs[i]) + prior;
     m.pairs += count[i];
   }
   if (m.pairs <= 0) return m;
@@ -59,18 +63,19 @@ EloEstimate estimateElo(const MatchScore& score) {
   EloEstimate e;
   const int64_t n = score.pairCount();
   if (n == 0) return e;
-  const Moments m = pairMoments(score, 0);
+  const double mean = pairMoments(score, 0).mean;
+  const double variance = pairMoments(score, PriorPairsPerClass).variance;
   const double margin = 1.0 / (4.0 * double(n));
   auto elo = [&](double s) { return eloOfScore(std::clamp(s, margin, 1.0 - margin)); };
-  const double spread = Z95 * std::sqrt(m.variance / double(n));
-  e.elo = elo(m.mean);
-  e.halfWidth = (elo(m.mean + spread) - elo(m.mean - spread)) / 2.0;
+  const double spread = Z95 * std::sqrt(variance / double(n));
+  e.elo = elo(mean);
+  e.halfWidth = (elo(mean + spread) - elo(mean - spread)) / 2.0;
   return e;
 }
 
 double sprtLlr(const MatchScore& score, double elo0, double elo1) {
   if (score.pairCount() == 0) return 0;
-  const Moments m = pairMoments(score, 0.001);
+  const Moments m = pairMoments(score, PriorPairsPerClass);
   const double s0 = scoreOfElo(elo0), s1 = scoreOfElo(elo1);
   return m.pairs * (s1 - s0) * (2.0 * m.mean - s0 - s1) / (2.0 * m.variance);
 }

@@ -30,12 +30,14 @@ struct EloEstimate {
   double halfWidth = 0;  // of the 95% interval
 };
 
-// Elo from the mean pair score, its interval from the pentanomial variance. Scores of 0 or 1 are
-// pulled in by a quarter of a game per pair, so all wins or all losses give a finite Elo.
+// Elo from the mean pair score, its interval from the pentanomial variance. Mean scores of 0 or 1
+// are pulled in by a quarter of a game per pair, so all wins or all losses give a finite Elo. The
+// variance counts one more pair, spread evenly over the five results (0.2 pairs each), so that a
+// short match never claims certainty.
 EloEstimate estimateElo(const MatchScore& score);
 
 // Log-likelihood ratio of H1 (elo1) against H0 (elo0) under the normal approximation to the
-// pentanomial distribution; empty classes count as 0.001 pairs so that the variance never vanishes.
+// pentanomial distribution, with the same extra pair in every class's count (mean and variance).
 double sprtLlr(const MatchScore& score, double elo0, double elo1);
 
 enum class SprtDecision { None, H0, H1 };

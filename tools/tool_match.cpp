@@ -71,6 +71,7 @@ struct MatchState {
   MatchScore score;
   Faults faults[2];
   int64_t gamesDone = 0;
+  int64_t discardedGames = 0;  // played after the SPRT decided
   int64_t longestMs[2] = {0, 0}, longestLimit[2] = {0, 0};
   int64_t fives = 0, fullBoards = 0;
   std::atomic<int64_t> nextPair{0};
@@ -172,7 +173,7 @@ std::string progressLine(MatchState& s, const MatchConfig& config) {
   return line.str();
 }
 
-void recordGame(MatchState& s, const MatchConfig& config, const GameSetup& setup, const GameRecord& r, int game) {
+void recordGame(MatchState& s, const GameSetup& setup, const GameRecord& r, int game) {
   const int blackEngine = game;  // engine index (0 first) playing Black
   ++s.gamesDone;
   if (r.reason == "five") ++s.fives;
@@ -197,7 +198,6 @@ void recordGame(MatchState& s, const MatchConfig& config, const GameSetup& setup
   if (const char* name = faultName(r.outcome); name && r.loser >= 0)
     std::cerr << "match: game " << setup.index << ": engine " << (r.loser ^ blackEngine) + 1 << " loses by " << name
               << " (" << r.note << ")" << std::endl;
-  (void)config;
 }
 
 // The first engine's score in a game.
@@ -211,16 +211,20 @@ void worker(const MatchConfig& config, MatchState& s) {
     if (s.stop) return;
     const int64_t pair = s.nextPair++;
     if (pair >= config.pairs) return;
-    double scores[2];
+    GameSetup setups[2];
+    GameRecord records[2];
     for (int game = 0; game < 2; ++game) {
-      const GameSetup setup = setupOf(config, pair, game);
-      const GameRecord r = playGame(setup);
-      scores[game] = firstEngineScore(r, game);
-      std::lock_guard<std::mutex> guard(s.lock);
-      recordGame(s, config, setup, r, game);
+      setups[game] = setupOf(config, pair, game);
+      records[game] = playGame(setups[game]);
     }
     std::lock_guard<std::mutex> guard(s.lock);
-    s.score.addPair(scores[0], scores[1]);
+    // A pair that ends after the test has decided is left out, so that the decision stands as made.
+    if (s.stop) {
+      s.discardedGames += 2;
+      return;
+    }
+    for (int game = 0; game < 2; ++game) recordGame(s, setups[game], records[game], game);
+    s.score.addPair(firstEngineScore(records[0], 0), firstEngineScore(records[1], 1));
     const std::string line = progressLine(s, config);
     if (s.terminal)
       std::cout << "\r\033[K" << line << std::flush;
@@ -330,7 +334,9 @@ int cmdMatch(const Options& opt) {
   std::cout << "\nmatch summary\n";
   std::cout << "engine 1 " << config.engines[0] << "\nengine 2 " << config.engines[1] << "\n";
   std::cout << "games " << s.games() << " in " << s.pairCount() << " pairs; fives " << state.fives
-            << ", full boards " << state.fullBoards << "\n";
+            << ", full boards " << state.fullBoards;
+  if (state.discardedGames > 0) std::cout << "; " << state.discardedGames << " games after the decision not counted";
+  std::cout << "\n";
   std::cout << "pentanomial (engine 1's points per pair: 0, 1/2, 1, 3/2, 2) " << s.pairs[0] << " " << s.pairs[1]
             << " " << s.pairs[2] << " " << s.pairs[3] << " " << s.pairs[4] << "\n";
   for (int i = 0; i < 2; ++i)

@@ -1,5 +1,8 @@
 // Developer-tool subcommands that run the threat analysis and the searches.
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <iomanip>
 #include <iostream>
@@ -123,9 +126,75 @@ const BenchPosition BenchPositions[] = {
     {"renju", 20, "10,10 11,10 10,11 9,9 10,12 10,13 11,12 12,13 9,11 8,10"},
 };
 
+// The "nodes N" and "nps X" lines of a bench run by another tool; false when they are missing.
+bool runOtherBench(const std::string& command, int64_t& nodes, int64_t& nps) {
+#ifdef _WIN32
+  (void)command, (void)nodes, (void)nps;
+  return false;
+#else
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return false;
+  std::string output;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  const int status = pclose(pipe);
+  nodes = nps = -1;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("nodes ", 0) == 0) nodes = std::atoll(line.c_str() + 6);
+    if (line.rfind("nps ", 0) == 0) nps = std::atoll(line.c_str() + 4);
+  }
+  return status == 0 && nodes >= 0 && nps > 0;
+#endif
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Runs this tool's bench and another build's, alternately, and reports both speeds and their ratio;
+// the machine's load changes from minute to minute, so only the medians of interleaved runs count.
+int compareBench(const Options& opt, long long depth) {
+  long long runs = 5;
+  if (!readInt(opt, "runs", 5, 1, 1000, runs)) return 1;
+  const std::string other = opt.get("compare");
+  if (other.empty()) return fail("bench: --compare needs the path of another build's kesta-tool");
+  const std::string self = executableDirectory("") + "kesta-tool";
+  const std::string suffix = " bench --depth " + std::to_string(depth) + " 2>/dev/null";
+  std::vector<double> baseNps, ownNps, ratios;
+  int64_t baseNodes = -1, ownNodes = -1;
+  for (long long i = 0; i < runs; ++i) {
+    int64_t nodes[2], nps[2];
+    // Alternate which goes first, so that neither always runs on the warmer machine.
+    for (int k = 0; k < 2; ++k) {
+      const int which = (k + int(i)) % 2;
+      const std::string& tool = which == 0 ? other : self;
+      if (!runOtherBench("'" + tool + "'" + suffix, nodes[which], nps[which]))
+        return fail("bench: no nodes and nps lines from " + tool + " bench");
+    }
+    baseNodes = nodes[0];
+    ownNodes = nodes[1];
+    baseNps.push_back(double(nps[0]));
+    ownNps.push_back(double(nps[1]));
+    ratios.push_back(double(nps[1]) / double(nps[0]));
+    std::cout << "run " << i + 1 << " baseline nps " << nps[0] << " current nps " << nps[1] << " ratio " << std::fixed
+              << std::setprecision(3) << ratios.back() << std::endl;
+  }
+  std::cout << "baseline nps " << int64_t(median(baseNps)) << " (median of " << runs << ")\n";
+  std::cout << "current nps " << int64_t(median(ownNps)) << " (median of " << runs << ")\n";
+  std::cout << "ratio " << std::fixed << std::setprecision(3) << median(ratios) << " (median of " << runs
+            << " interleaved pairs)\n";
+  std::cout << "nodes " << ownNodes << " baseline " << baseNodes << (ownNodes == baseNodes ? " (same)" : " (differ)")
+            << "\n";
+  return 0;
+}
+
 int cmdBench(const Options& opt) {
   long long depth = 0;
   if (!readInt(opt, "depth", 7, 2, 60, depth)) return 1;
+  if (opt.has("compare")) return compareBench(opt, depth);
   int64_t totalNodes = 0;
   double totalSeconds = 0;
   int index = 0;
