@@ -26,68 +26,85 @@ inline void recomputeCodes(CellInfo& c, int k) {
   c.lineCode[1][k] = LineCodeTable[1][c.lineBits[k][1] * 1024u + c.lineBits[k][0]];
 }
 
-// The eight-step refresh of a window cell after its mask in direction k changed.
-inline void refreshFull(Position& p, CellInfo& c, int k) {
-  recomputeCodes(c, k);
-  const CellScore& s0 = CellScoreTable[0][keyOf(c.lineCode[0])];
-  const CellScore& s1 = CellScoreTable[1][keyOf(c.lineCode[1])];
-  c.moveScore[0] = s0.move;
-  c.moveScore[1] = s1.move;
-  p.evalSum[0] += s0.eval - c.evalScore[0];
-  p.evalSum[1] += s1.eval - c.evalScore[1];
-  c.evalScore[0] = s0.eval;
-  c.evalScore[1] = s1.eval;
-  p.classCount[0][c.cellClass[0]] -= 1;
-  p.classCount[1][c.cellClass[1]] -= 1;
-  c.cellClass[0] = s0.cls;
-  c.cellClass[1] = s1.cls;
-  p.classCount[0][c.cellClass[0]] += 1;
-  p.classCount[1][c.cellClass[1]] += 1;
-}
-
-// The reduced refresh: codes, move scores and classes; evalScore is not touched.
-inline void refreshReduced(Position& p, CellInfo& c, int k) {
-  recomputeCodes(c, k);
-  const CellScore& s0 = CellScoreTable[0][keyOf(c.lineCode[0])];
-  const CellScore& s1 = CellScoreTable[1][keyOf(c.lineCode[1])];
-  c.moveScore[0] = s0.move;
-  c.moveScore[1] = s1.move;
-  p.classCount[0][c.cellClass[0]] -= 1;
-  p.classCount[1][c.cellClass[1]] -= 1;
-  c.cellClass[0] = s0.cls;
-  c.cellClass[1] = s1.cls;
-  p.classCount[0][c.cellClass[0]] += 1;
-  p.classCount[1][c.cellClass[1]] += 1;
-}
-
-// Toggles side s's bit for the stone at cell in every Empty window cell and refreshes it. The
-// same walk sets the bits in make and clears them in unmake.
+// The refresh of a window cell after its mask in direction k changed: codes, move scores and classes,
+// and with Full the evaluation scores and their sums.
 template <bool Full>
-inline void walkWindows(Position& p, CellIndex cell, int s) {
+inline void refresh(Position& p, CellInfo& c, int k) {
+  recomputeCodes(c, k);
+  const CellScore& s0 = CellScoreTable[0][keyOf(c.lineCode[0])];
+  const CellScore& s1 = CellScoreTable[1][keyOf(c.lineCode[1])];
+  c.moveScore[0] = s0.move;
+  c.moveScore[1] = s1.move;
+  if (Full) {
+    p.evalSum[0] += s0.eval - c.evalScore[0];
+    p.evalSum[1] += s1.eval - c.evalScore[1];
+    c.evalScore[0] = s0.eval;
+    c.evalScore[1] = s1.eval;
+  }
+  p.classCount[0][c.cellClass[0]] -= 1;
+  p.classCount[1][c.cellClass[1]] -= 1;
+  c.cellClass[0] = s0.cls;
+  c.cellClass[1] = s1.cls;
+  p.classCount[0][c.cellClass[0]] += 1;
+  p.classCount[1][c.cellClass[1]] += 1;
+}
+
+// Sets side s's bit for the new stone at cell in every Empty window cell and refreshes the cell,
+// keeping what it held in the stone's undo records.
+template <bool Full>
+inline void addToWindows(Position& p, CellIndex cell, int s) {
   const uint8_t* cells = p.board->cells;
+  const int stone = p.board->moveCount - 1;
+  StoneUndo& undo = p.stoneUndo[stone];
+  std::memcpy(undo.evalSum, p.evalSum, sizeof undo.evalSum);
+  std::memcpy(undo.classCount, p.classCount, sizeof undo.classCount);
+  CellUndo* out = p.cellUndo + (stone > 0 ? p.stoneUndo[stone - 1].end : 0);
   for (int k = 0; k < 4; ++k) {
     const int d = DirectionStep[k];
-    for (int m = 5; m >= 1; --m) {
-      const int t = cell - m * d;
-      if (cells[t] != Empty) continue;
-      CellInfo& c = p.cellInfo[t];
-      c.lineBits[k][s] ^= uint16_t(1u << (5 - m));
-      if (Full)
-        refreshFull(p, c, k);
-      else
-        refreshReduced(p, c, k);
-    }
-    for (int m = 1; m <= 5; ++m) {
+    for (int m = -5; m <= 5; ++m) {
+      if (m == 0) continue;
       const int t = cell + m * d;
       if (cells[t] != Empty) continue;
       CellInfo& c = p.cellInfo[t];
-      c.lineBits[k][s] ^= uint16_t(1u << (4 + m));
-      if (Full)
-        refreshFull(p, c, k);
-      else
-        refreshReduced(p, c, k);
+      CellUndo& u = *out++;
+      u.cellAndDirection = uint16_t(t + BoardCells * k);
+      u.code[0] = c.lineCode[0][k];
+      u.code[1] = c.lineCode[1][k];
+      u.cls[0] = c.cellClass[0];
+      u.cls[1] = c.cellClass[1];
+      u.bits = c.lineBits[k][s];
+      u.move[0] = c.moveScore[0];
+      u.move[1] = c.moveScore[1];
+      u.eval[0] = c.evalScore[0];
+      u.eval[1] = c.evalScore[1];
+      // The stone lies at offset -m from t: bit 5 + m of t's window when m < 0, bit 4 + m otherwise.
+      c.lineBits[k][s] |= uint16_t(1u << (m < 0 ? 5 + m : 4 + m));
+      refresh<Full>(p, c, k);
     }
   }
+  undo.end = uint32_t(out - p.cellUndo);
+}
+
+// Takes the stone just popped, of side s, out of its window cells by restoring their records.
+inline void restoreWindows(Position& p, int s) {
+  const int stone = p.board->moveCount;
+  const StoneUndo& undo = p.stoneUndo[stone];
+  const CellUndo* first = p.cellUndo + (stone > 0 ? p.stoneUndo[stone - 1].end : 0);
+  for (const CellUndo* u = first; u != p.cellUndo + undo.end; ++u) {
+    CellInfo& c = p.cellInfo[u->cellAndDirection % BoardCells];
+    const int k = u->cellAndDirection / BoardCells;
+    c.lineCode[0][k] = u->code[0];
+    c.lineCode[1][k] = u->code[1];
+    c.cellClass[0] = u->cls[0];
+    c.cellClass[1] = u->cls[1];
+    c.lineBits[k][s] = u->bits;
+    c.moveScore[0] = u->move[0];
+    c.moveScore[1] = u->move[1];
+    c.evalScore[0] = u->eval[0];
+    c.evalScore[1] = u->eval[1];
+  }
+  std::memcpy(p.evalSum, undo.evalSum, sizeof undo.evalSum);
+  std::memcpy(p.classCount, undo.classCount, sizeof undo.classCount);
 }
 
 inline void raiseNear(Position& p, CellIndex cell) {
@@ -100,10 +117,6 @@ inline void lowerNear(Position& p, CellIndex cell) {
 inline void removeClasses(Position& p, const CellInfo& c) {
   p.classCount[0][c.cellClass[0]] -= 1;
   p.classCount[1][c.cellClass[1]] -= 1;
-}
-inline void returnClasses(Position& p, const CellInfo& c) {
-  p.classCount[0][c.cellClass[0]] += 1;
-  p.classCount[1][c.cellClass[1]] += 1;
 }
 
 }  // namespace
@@ -144,7 +157,7 @@ void makeMove(Position& p, CellIndex cell) {
   const int s = p.board->sideToMove;
   pushStone(*p.board, cell);
   p.ply += 1;
-  walkWindows<true>(p, cell, s);
+  addToWindows<true>(p, cell, s);
   const CellInfo& c = p.cellInfo[cell];
   p.evalSum[0] -= c.evalScore[0];
   p.evalSum[1] -= c.evalScore[1];
@@ -157,12 +170,7 @@ void unmakeMove(Position& p) {
   const CellIndex cell = b.moves[b.moveCount - 1];
   popStone(b);
   p.ply -= 1;
-  const int s = b.sideToMove;
-  const CellInfo& c = p.cellInfo[cell];
-  p.evalSum[0] += c.evalScore[0];
-  p.evalSum[1] += c.evalScore[1];
-  returnClasses(p, c);
-  walkWindows<true>(p, cell, s);
+  restoreWindows(p, b.sideToMove);
   lowerNear(p, cell);
 }
 
@@ -177,7 +185,7 @@ void makeScratchAs(Position& p, CellIndex cell, uint8_t colour) {
   b.opponent ^= 1;
   b.moveCount += 1;
   p.ply += 1;
-  walkWindows<false>(p, cell, colour);
+  addToWindows<false>(p, cell, colour);
   removeClasses(p, p.cellInfo[cell]);
   raiseNear(p, cell);
 }
@@ -190,8 +198,7 @@ void unmakeScratch(Position& p) {
   const int s = b.cells[cell];  // the stone's own colour, also for a trial stone
   popStone(b);
   p.ply -= 1;
-  returnClasses(p, p.cellInfo[cell]);
-  walkWindows<false>(p, cell, s);
+  restoreWindows(p, s);
   lowerNear(p, cell);
 }
 
@@ -204,7 +211,7 @@ void placeSameSide(Position& p, CellIndex cell) {
   b.boxHistory[b.moveCount] = int32_t(boxWord(b.box));
   updateBox(b, cell);
   b.moveCount += 1;
-  walkWindows<false>(p, cell, s);
+  addToWindows<false>(p, cell, s);
   removeClasses(p, p.cellInfo[cell]);
   raiseNear(p, cell);
 }
@@ -217,8 +224,7 @@ void removeSameSide(Position& p) {
   b.hash ^= b.zobrist[b.cells[cell]][cell];
   b.cells[cell] = Empty;
   b.box = boxOf(uint32_t(b.boxHistory[b.moveCount]));
-  returnClasses(p, p.cellInfo[cell]);
-  walkWindows<false>(p, cell, s);
+  restoreWindows(p, s);
   lowerNear(p, cell);
 }
 
