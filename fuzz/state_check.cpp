@@ -125,8 +125,8 @@ void checkLineState(const Engine& e, Report& r) {
       for (int s = 0; s < 2; ++s)
         if (got.lineBits[k][s] != bits[s])
           r.add(cellName(t), " lineBits[", k, "][", s, "] ", got.lineBits[k][s], " want ", bits[s]);
-      code[0][k] = LineCodeTable[0][bits[0] * 1024u + bits[1]];
-      code[1][k] = LineCodeTable[1][bits[1] * 1024u + bits[0]];
+      code[0][k] = lineCodeOf(0, bits[0], bits[1]);
+      code[1][k] = lineCodeOf(1, bits[1], bits[0]);
     }
     for (int s = 0; s < 2; ++s) {
       for (int k = 0; k < 4; ++k)

@@ -132,12 +132,22 @@ struct Combos {
   }
 };
 
+// The line code of every (own, opponent) mask pair, side 0 then side 1, as line_code.bin holds them.
+std::vector<uint8_t> flatLineCodes() {
+  std::vector<uint8_t> codes;
+  codes.reserve(size_t(2) << 20);
+  for (int side = 0; side < 2; ++side)
+    for (unsigned own = 0; own < 1024; ++own)
+      for (unsigned opponent = 0; opponent < 1024; ++opponent) codes.push_back(kesta::lineCodeOf(side, own, opponent));
+  return codes;
+}
+
 struct Tables {
   std::vector<uint8_t> lineCode, cellClass;
   std::vector<int16_t> evalScore, moveScore;
   static Tables take() {
     Tables t;
-    t.lineCode.assign(&kesta::LineCodeTable[0][0], &kesta::LineCodeTable[0][0] + 2 * (1 << 20));
+    t.lineCode = flatLineCodes();
     t.cellClass.assign(&CellClassTable[0][0], &CellClassTable[0][0] + 2 * PatternKeyCount);
     t.evalScore.assign(&EvalScoreTable[0][0], &EvalScoreTable[0][0] + 2 * PatternKeyCount);
     t.moveScore.assign(&MoveScoreTable[0][0], &MoveScoreTable[0][0] + 2 * PatternKeyCount);
@@ -146,7 +156,7 @@ struct Tables {
 };
 
 [[maybe_unused]] void expectSameTables(const Tables& a, const Tables& b, const std::string& what) {
-  EXPECT_TRUE(a.lineCode == b.lineCode) << "LineCodeTable differs: " << what;
+  EXPECT_TRUE(a.lineCode == b.lineCode) << "line codes differ: " << what;
   EXPECT_TRUE(a.cellClass == b.cellClass) << "CellClassTable differs: " << what;
   EXPECT_TRUE(a.evalScore == b.evalScore) << "EvalScoreTable differs: " << what;
   EXPECT_TRUE(a.moveScore == b.moveScore) << "MoveScoreTable differs: " << what;
@@ -535,7 +545,8 @@ void expectFilesMatchTables(const std::filesystem::path& out, const std::string&
   const auto cellClassBytes = readBytes(out / "cell_class.bin");
   ASSERT_EQ(lineCode.size(), size_t(2) * 1048576) << what;
   ASSERT_EQ(cellClassBytes.size(), size_t(2) * 104976) << what;
-  EXPECT_EQ(std::memcmp(lineCode.data(), &kesta::LineCodeTable[0][0], lineCode.size()), 0) << what;
+  const std::vector<uint8_t> flat = flatLineCodes();
+  EXPECT_EQ(std::memcmp(lineCode.data(), flat.data(), lineCode.size()), 0) << what;
   EXPECT_EQ(std::memcmp(cellClassBytes.data(), &CellClassTable[0][0], cellClassBytes.size()), 0) << what;
   EXPECT_EQ(int16Mismatches(readBytes(out / "eval_score.bin"), &EvalScoreTable[0][0], 2 * 104976), 0) << what;
   EXPECT_EQ(int16Mismatches(readBytes(out / "move_score.bin"), &MoveScoreTable[0][0], 2 * 104976), 0) << what;

@@ -1,4 +1,4 @@
-// Every entry of LineCodeTable, for every rule and both sides, checked against a direct reading of
+// Every line code of every mask pair, for every rule and both sides, checked against a direct reading of
 // the line rules over the eleven cells of the line, plus the left-right symmetry of the table.
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@
 
 namespace {
 
-using kesta::LineCodeTable;
+using kesta::lineCodeOf;
 
 using kesta_test::ScratchDir;
 
@@ -193,7 +193,7 @@ TEST_P(LineRules, EveryMaskPairMatchesTheDirectReading) {
       for (unsigned opponent = 0; opponent < 1024; ++opponent) {
         Line line = lineOfMasks(own, opponent);
         const int expected = CodeOfLevel[reading.level(line)];
-        const int got = LineCodeTable[side][own * 1024 + opponent];
+        const int got = lineCodeOf(side, own, opponent);
         if (got != expected && ++mismatches <= 20)
           ADD_FAILURE() << windowText(own, opponent) << " side " << side << " " << ruleName(rule)
                         << ": expected code " << expected << ", table has " << got;
@@ -207,8 +207,8 @@ TEST_P(LineRules, MirroredWindowGivesTheSameCode) {
   for (int side = 0; side < 2; ++side)
     for (unsigned own = 0; own < 1024; ++own)
       for (unsigned opponent = 0; opponent < 1024; ++opponent) {
-        const int code = LineCodeTable[side][own * 1024 + opponent];
-        const int mirrored = LineCodeTable[side][reversedBits(own) * 1024 + reversedBits(opponent)];
+        const int code = lineCodeOf(side, own, opponent);
+        const int mirrored = lineCodeOf(side, reversedBits(own), reversedBits(opponent));
         if (code != mirrored && ++mismatches <= 20)
           ADD_FAILURE() << windowText(own, opponent) << " side " << side << ": " << code << " but mirrored "
                         << windowText(reversedBits(own), reversedBits(opponent)) << " gives " << mirrored;
@@ -223,7 +223,7 @@ TEST_P(LineRules, OnlyTheCodesOfTheRuleOccur) {
   for (int side = 0; side < 2; ++side) {
     bool seen[18] = {};
     int outOfRange = 0;
-    for (uint8_t code : LineCodeTable[side]) {
+    for (uint8_t code : kesta::LineCodeByWindow[side]) {
       if (code < 18)
         seen[code] = true;
       else

@@ -114,8 +114,8 @@ Expected recompute(const Board& b) {
           r.lineBits[k][code] |= bit;
         }
       }
-      r.lineCode[0][k] = LineCodeTable[0][r.lineBits[k][0] * 1024 + r.lineBits[k][1]];
-      r.lineCode[1][k] = LineCodeTable[1][r.lineBits[k][1] * 1024 + r.lineBits[k][0]];
+      r.lineCode[0][k] = lineCodeOf(0, r.lineBits[k][0], r.lineBits[k][1]);
+      r.lineCode[1][k] = lineCodeOf(1, r.lineBits[k][1], r.lineBits[k][0]);
     }
     for (int s = 0; s < 2; ++s) {
       const int key =

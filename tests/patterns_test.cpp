@@ -27,7 +27,7 @@ namespace {
 using kesta::Black;
 using kesta::CellClassTable;
 using kesta::EvalScoreTable;
-using kesta::LineCodeTable;
+using kesta::lineCodeOf;
 using kesta::MoveScoreTable;
 using kesta::patternKey;
 using kesta::White;
@@ -83,7 +83,7 @@ Masks masksOf(std::string_view window) {
 
 int lineCode(int side, std::string_view window) {
   const Masks m = masksOf(window);
-  return LineCodeTable[side][m.own * 1024 + m.opponent];
+  return lineCodeOf(side, m.own, m.opponent);
 }
 
 std::string mirrored(std::string_view window) {

@@ -70,7 +70,11 @@ int cmdTables(const Options& opt) {
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   bool ok = true;
-  ok = ok && writeFile(dir / "line_code.bin", &LineCodeTable[0][0], size_t(2) << 20);
+  std::vector<uint8_t> lineCodes;
+  for (int side = 0; side < 2; ++side)
+    for (unsigned own = 0; own < 1024; ++own)
+      for (unsigned opponent = 0; opponent < 1024; ++opponent) lineCodes.push_back(lineCodeOf(side, own, opponent));
+  ok = ok && writeFile(dir / "line_code.bin", lineCodes.data(), lineCodes.size());
   ok = ok && writeFile(dir / "cell_class.bin", &CellClassTable[0][0], size_t(2) * PatternKeyCount);
   ok = ok && writeFile(dir / "eval_score.bin", &EvalScoreTable[0][0], size_t(2) * PatternKeyCount);
   ok = ok && writeFile(dir / "move_score.bin", &MoveScoreTable[0][0], size_t(2) * PatternKeyCount);

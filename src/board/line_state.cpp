@@ -22,8 +22,8 @@ namespace {
 inline int keyOf(const uint8_t code[4]) { return patternKey(code[0], code[1], code[2], code[3]); }
 
 inline void recomputeCodes(CellInfo& c, int k) {
-  c.lineCode[0][k] = LineCodeTable[0][c.lineBits[k][0] * 1024u + c.lineBits[k][1]];
-  c.lineCode[1][k] = LineCodeTable[1][c.lineBits[k][1] * 1024u + c.lineBits[k][0]];
+  c.lineCode[0][k] = lineCodeOf(0, c.lineBits[k][0], c.lineBits[k][1]);
+  c.lineCode[1][k] = lineCodeOf(1, c.lineBits[k][1], c.lineBits[k][0]);
 }
 
 // The refresh of a window cell after its mask in direction k changed: codes, move scores and classes,
@@ -139,8 +139,8 @@ void resetGame(Position& p) {
         if (b.cells[t + m * d] == Wall) wall |= 1u << (5 - m);
       }
       c.lineBits[k][0] = c.lineBits[k][1] = uint16_t(wall);
-      c.lineCode[0][k] = LineCodeTable[0][wall * 1024 + wall];
-      c.lineCode[1][k] = LineCodeTable[1][wall * 1024 + wall];
+      c.lineCode[0][k] = lineCodeOf(0, wall, wall);
+      c.lineCode[1][k] = lineCodeOf(1, wall, wall);
     }
     for (int s = 0; s < 2; ++s) {
       const int key = patternKey(c.lineCode[s][0], c.lineCode[s][1], c.lineCode[s][2], c.lineCode[s][3]);

@@ -16,7 +16,8 @@ int16_t EvalScoreByCombo[ComboCount];
 int16_t MoveScoreByCombo[ComboCount];
 int32_t ComboRankOfKey[65536];
 
-uint8_t LineCodeTable[2][1 << 20];
+uint8_t LineCodeByWindow[2][LineWindowCount];
+uint16_t TernaryOfMask[1024];
 int16_t EvalScoreTable[2][PatternKeyCount];
 int16_t MoveScoreTable[2][PatternKeyCount];
 uint8_t CellClassTable[2][PatternKeyCount];
@@ -142,18 +143,10 @@ void buildScoreAndClassTables() {
 
 void buildLineCodeTable() {
   static uint8_t levels[WindowCount];
-  static uint8_t codes[WindowCount];
-  // Ternary number of five cells from their own and opponent bits.
-  static uint16_t half[32][32];
-  for (unsigned own = 0; own < 32; ++own)
-    for (unsigned opp = 0; opp < 32; ++opp) half[own][opp] = uint16_t(windowOfMasks(own, opp));
+  for (unsigned mask = 0; mask < 1024; ++mask) TernaryOfMask[mask] = uint16_t(windowOfMasks(mask, 0));
   for (int side = 0; side < 2; ++side) {
     computeWindowLevels(side, RuleMode, levels);
-    for (int w = 0; w < WindowCount; ++w) codes[w] = uint8_t(lineCodeOfLevel(levels[w]));
-    uint8_t* out = LineCodeTable[side];
-    for (unsigned own = 0; own < 1024; ++own)
-      for (unsigned opp = 0; opp < 1024; ++opp)
-        out[own * 1024 + opp] = codes[half[own & 31][opp & 31] + 243 * half[own >> 5][opp >> 5]];
+    for (int w = 0; w < WindowCount; ++w) LineCodeByWindow[side][w] = uint8_t(lineCodeOfLevel(levels[w]));
   }
 }
 

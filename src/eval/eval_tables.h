@@ -1,6 +1,6 @@
 // Layer 2 of 7 (tools/check-layers.sh): eval/ includes only eval/ and board/types.h.
 // The evaluation parameter file AIEval.txt and the process-wide tables built from it:
-// LineCodeTable, EvalScoreTable, MoveScoreTable and CellClassTable, one copy per side.
+// LineCodeByWindow, EvalScoreTable, MoveScoreTable and CellClassTable, one copy per side.
 // Entry points: buildEvalTables (at Engine construction and on a rule change), loadEvalFile.
 #pragma once
 
@@ -31,7 +31,18 @@ extern int16_t EvalScoreByCombo[ComboCount];
 extern int16_t MoveScoreByCombo[ComboCount];
 extern int32_t ComboRankOfKey[65536];
 
-extern uint8_t LineCodeTable[2][1 << 20];  // [side][own * 1024 + opponent]
+// Line codes by window: digit b of the ternary window number is 0 for an empty cell, 1 for an own
+// stone and 2 for an opponent stone or Wall (3^10 windows per side).
+constexpr int LineWindowCount = 59049;
+extern uint8_t LineCodeByWindow[2][LineWindowCount];
+// The ternary number with digit 1 wherever the 10-bit mask has a bit.
+extern uint16_t TernaryOfMask[1024];
+
+// The line code of side for its own and opponent masks (each with Wall bits set, as lineBits keeps
+// them): opponent bits win over own bits.
+inline uint8_t lineCodeOf(int side, unsigned own, unsigned opponent) {
+  return LineCodeByWindow[side][TernaryOfMask[own & ~opponent] + 2 * TernaryOfMask[opponent]];
+}
 extern int16_t EvalScoreTable[2][PatternKeyCount];
 extern int16_t MoveScoreTable[2][PatternKeyCount];
 extern uint8_t CellClassTable[2][PatternKeyCount];
