@@ -1,21 +1,12 @@
 #include "board/line_state.h"
 
 #include <cstring>
+#include <utility>
 
 #include "eval/eval_tables.h"
 
 namespace kesta {
 
-// The 5x5 square without its centre, plus the cells at distance 3 on the four lines.
-const int NeighbourhoodOffsets[32] = {
-    -3 * 32 - 3, -3 * 32, -3 * 32 + 3,                                 // dy = -3
-    -2 * 32 - 2, -2 * 32 - 1, -2 * 32, -2 * 32 + 1, -2 * 32 + 2,       // dy = -2
-    -1 * 32 - 2, -1 * 32 - 1, -1 * 32, -1 * 32 + 1, -1 * 32 + 2,       // dy = -1
-    -3, -2, -1, 1, 2, 3,                                               // dy = 0
-    1 * 32 - 2, 1 * 32 - 1, 1 * 32, 1 * 32 + 1, 1 * 32 + 2,            // dy = +1
-    2 * 32 - 2, 2 * 32 - 1, 2 * 32, 2 * 32 + 1, 2 * 32 + 2,            // dy = +2
-    3 * 32 - 3, 3 * 32, 3 * 32 + 3,                                    // dy = +3
-};
 
 namespace {
 
@@ -31,8 +22,8 @@ inline void recomputeCodes(CellInfo& c, int k) {
 template <bool Full>
 inline void refresh(Position& p, CellInfo& c, int k) {
   recomputeCodes(c, k);
-  const CellScore& s0 = CellScoreTable[0][keyOf(c.lineCode[0])];
-  const CellScore& s1 = CellScoreTable[1][keyOf(c.lineCode[1])];
+  const CellScore& s0 = cellScoreOf(0, keyOf(c.lineCode[0]));
+  const CellScore& s1 = cellScoreOf(1, keyOf(c.lineCode[1]));
   c.moveScore[0] = s0.move;
   c.moveScore[1] = s1.move;
   if (Full) {
@@ -49,6 +40,24 @@ inline void refresh(Position& p, CellInfo& c, int k) {
   p.classCount[1][c.cellClass[1]] += 1;
 }
 
+// The window cell at offset m * d from the new stone of side s: when Empty, its bit for the stone
+// is set, its fields kept in an undo record and the cell refreshed.
+template <bool Full, int M>
+inline void addToWindowCell(Position& p, const uint8_t* cells, CellIndex cell, int k, int d, int s,
+                            CellUndo*& out) {
+  const int t = cell + M * d;
+  if (cells[t] != Empty) return;
+  CellInfo& c = p.cellInfo[t];
+  CellUndo& u = *out++;
+  u.cell = uint16_t(t);
+  u.cellClass[0] = c.cellClass[0];
+  u.cellClass[1] = c.cellClass[1];
+  std::memcpy(u.lineState, &c, sizeof u.lineState);
+  // The stone lies at offset -M from t: bit 5 + M of t's window when M < 0, bit 4 + M otherwise.
+  c.lineBits[k][s] |= uint16_t(1u << (M < 0 ? 5 + M : 4 + M));
+  refresh<Full>(p, c, k);
+}
+
 // Sets side s's bit for the new stone at cell in every Empty window cell and refreshes the cell,
 // keeping what it held in the stone's undo records.
 template <bool Full>
@@ -61,58 +70,43 @@ inline void addToWindows(Position& p, CellIndex cell, int s) {
   CellUndo* out = p.cellUndo + (stone > 0 ? p.stoneUndo[stone - 1].end : 0);
   for (int k = 0; k < 4; ++k) {
     const int d = DirectionStep[k];
-    for (int m = -5; m <= 5; ++m) {
-      if (m == 0) continue;
-      const int t = cell + m * d;
-      if (cells[t] != Empty) continue;
-      CellInfo& c = p.cellInfo[t];
-      CellUndo& u = *out++;
-      u.cellAndDirection = uint16_t(t + BoardCells * k);
-      u.code[0] = c.lineCode[0][k];
-      u.code[1] = c.lineCode[1][k];
-      u.cls[0] = c.cellClass[0];
-      u.cls[1] = c.cellClass[1];
-      u.bits = c.lineBits[k][s];
-      u.move[0] = c.moveScore[0];
-      u.move[1] = c.moveScore[1];
-      u.eval[0] = c.evalScore[0];
-      u.eval[1] = c.evalScore[1];
-      // The stone lies at offset -m from t: bit 5 + m of t's window when m < 0, bit 4 + m otherwise.
-      c.lineBits[k][s] |= uint16_t(1u << (m < 0 ? 5 + m : 4 + m));
-      refresh<Full>(p, c, k);
-    }
+    addToWindowCell<Full, -5>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, -4>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, -3>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, -2>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, -1>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, 1>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, 2>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, 3>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, 4>(p, cells, cell, k, d, s, out);
+    addToWindowCell<Full, 5>(p, cells, cell, k, d, s, out);
   }
   undo.end = uint32_t(out - p.cellUndo);
 }
 
-// Takes the stone just popped, of side s, out of its window cells by restoring their records.
-inline void restoreWindows(Position& p, int s) {
+// Takes the stone just popped out of its window cells by restoring their records.
+inline void restoreWindows(Position& p) {
   const int stone = p.board->moveCount;
   const StoneUndo& undo = p.stoneUndo[stone];
   const CellUndo* first = p.cellUndo + (stone > 0 ? p.stoneUndo[stone - 1].end : 0);
   for (const CellUndo* u = first; u != p.cellUndo + undo.end; ++u) {
-    CellInfo& c = p.cellInfo[u->cellAndDirection % BoardCells];
-    const int k = u->cellAndDirection / BoardCells;
-    c.lineCode[0][k] = u->code[0];
-    c.lineCode[1][k] = u->code[1];
-    c.cellClass[0] = u->cls[0];
-    c.cellClass[1] = u->cls[1];
-    c.lineBits[k][s] = u->bits;
-    c.moveScore[0] = u->move[0];
-    c.moveScore[1] = u->move[1];
-    c.evalScore[0] = u->eval[0];
-    c.evalScore[1] = u->eval[1];
+    CellInfo& c = p.cellInfo[u->cell];
+    std::memcpy(&c, u->lineState, sizeof u->lineState);
+    c.cellClass[0] = u->cellClass[0];
+    c.cellClass[1] = u->cellClass[1];
   }
   std::memcpy(p.evalSum, undo.evalSum, sizeof undo.evalSum);
   std::memcpy(p.classCount, undo.classCount, sizeof undo.classCount);
 }
 
-inline void raiseNear(Position& p, CellIndex cell) {
-  for (int off : NeighbourhoodOffsets) p.cellInfo[cell + off].nearCount += 1;
+// Adds delta to the nearCount of the stone's 32 neighbourhood cells. The offsets are constants, so
+// each update is a single instruction at a fixed distance from the stone's record.
+template <size_t... I>
+inline void addNear(CellInfo* at, int delta, std::index_sequence<I...>) {
+  ((at[NeighbourhoodOffsets[I]].nearCount = uint8_t(at[NeighbourhoodOffsets[I]].nearCount + delta)), ...);
 }
-inline void lowerNear(Position& p, CellIndex cell) {
-  for (int off : NeighbourhoodOffsets) p.cellInfo[cell + off].nearCount -= 1;
-}
+inline void raiseNear(Position& p, CellIndex cell) { addNear(p.cellInfo + cell, 1, std::make_index_sequence<32>()); }
+inline void lowerNear(Position& p, CellIndex cell) { addNear(p.cellInfo + cell, -1, std::make_index_sequence<32>()); }
 
 inline void removeClasses(Position& p, const CellInfo& c) {
   p.classCount[0][c.cellClass[0]] -= 1;
@@ -170,7 +164,7 @@ void unmakeMove(Position& p) {
   const CellIndex cell = b.moves[b.moveCount - 1];
   popStone(b);
   p.ply -= 1;
-  restoreWindows(p, b.sideToMove);
+  restoreWindows(p);
   lowerNear(p, cell);
 }
 
@@ -195,10 +189,9 @@ void makeScratch(Position& p, CellIndex cell) { makeScratchAs(p, cell, p.board->
 void unmakeScratch(Position& p) {
   Board& b = *p.board;
   const CellIndex cell = b.moves[b.moveCount - 1];
-  const int s = b.cells[cell];  // the stone's own colour, also for a trial stone
   popStone(b);
   p.ply -= 1;
-  restoreWindows(p, s);
+  restoreWindows(p);
   lowerNear(p, cell);
 }
 
@@ -218,13 +211,12 @@ void placeSameSide(Position& p, CellIndex cell) {
 
 void removeSameSide(Position& p) {
   Board& b = *p.board;
-  const int s = b.sideToMove;
   b.moveCount -= 1;
   const CellIndex cell = b.moves[b.moveCount];
   b.hash ^= b.zobrist[b.cells[cell]][cell];
   b.cells[cell] = Empty;
   b.box = boxOf(uint32_t(b.boxHistory[b.moveCount]));
-  restoreWindows(p, s);
+  restoreWindows(p);
   lowerNear(p, cell);
 }
 

@@ -27,7 +27,16 @@ void makeScratchAs(Position& p, CellIndex cell, uint8_t colour);
 void placeSameSide(Position& p, CellIndex cell);
 void removeSameSide(Position& p);
 
-// The 32 cells whose nearCount a stone raises, as CellIndex offsets.
-extern const int NeighbourhoodOffsets[32];
+// The 32 cells whose nearCount a stone raises, as CellIndex offsets: the 5x5 square without its
+// centre, plus the cells at distance 3 on the four lines.
+inline constexpr int NeighbourhoodOffsets[32] = {
+    -3 * 32 - 3, -3 * 32, -3 * 32 + 3,                                 // dy = -3
+    -2 * 32 - 2, -2 * 32 - 1, -2 * 32, -2 * 32 + 1, -2 * 32 + 2,       // dy = -2
+    -1 * 32 - 2, -1 * 32 - 1, -1 * 32, -1 * 32 + 1, -1 * 32 + 2,       // dy = -1
+    -3, -2, -1, 1, 2, 3,                                               // dy = 0
+    1 * 32 - 2, 1 * 32 - 1, 1 * 32, 1 * 32 + 1, 1 * 32 + 2,            // dy = +1
+    2 * 32 - 2, 2 * 32 - 1, 2 * 32, 2 * 32 + 1, 2 * 32 + 2,            // dy = +2
+    3 * 32 - 3, 3 * 32, 3 * 32 + 3,                                    // dy = +3
+};
 
 }  // namespace kesta

@@ -3,6 +3,7 @@
 // sums, the class counts and the ply. The Engine extends it with everything of the search.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "board/board.h"
@@ -13,6 +14,7 @@ namespace kesta {
 // lineBits[k][s]: for direction k and side s, a 10-bit mask of the window cells t + p*d
 // (p = -5..-1, +1..+5) holding a stone of s or Wall. p = +1..+5 is bit 5 - p, p = -1..-5 is
 // bit 4 - p, so bit 9 down to bit 0 walks the window from t - 5d to t + 5d.
+// The fields up to cellClass are the line state that make keeps and unmake restores.
 struct CellInfo {
   uint16_t lineBits[4][2];
   uint8_t lineCode[2][4];
@@ -22,18 +24,18 @@ struct CellInfo {
   uint8_t nearCount;
   uint8_t rootLoss;  // set by the root search on a move proven lost, cleared at each think
 };
+static_assert(offsetof(CellInfo, cellClass) == 32 && sizeof(CellInfo) == 36);
 
-// What one stone changed in one window cell: the cell's fields as they were before, so that taking
-// the stone back restores them instead of looking every table up again.
+// What one stone changed in one window cell: the cell's line state as it was before (the first
+// 34 bytes of its CellInfo), so that taking the stone back restores it instead of looking every
+// table up again.
 struct CellUndo {
-  uint16_t cellAndDirection;  // cell + 1024 * k, k the direction whose window held the stone
-  uint8_t code[2];            // lineCode[0][k], lineCode[1][k]
-  uint8_t cls[2];
-  uint16_t bits;  // lineBits[k][the stone's side]
-  int16_t move[2];
-  int16_t eval[2];
+  uint16_t cell;
+  uint8_t cellClass[2];
+  uint8_t unused[4];
+  uint8_t lineState[32];  // lineBits, lineCode, moveScore and evalScore
 };
-static_assert(sizeof(CellUndo) == 16);
+static_assert(sizeof(CellUndo) == 40);
 
 // The board-wide sums before one stone, and where its cell records end.
 struct StoneUndo {

@@ -21,7 +21,8 @@ uint16_t TernaryOfMask[1024];
 int16_t EvalScoreTable[2][PatternKeyCount];
 int16_t MoveScoreTable[2][PatternKeyCount];
 uint8_t CellClassTable[2][PatternKeyCount];
-CellScore CellScoreTable[2][PatternKeyCount];
+uint16_t CodeMultisetOfKey[PatternKeyCount];
+CellScore CellScoreByMultiset[2][CodeMultisetCount];
 
 namespace {
 
@@ -114,6 +115,26 @@ void readParameters(const std::string& text, EvalParameters& p) {
     }
 }
 
+// Numbers the multisets of four codes (sorted tuples in lexicographic order) and maps every
+// PatternKey to its multiset's number.
+void buildCodeMultisets() {
+  static int16_t rankOfSorted[18 * 18 * 18 * 18];
+  int rank = 0;
+  for (int a = 0; a < 18; ++a)
+    for (int b = a; b < 18; ++b)
+      for (int c = b; c < 18; ++c)
+        for (int d = c; d < 18; ++d) rankOfSorted[patternKey(a, b, c, d)] = int16_t(rank++);
+  int key = 0;
+  for (int c0 = 0; c0 < 18; ++c0)
+    for (int c1 = 0; c1 < 18; ++c1)
+      for (int c2 = 0; c2 < 18; ++c2)
+        for (int c3 = 0; c3 < 18; ++c3, ++key) {
+          int v[4] = {c0, c1, c2, c3};
+          std::sort(v, v + 4);
+          CodeMultisetOfKey[key] = uint16_t(rankOfSorted[patternKey(v[0], v[1], v[2], v[3])]);
+        }
+}
+
 void buildScoreAndClassTables() {
   const int ruleMode = RuleMode;
   int classNumber[18];
@@ -136,7 +157,8 @@ void buildScoreAndClassTables() {
               MoveScoreTable[0][key] = ForbiddenMoveScore;
               EvalScoreTable[0][key] = forbiddenEval;
             }
-            CellScoreTable[side][key] = {MoveScoreTable[side][key], EvalScoreTable[side][key], uint8_t(cls), {}};
+            CellScoreByMultiset[side][CodeMultisetOfKey[key]] = {MoveScoreTable[side][key], EvalScoreTable[side][key],
+                                                                 uint8_t(cls), {}};
           }
   }
 }
@@ -152,6 +174,7 @@ void buildLineCodeTable() {
 
 void buildAllTables() {
   buildComboRanks();
+  buildCodeMultisets();
   buildScoreAndClassTables();
   buildLineCodeTable();
 }

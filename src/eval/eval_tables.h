@@ -47,15 +47,22 @@ extern int16_t EvalScoreTable[2][PatternKeyCount];
 extern int16_t MoveScoreTable[2][PatternKeyCount];
 extern uint8_t CellClassTable[2][PatternKeyCount];
 
-// The three per-key values packed together, so make and unmake fetch one cache line per side
-// instead of three. Filled from the three tables above at every build.
+// The three per-key values packed together. They depend only on which four line codes a cell has,
+// not on their directions, so make and unmake look them up by that multiset of codes: a
+// 104976-entry map from PatternKey to its multiset, shared by both sides, and a 5985-entry table
+// per side. Together they stay in the second-level cache, where a table per PatternKey would not.
 struct CellScore {
   int16_t move;
   int16_t eval;
   uint8_t cls;
   uint8_t unused[3];
 };
-extern CellScore CellScoreTable[2][PatternKeyCount];
+constexpr int CodeMultisetCount = 5985;  // multisets of four codes out of 18
+extern uint16_t CodeMultisetOfKey[PatternKeyCount];
+extern CellScore CellScoreByMultiset[2][CodeMultisetCount];
+
+// The packed values of side for a PatternKey.
+inline const CellScore& cellScoreOf(int side, int key) { return CellScoreByMultiset[side][CodeMultisetOfKey[key]]; }
 
 constexpr int pairIndex(int lo, int hi) { return lo * 16 + hi - lo * (lo + 1) / 2; }
 
