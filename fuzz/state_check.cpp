@@ -123,8 +123,8 @@ void checkLineState(const Engine& e, Report& r) {
         }
       }
       for (int s = 0; s < 2; ++s)
-        if (got.lineBits[k][s] != bits[s])
-          r.add(cellName(t), " lineBits[", k, "][", s, "] ", got.lineBits[k][s], " want ", bits[s]);
+        if (lineBitsOf(got, k, s) != bits[s])
+          r.add(cellName(t), " line bits [", k, "][", s, "] ", lineBitsOf(got, k, s), " want ", bits[s]);
       code[0][k] = lineCodeOf(0, bits[0], bits[1]);
       code[1][k] = lineCodeOf(1, bits[1], bits[0]);
     }

@@ -14,7 +14,7 @@ namespace kesta::fuzz {
 //  - Board: Walls exactly outside the n-by-n square, one stone per listed move with the colours
 //    alternating from Black, side to move and opponent from the move count, the hash the XOR of
 //    the stones' keys.
-//  - Engine, for every Empty cell: lineBits, lineCode, moveScore, evalScore and cellClass as the
+//  - Engine, for every Empty cell: line windows, lineCode, moveScore, evalScore and cellClass as the
 //    tables give them for the stones around it; evalSum and classCount summed over Empty cells;
 //    nearCount at least the number of neighbouring stones (the think entry may add marks around
 //    a lone edge stone, so it can be higher).

@@ -86,7 +86,7 @@ bool inNeighbourhood(int dx, int dy) {
 }
 
 struct Expected {
-  std::array<CellInfo, BoardCells> info{};  // lineBits..cellClass for Empty cells, nearCount everywhere
+  std::array<CellInfo, BoardCells> info{};  // line state for Empty cells, nearCount everywhere
   int32_t evalSum[2] = {0, 0};
   int32_t classCount[2][14] = {};
 };
@@ -103,19 +103,23 @@ Expected recompute(const Board& b) {
     if (b.cells[t] != Empty) continue;
     CellInfo& r = x.info[size_t(t)];
     for (int k = 0; k < 4; ++k) {
+      uint16_t bits[2] = {0, 0};
       for (int p = -5; p <= 5; ++p) {
         if (p == 0) continue;
         const uint8_t code = b.cells[t + p * DirectionStep[k]];
         const uint16_t bit = uint16_t(1u << windowBit(p));
         if (code == Wall) {
-          r.lineBits[k][0] |= bit;
-          r.lineBits[k][1] |= bit;
+          bits[0] |= bit;
+          bits[1] |= bit;
         } else if (code == Black || code == White) {
-          r.lineBits[k][code] |= bit;
+          bits[code] |= bit;
         }
       }
-      r.lineCode[0][k] = lineCodeOf(0, r.lineBits[k][0], r.lineBits[k][1]);
-      r.lineCode[1][k] = lineCodeOf(1, r.lineBits[k][1], r.lineBits[k][0]);
+      for (int s = 0; s < 2; ++s) {
+        const unsigned own = bits[s], other = bits[s ^ 1];
+        r.lineWindow[k][s] = uint16_t(TernaryOfMask[own & ~other] + 2 * TernaryOfMask[other]);
+        r.lineCode[s][k] = lineCodeOf(s, own, other);
+      }
     }
     for (int s = 0; s < 2; ++s) {
       const int key =
@@ -210,9 +214,9 @@ std::string stateDifference(const Engine& e, const std::array<CellInfo, BoardCel
     }
     for (int k = 0; k < 4; ++k)
       for (int s = 0; s < 2; ++s) {
-        if (got.lineBits[k][s] != want.lineBits[k][s]) {
-          out << "lineBits[" << k << "][" << s << "] of " << where << " is 0x" << std::hex
-              << got.lineBits[k][s] << ", want 0x" << want.lineBits[k][s];
+        if (got.lineWindow[k][s] != want.lineWindow[k][s]) {
+          out << "lineWindow[" << k << "][" << s << "] of " << where << " holds bits 0x" << std::hex
+              << lineBitsOf(got, k, s) << ", want 0x" << lineBitsOf(want, k, s);
           return out.str();
         }
         if (got.lineCode[s][k] != want.lineCode[s][k]) {
@@ -561,7 +565,7 @@ TEST_P(LineStateByRule, ScratchMoveMatchesFullMoveExceptEvaluation) {
     for (int u = 0; u < BoardCells; ++u) {
       const CellInfo& s = scratch->info[size_t(u)];
       const CellInfo& f = full->info[size_t(u)];
-      ASSERT_EQ(0, std::memcmp(s.lineBits, f.lineBits, sizeof s.lineBits))
+      ASSERT_EQ(0, std::memcmp(s.lineWindow, f.lineWindow, sizeof s.lineWindow))
           << at(c) << " / " << at(CellIndex(u));
       ASSERT_EQ(0, std::memcmp(s.lineCode, f.lineCode, sizeof s.lineCode))
           << at(c) << " / " << at(CellIndex(u));
@@ -662,15 +666,15 @@ TEST_F(LineStateCases, EmptyBoardAndClassCountTotals) {
   for (int y = 0; y < 15; ++y)
     for (int x = 0; x < 15; ++x)
       for (int k = 0; k < 4; ++k)
-        ASSERT_EQ(e.cellInfo[cellOf(x, y)].lineBits[k][0], e.cellInfo[cellOf(x, y)].lineBits[k][1])
+        ASSERT_EQ(e.cellInfo[cellOf(x, y)].lineWindow[k][0], e.cellInfo[cellOf(x, y)].lineWindow[k][1])
             << x << "," << y;
   // (0,0) sees the wall on the whole low side of every line and on both sides of the anti-diagonal.
-  EXPECT_EQ(0x3E0, e.cellInfo[cellOf(0, 0)].lineBits[0][0]);
-  EXPECT_EQ(0x3FF, e.cellInfo[cellOf(0, 0)].lineBits[1][0]);
-  EXPECT_EQ(0x3E0, e.cellInfo[cellOf(0, 0)].lineBits[2][0]);
-  EXPECT_EQ(0x3E0, e.cellInfo[cellOf(0, 0)].lineBits[3][0]);
-  EXPECT_EQ(0x000, e.cellInfo[cellOf(7, 7)].lineBits[3][1]);
-  EXPECT_EQ(0x001, e.cellInfo[cellOf(10, 10)].lineBits[3][1]);  // (15,15) is off the board
+  EXPECT_EQ(0x3E0, lineBitsOf(e.cellInfo[cellOf(0, 0)], 0, 0));
+  EXPECT_EQ(0x3FF, lineBitsOf(e.cellInfo[cellOf(0, 0)], 1, 0));
+  EXPECT_EQ(0x3E0, lineBitsOf(e.cellInfo[cellOf(0, 0)], 2, 0));
+  EXPECT_EQ(0x3E0, lineBitsOf(e.cellInfo[cellOf(0, 0)], 3, 0));
+  EXPECT_EQ(0x000, lineBitsOf(e.cellInfo[cellOf(7, 7)], 3, 1));
+  EXPECT_EQ(0x001, lineBitsOf(e.cellInfo[cellOf(10, 10)], 3, 1));  // (15,15) is off the board
 
   const int moves[][2] = {{7, 7},  {8, 8}, {0, 0},  {14, 14}, {7, 8},
                           {0, 14}, {7, 9}, {14, 0}, {7, 10},  {3, 4}};
@@ -694,16 +698,16 @@ TEST_F(LineStateCases, BlackStoneSetsTheDocumentedBits) {
   uint16_t black[4], white[4][4];
   for (int i = 0; i < 4; ++i) {
     const CellInfo& c = e.cellInfo[cellOf(probes[i].x, probes[i].y)];
-    black[i] = c.lineBits[probes[i].k][0];
-    for (int k = 0; k < 4; ++k) white[i][k] = c.lineBits[k][1];
+    black[i] = lineBitsOf(c, probes[i].k, 0);
+    for (int k = 0; k < 4; ++k) white[i][k] = lineBitsOf(c, k, 1);
   }
   makeMove(e, cellOf(7, 7));
   for (int i = 0; i < 4; ++i) {
     const Probe& p = probes[i];
     const CellInfo& c = e.cellInfo[cellOf(p.x, p.y)];
-    EXPECT_EQ(black[i] | (1u << p.bit), c.lineBits[p.k][0]) << p.x << "," << p.y;
-    EXPECT_NE(black[i], c.lineBits[p.k][0]) << p.x << "," << p.y;
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(white[i][k], c.lineBits[k][1]) << p.x << "," << p.y << " dir " << k;
+    EXPECT_EQ(black[i] | (1u << p.bit), lineBitsOf(c, p.k, 0)) << p.x << "," << p.y;
+    EXPECT_NE(black[i], lineBitsOf(c, p.k, 0)) << p.x << "," << p.y;
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(white[i][k], lineBitsOf(c, k, 1)) << p.x << "," << p.y << " dir " << k;
   }
 }
 
@@ -741,11 +745,11 @@ TEST_F(LineStateCases, EdgeStonesAndOccupiedWindowCells) {
   Engine& e = *g.engine;
   makeMove(e, cellOf(0, 0));
   // (1,0): (0,0) is p = -1 (bit 5), p = -2..-5 are wall (bits 6..9).
-  EXPECT_EQ(0x3E0, e.cellInfo[cellOf(1, 0)].lineBits[0][0]);
-  EXPECT_EQ(0x3C0, e.cellInfo[cellOf(1, 0)].lineBits[0][1]);
-  EXPECT_EQ(0x3E0, e.cellInfo[cellOf(0, 1)].lineBits[2][0]);
-  EXPECT_EQ(0x3C0, e.cellInfo[cellOf(0, 1)].lineBits[2][1]);
-  EXPECT_EQ(0x3E0, e.cellInfo[cellOf(0, 1)].lineBits[0][1]);  // horizontal: only the wall
+  EXPECT_EQ(0x3E0, lineBitsOf(e.cellInfo[cellOf(1, 0)], 0, 0));
+  EXPECT_EQ(0x3C0, lineBitsOf(e.cellInfo[cellOf(1, 0)], 0, 1));
+  EXPECT_EQ(0x3E0, lineBitsOf(e.cellInfo[cellOf(0, 1)], 2, 0));
+  EXPECT_EQ(0x3C0, lineBitsOf(e.cellInfo[cellOf(0, 1)], 2, 1));
+  EXPECT_EQ(0x3E0, lineBitsOf(e.cellInfo[cellOf(0, 1)], 0, 1));  // horizontal: only the wall
 
   // Black (7,7), White (8,7), Black (9,7): the occupied (8,7) keeps the record it had when filled.
   Game h(15, Freestyle);
@@ -753,19 +757,19 @@ TEST_F(LineStateCases, EdgeStonesAndOccupiedWindowCells) {
   makeMove(f, cellOf(7, 7));
   makeMove(f, cellOf(8, 7));
   const CellInfo filled = f.cellInfo[cellOf(8, 7)];
-  EXPECT_EQ(1u << 5, filled.lineBits[0][0]);
+  EXPECT_EQ(1u << 5, lineBitsOf(filled, 0, 0));
   makeMove(f, cellOf(9, 7));
   CellInfo now = f.cellInfo[cellOf(8, 7)];
   now.nearCount = filled.nearCount;
   EXPECT_EQ(0, std::memcmp(&filled, &now, sizeof now));
   // (10,7) sees Black at p = -1 and p = -3, White at p = -2 and the wall at p = +5.
-  EXPECT_EQ((1u << 5) | (1u << 7) | 1u, f.cellInfo[cellOf(10, 7)].lineBits[0][0]);
-  EXPECT_EQ((1u << 6) | 1u, f.cellInfo[cellOf(10, 7)].lineBits[0][1]);
+  EXPECT_EQ((1u << 5) | (1u << 7) | 1u, lineBitsOf(f.cellInfo[cellOf(10, 7)], 0, 0));
+  EXPECT_EQ((1u << 6) | 1u, lineBitsOf(f.cellInfo[cellOf(10, 7)], 0, 1));
   unmakeMove(f);
   unmakeMove(f);
   // Emptied again, (8,7) is exact: it sees the Black stone to its left.
-  EXPECT_EQ(1u << 5, f.cellInfo[cellOf(8, 7)].lineBits[0][0]);
-  EXPECT_EQ(0u, f.cellInfo[cellOf(8, 7)].lineBits[0][1]);
+  EXPECT_EQ(1u << 5, lineBitsOf(f.cellInfo[cellOf(8, 7)], 0, 0));
+  EXPECT_EQ(0u, lineBitsOf(f.cellInfo[cellOf(8, 7)], 0, 1));
 }
 
 // A full move, a scratch move on top and both undone: exactly the state before the full move.

@@ -13,8 +13,8 @@ namespace {
 inline int keyOf(const uint8_t code[4]) { return patternKey(code[0], code[1], code[2], code[3]); }
 
 inline void recomputeCodes(CellInfo& c, int k) {
-  c.lineCode[0][k] = lineCodeOf(0, c.lineBits[k][0], c.lineBits[k][1]);
-  c.lineCode[1][k] = lineCodeOf(1, c.lineBits[k][1], c.lineBits[k][0]);
+  c.lineCode[0][k] = LineCodeByWindow[0][c.lineWindow[k][0]];
+  c.lineCode[1][k] = LineCodeByWindow[1][c.lineWindow[k][1]];
 }
 
 // The refresh of a window cell after its mask in direction k changed: codes, move scores and classes,
@@ -40,8 +40,8 @@ inline void refresh(Position& p, CellInfo& c, int k) {
   p.classCount[1][c.cellClass[1]] += 1;
 }
 
-// The window cell at offset m * d from the new stone of side s: when Empty, its bit for the stone
-// is set, its fields kept in an undo record and the cell refreshed.
+// The window cell at offset M * d from the new stone of side s: when Empty, its fields are kept in
+// an undo record, the stone enters both sides' windows and the cell is refreshed.
 template <bool Full, int M>
 inline void addToWindowCell(Position& p, const uint8_t* cells, CellIndex cell, int k, int d, int s,
                             CellUndo*& out) {
@@ -53,13 +53,16 @@ inline void addToWindowCell(Position& p, const uint8_t* cells, CellIndex cell, i
   u.cellClass[0] = c.cellClass[0];
   u.cellClass[1] = c.cellClass[1];
   std::memcpy(u.lineState, &c, sizeof u.lineState);
-  // The stone lies at offset -M from t: bit 5 + M of t's window when M < 0, bit 4 + M otherwise.
-  c.lineBits[k][s] |= uint16_t(1u << (M < 0 ? 5 + M : 4 + M));
+  // The stone lies at offset -M from t: digit 5 + M of t's window when M < 0, 4 + M otherwise. It
+  // is an own stone for s and blocks the other side.
+  constexpr uint16_t digit = WindowDigit[M < 0 ? 5 + M : 4 + M];
+  c.lineWindow[k][s] = uint16_t(c.lineWindow[k][s] + digit);
+  c.lineWindow[k][s ^ 1] = uint16_t(c.lineWindow[k][s ^ 1] + 2 * digit);
   refresh<Full>(p, c, k);
 }
 
-// Sets side s's bit for the new stone at cell in every Empty window cell and refreshes the cell,
-// keeping what it held in the stone's undo records.
+// Enters the new stone of side s at cell into the windows of every Empty window cell and refreshes
+// the cell, keeping what it held in the stone's undo records.
 template <bool Full>
 inline void addToWindows(Position& p, CellIndex cell, int s) {
   const uint8_t* cells = p.board->cells;
@@ -129,12 +132,11 @@ void resetGame(Position& p) {
       const int d = DirectionStep[k];
       unsigned wall = 0;
       for (int m = 1; m <= 5; ++m) {
-        if (b.cells[t - m * d] == Wall) wall |= 1u << (4 + m);
-        if (b.cells[t + m * d] == Wall) wall |= 1u << (5 - m);
+        if (b.cells[t - m * d] == Wall) wall += 2u * WindowDigit[4 + m];
+        if (b.cells[t + m * d] == Wall) wall += 2u * WindowDigit[5 - m];
       }
-      c.lineBits[k][0] = c.lineBits[k][1] = uint16_t(wall);
-      c.lineCode[0][k] = lineCodeOf(0, wall, wall);
-      c.lineCode[1][k] = lineCodeOf(1, wall, wall);
+      c.lineWindow[k][0] = c.lineWindow[k][1] = uint16_t(wall);
+      recomputeCodes(c, k);
     }
     for (int s = 0; s < 2; ++s) {
       const int key = patternKey(c.lineCode[s][0], c.lineCode[s][1], c.lineCode[s][2], c.lineCode[s][3]);

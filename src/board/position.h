@@ -11,12 +11,13 @@
 namespace kesta {
 
 // Line state of one cell.
-// lineBits[k][s]: for direction k and side s, a 10-bit mask of the window cells t + p*d
-// (p = -5..-1, +1..+5) holding a stone of s or Wall. p = +1..+5 is bit 5 - p, p = -1..-5 is
-// bit 4 - p, so bit 9 down to bit 0 walks the window from t - 5d to t + 5d.
+// lineWindow[k][s]: for direction k and side s, the window cells t + p*d (p = -5..-1, +1..+5) as a
+// ternary number: digit 0 an empty cell, 1 a stone of s, 2 an opponent stone or Wall. p = +1..+5
+// is digit 5 - p, p = -1..-5 is digit 4 - p, so digit 9 down to digit 0 walks the window from
+// t - 5d to t + 5d. lineCode[s][k] is the line code of that window.
 // The fields up to cellClass are the line state that make keeps and unmake restores.
 struct CellInfo {
-  uint16_t lineBits[4][2];
+  uint16_t lineWindow[4][2];
   uint8_t lineCode[2][4];
   int16_t moveScore[2];
   int16_t evalScore[2];
@@ -33,7 +34,7 @@ struct CellUndo {
   uint16_t cell;
   uint8_t cellClass[2];
   uint8_t unused[4];
-  uint8_t lineState[32];  // lineBits, lineCode, moveScore and evalScore
+  uint8_t lineState[32];  // lineWindow, lineCode, moveScore and evalScore
 };
 static_assert(sizeof(CellUndo) == 40);
 
@@ -43,6 +44,20 @@ struct StoneUndo {
   int32_t classCount[2][14];
   uint32_t end;  // one past the stone's last CellUndo
 };
+
+// Powers of 3: the weight of each window digit.
+inline constexpr uint16_t WindowDigit[10] = {1, 3, 9, 27, 81, 243, 729, 2187, 6561, 19683};
+
+// The 10-bit mask of the window cells holding a stone of side s or Wall in direction k (bit b for
+// digit b), read back from the two sides' windows: a cell that blocks both sides is Wall.
+inline uint16_t lineBitsOf(const CellInfo& c, int k, int s) {
+  uint16_t bits = 0;
+  for (int b = 0; b < 10; ++b) {
+    const int own = c.lineWindow[k][s] / WindowDigit[b] % 3, other = c.lineWindow[k][s ^ 1] / WindowDigit[b] % 3;
+    if (own == 1 || (own == 2 && other == 2)) bits = uint16_t(bits | 1u << b);
+  }
+  return bits;
+}
 
 constexpr int MaxStones = MaxBoardSize * MaxBoardSize;
 // A stone changes at most the ten window cells of each of its four lines.

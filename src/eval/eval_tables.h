@@ -38,8 +38,8 @@ extern uint8_t LineCodeByWindow[2][LineWindowCount];
 // The ternary number with digit 1 wherever the 10-bit mask has a bit.
 extern uint16_t TernaryOfMask[1024];
 
-// The line code of side for its own and opponent masks (each with Wall bits set, as lineBits keeps
-// them): opponent bits win over own bits.
+// The line code of side for its own and opponent masks (each with the Wall bits set): opponent
+// bits win over own bits.
 inline uint8_t lineCodeOf(int side, unsigned own, unsigned opponent) {
   return LineCodeByWindow[side][TernaryOfMask[own & ~opponent] + 2 * TernaryOfMask[opponent]];
 }
