@@ -10,20 +10,22 @@ namespace kesta {
 
 namespace {
 
-inline int keyOf(const uint8_t code[4]) { return patternKey(code[0], code[1], code[2], code[3]); }
-
+// The codes of direction k from its windows, and each side's code key with them.
 inline void recomputeCodes(CellInfo& c, int k) {
-  c.lineCode[0][k] = LineCodeByWindow[0][c.lineWindow[k][0]];
-  c.lineCode[1][k] = LineCodeByWindow[1][c.lineWindow[k][1]];
+  for (int s = 0; s < 2; ++s) {
+    const uint8_t code = LineCodeByWindow[s][c.lineWindow[k][s]];
+    c.codeKey[s] = uint16_t(c.codeKey[s] + (DenseCode[code] - DenseCode[c.lineCode[s][k]]) * CodeKeyWeight[k]);
+    c.lineCode[s][k] = code;
+  }
 }
 
-// The refresh of a window cell after its mask in direction k changed: codes, move scores and classes,
-// and with Full the evaluation scores and their sums.
+// The refresh of a window cell after its windows in direction k changed: codes, move scores and
+// classes, and with Full the evaluation scores and their sums.
 template <bool Full>
 inline void refresh(Position& p, CellInfo& c, int k) {
   recomputeCodes(c, k);
-  const CellScore& s0 = cellScoreOf(0, keyOf(c.lineCode[0]));
-  const CellScore& s1 = cellScoreOf(1, keyOf(c.lineCode[1]));
+  const CellScore& s0 = cellScoreOf(0, c.codeKey[0]);
+  const CellScore& s1 = cellScoreOf(1, c.codeKey[1]);
   c.moveScore[0] = s0.move;
   c.moveScore[1] = s1.move;
   if (Full) {
@@ -50,8 +52,6 @@ inline void addToWindowCell(Position& p, const uint8_t* cells, CellIndex cell, i
   CellInfo& c = p.cellInfo[t];
   CellUndo& u = *out++;
   u.cell = uint16_t(t);
-  u.cellClass[0] = c.cellClass[0];
-  u.cellClass[1] = c.cellClass[1];
   std::memcpy(u.lineState, &c, sizeof u.lineState);
   // The stone lies at offset -M from t: digit 5 + M of t's window when M < 0, 4 + M otherwise. It
   // is an own stone for s and blocks the other side.
@@ -93,10 +93,7 @@ inline void restoreWindows(Position& p) {
   const StoneUndo& undo = p.stoneUndo[stone];
   const CellUndo* first = p.cellUndo + (stone > 0 ? p.stoneUndo[stone - 1].end : 0);
   for (const CellUndo* u = first; u != p.cellUndo + undo.end; ++u) {
-    CellInfo& c = p.cellInfo[u->cell];
-    std::memcpy(&c, u->lineState, sizeof u->lineState);
-    c.cellClass[0] = u->cellClass[0];
-    c.cellClass[1] = u->cellClass[1];
+    std::memcpy(&p.cellInfo[u->cell], u->lineState, sizeof u->lineState);
   }
   std::memcpy(p.evalSum, undo.evalSum, sizeof undo.evalSum);
   std::memcpy(p.classCount, undo.classCount, sizeof undo.classCount);
@@ -136,9 +133,11 @@ void resetGame(Position& p) {
         if (b.cells[t + m * d] == Wall) wall += 2u * WindowDigit[5 - m];
       }
       c.lineWindow[k][0] = c.lineWindow[k][1] = uint16_t(wall);
-      recomputeCodes(c, k);
+      c.lineCode[0][k] = LineCodeByWindow[0][wall];
+      c.lineCode[1][k] = LineCodeByWindow[1][wall];
     }
     for (int s = 0; s < 2; ++s) {
+      c.codeKey[s] = codeKeyOf(c.lineCode[s]);
       const int key = patternKey(c.lineCode[s][0], c.lineCode[s][1], c.lineCode[s][2], c.lineCode[s][3]);
       c.moveScore[s] = MoveScoreTable[s][key];
       c.evalScore[s] = EvalScoreTable[s][key];

@@ -15,26 +15,24 @@ namespace kesta {
 // ternary number: digit 0 an empty cell, 1 a stone of s, 2 an opponent stone or Wall. p = +1..+5
 // is digit 5 - p, p = -1..-5 is digit 4 - p, so digit 9 down to digit 0 walks the window from
 // t - 5d to t + 5d. lineCode[s][k] is the line code of that window.
-// The fields up to cellClass are the line state that make keeps and unmake restores.
+// The fields before nearCount are the line state that make keeps and unmake restores.
 struct CellInfo {
   uint16_t lineWindow[4][2];
   uint8_t lineCode[2][4];
+  uint16_t codeKey[2];  // each side's four codes as one number, for the lookup of the values below
+  uint8_t cellClass[2];
   int16_t moveScore[2];
   int16_t evalScore[2];
-  uint8_t cellClass[2];
   uint8_t nearCount;
   uint8_t rootLoss;  // set by the root search on a move proven lost, cleared at each think
 };
-static_assert(offsetof(CellInfo, cellClass) == 32 && sizeof(CellInfo) == 36);
+static_assert(offsetof(CellInfo, nearCount) == 38 && sizeof(CellInfo) == 40);
 
-// What one stone changed in one window cell: the cell's line state as it was before (the first
-// 34 bytes of its CellInfo), so that taking the stone back restores it instead of looking every
-// table up again.
+// What one stone changed in one window cell: the cell's line state as it was before, so that
+// taking the stone back restores it instead of looking every table up again.
 struct CellUndo {
   uint16_t cell;
-  uint8_t cellClass[2];
-  uint8_t unused[4];
-  uint8_t lineState[32];  // lineWindow, lineCode, moveScore and evalScore
+  uint8_t lineState[offsetof(CellInfo, nearCount)];
 };
 static_assert(sizeof(CellUndo) == 40);
 

@@ -21,7 +21,7 @@ uint16_t TernaryOfMask[1024];
 int16_t EvalScoreTable[2][PatternKeyCount];
 int16_t MoveScoreTable[2][PatternKeyCount];
 uint8_t CellClassTable[2][PatternKeyCount];
-uint16_t CodeMultisetOfKey[PatternKeyCount];
+uint16_t CodeMultisetOfKey[CodeKeyCount];
 CellScore CellScoreByMultiset[2][CodeMultisetCount];
 
 namespace {
@@ -115,24 +115,22 @@ void readParameters(const std::string& text, EvalParameters& p) {
     }
 }
 
-// Numbers the multisets of four codes (sorted tuples in lexicographic order) and maps every
-// PatternKey to its multiset's number.
+bool codeOccurs(int code) { return code == 0 || DenseCode[code] != 0; }
+
+// Numbers the multisets of four occurring codes (sorted tuples in lexicographic order) and maps
+// every code key to its multiset's number.
 void buildCodeMultisets() {
-  static int16_t rankOfSorted[18 * 18 * 18 * 18];
+  static int16_t rankOfSorted[CodeKeyCount];
   int rank = 0;
-  for (int a = 0; a < 18; ++a)
-    for (int b = a; b < 18; ++b)
-      for (int c = b; c < 18; ++c)
-        for (int d = c; d < 18; ++d) rankOfSorted[patternKey(a, b, c, d)] = int16_t(rank++);
-  int key = 0;
-  for (int c0 = 0; c0 < 18; ++c0)
-    for (int c1 = 0; c1 < 18; ++c1)
-      for (int c2 = 0; c2 < 18; ++c2)
-        for (int c3 = 0; c3 < 18; ++c3, ++key) {
-          int v[4] = {c0, c1, c2, c3};
-          std::sort(v, v + 4);
-          CodeMultisetOfKey[key] = uint16_t(rankOfSorted[patternKey(v[0], v[1], v[2], v[3])]);
-        }
+  for (int a = 0; a < 12; ++a)
+    for (int b = a; b < 12; ++b)
+      for (int c = b; c < 12; ++c)
+        for (int d = c; d < 12; ++d) rankOfSorted[((a * 12 + b) * 12 + c) * 12 + d] = int16_t(rank++);
+  for (int key = 0; key < CodeKeyCount; ++key) {
+    int v[4] = {key / 1728, key / 144 % 12, key / 12 % 12, key % 12};
+    std::sort(v, v + 4);
+    CodeMultisetOfKey[key] = uint16_t(rankOfSorted[((v[0] * 12 + v[1]) * 12 + v[2]) * 12 + v[3]]);
+  }
 }
 
 void buildScoreAndClassTables() {
@@ -157,8 +155,10 @@ void buildScoreAndClassTables() {
               MoveScoreTable[0][key] = ForbiddenMoveScore;
               EvalScoreTable[0][key] = forbiddenEval;
             }
-            CellScoreByMultiset[side][CodeMultisetOfKey[key]] = {MoveScoreTable[side][key], EvalScoreTable[side][key],
-                                                                 uint8_t(cls), {}};
+            const uint8_t codes[4] = {uint8_t(c0), uint8_t(c1), uint8_t(c2), uint8_t(c3)};
+            if (codeOccurs(c0) && codeOccurs(c1) && codeOccurs(c2) && codeOccurs(c3))
+              CellScoreByMultiset[side][CodeMultisetOfKey[codeKeyOf(codes)]] = {
+                  MoveScoreTable[side][key], EvalScoreTable[side][key], uint8_t(cls), {}};
           }
   }
 }
