@@ -23,7 +23,10 @@ inline void recomputeCodes(CellInfo& c, int k) {
 // classes, and with Full the evaluation scores and their sums.
 template <bool Full>
 inline void refresh(Position& p, CellInfo& c, int k) {
+  const uint32_t keys = uint32_t(c.codeKey[0]) | uint32_t(c.codeKey[1]) << 16;
   recomputeCodes(c, k);
+  // A stone often leaves both codes as they were; the cell's values then stand.
+  if ((uint32_t(c.codeKey[0]) | uint32_t(c.codeKey[1]) << 16) == keys) return;
   const CellScore& s0 = cellScoreOf(0, c.codeKey[0]);
   const CellScore& s1 = cellScoreOf(1, c.codeKey[1]);
   c.moveScore[0] = s0.move;
@@ -63,8 +66,9 @@ inline void addToWindowCell(Position& p, const uint8_t* cells, CellIndex cell, i
 
 // Enters the new stone of side s at cell into the windows of every Empty window cell and refreshes
 // the cell, keeping what it held in the stone's undo records.
+// Always inlined: each make gets its own copy, specialised to its variant.
 template <bool Full>
-inline void addToWindows(Position& p, CellIndex cell, int s) {
+[[gnu::always_inline]] inline void addToWindows(Position& p, CellIndex cell, int s) {
   const uint8_t* cells = p.board->cells;
   const int stone = p.board->moveCount - 1;
   StoneUndo& undo = p.stoneUndo[stone];
@@ -169,7 +173,9 @@ void unmakeMove(Position& p) {
   lowerNear(p, cell);
 }
 
-void makeScratchAs(Position& p, CellIndex cell, uint8_t colour) {
+namespace {
+
+[[gnu::always_inline]] inline void placeScratch(Position& p, CellIndex cell, uint8_t colour) {
   Board& b = *p.board;
   b.cells[cell] = colour;
   b.hash ^= b.zobrist[colour][cell];
@@ -185,7 +191,11 @@ void makeScratchAs(Position& p, CellIndex cell, uint8_t colour) {
   raiseNear(p, cell);
 }
 
-void makeScratch(Position& p, CellIndex cell) { makeScratchAs(p, cell, p.board->sideToMove); }
+}  // namespace
+
+void makeScratchAs(Position& p, CellIndex cell, uint8_t colour) { placeScratch(p, cell, colour); }
+
+void makeScratch(Position& p, CellIndex cell) { placeScratch(p, cell, p.board->sideToMove); }
 
 void unmakeScratch(Position& p) {
   Board& b = *p.board;
