@@ -55,6 +55,8 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   Board& b = *e.board;
   const int S = b.sideToMove, O = b.opponent;
   const int32_t ply = e.ply;
+  // The table probe comes after the decided-position test; its bucket loads meanwhile.
+  prefetchBucket(*e.TransTable, b.hash);
   // 1. Mate-distance window.
   alpha = std::max(alpha, ply - WinScore);
   beta = std::min(beta, 19999 - ply);

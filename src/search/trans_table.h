@@ -55,6 +55,15 @@ inline int entryAge(const TranspositionTable& t, const TTEntry& e) {
 }
 inline int entryWorth(const TranspositionTable& t, const TTEntry& e) { return e.depth - 2 * entryAge(t, e); }
 
+// Starts loading the bucket of hash into the cache, so that a probe a little later finds it there.
+inline void prefetchBucket(const TranspositionTable& t, uint64_t hash) {
+#if defined(__GNUC__)
+  __builtin_prefetch(&t.buckets[hash & t.mask]);
+#else
+  (void)t, (void)hash;
+#endif
+}
+
 // Finds the entry of hash, refreshing its generation; otherwise the slot a store should use.
 inline ProbeResult probe(TranspositionTable& t, uint64_t hash) {
   const uint32_t key = uint32_t(hash >> 32);
