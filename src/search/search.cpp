@@ -81,6 +81,7 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   }
   // 6. Table probe and cutoff.
   const int32_t R = roundedDepth(depth);
+  claimBucket(*e.TransTable, b.hash);
   ProbeResult pr = probe(*e.TransTable, b.hash);
   TTEntry* const slot = pr.slot;
   CellIndex ttMove = 0;

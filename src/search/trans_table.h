@@ -64,6 +64,11 @@ inline void prefetchBucket(const TranspositionTable& t, uint64_t hash) {
 #endif
 }
 
+// Writes to the bucket of hash (its unused bytes) before anything reads it. A table page that
+// nothing has touched yet is then mapped once, as a page of its own, instead of first as the
+// system's shared zero page and again as a private copy at the store that follows the probe.
+inline void claimBucket(TranspositionTable& t, uint64_t hash) { t.buckets[hash & t.mask].unused[0] = 0; }
+
 // Finds the entry of hash, refreshing its generation; otherwise the slot a store should use.
 inline ProbeResult probe(TranspositionTable& t, uint64_t hash) {
   const uint32_t key = uint32_t(hash >> 32);
