@@ -17,6 +17,10 @@ Engine::Engine(Board& b, uint32_t tableBuckets) {
   // 1. Directory and board; 2. tables for the rule in force; 3. an empty game.
   ExeDirectory = kesta::ExeDirectory;
   board = &b;
+  // The undo records are written by every move; touching them now keeps that cost out of the
+  // first position a manager sends.
+  std::memset(static_cast<void*>(stoneUndo), 0, sizeof stoneUndo);
+  std::memset(static_cast<void*>(cellUndo), 0, sizeof cellUndo);
   buildEvalTables(ExeDirectory);
   resetGame(*this);
   // 4-5. Search parameters, pickers and match settings.
