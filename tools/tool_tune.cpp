@@ -131,6 +131,9 @@ int cmdTune(const Options& opt) {
   tune(set, w, setup, cfg, printEpoch);
 
   // 4. Whole numbers in the engine's range, written with the start file's other parameters.
+  double startWeights[TuneWeightCount];
+  evalWeightsOf(start, startWeights);
+  roundWeights(set, w, startWeights, setup, cfg);
   EvalParameters tuned = start;
   setEvalWeights(tuned, w);
   if (largestComboMagnitude(tuned) > 16000) return fail("tune: a combined weight leaves the 16-bit range");

@@ -178,6 +178,38 @@ void tune(const TuneSet& set, double w[TuneWeightCount], const LossSetup& setup,
   }
 }
 
+void roundWeights(const TuneSet& set, double w[TuneWeightCount], const double start[TuneWeightCount],
+                  const LossSetup& setup, const TuneConfig& cfg) {
+  for (int i = 0; i < TuneWeightCount; ++i) w[i] = std::round(w[i]);
+  auto objective = [&]() {
+    double penalty = 0;
+    for (int i = 0; i < TuneWeightCount; ++i)
+      if (cfg.free[i]) penalty += (w[i] - start[i]) * (w[i] - start[i]);
+    return lossAndGradient(set, w, setup, false, nullptr) + cfg.regularisation * penalty;
+  };
+  double best = objective();
+  for (int pass = 0; pass < 4; ++pass) {
+    bool moved = false;
+    for (int i = 0; i < TuneWeightCount; ++i) {
+      if (!cfg.free[i]) continue;
+      for (double step : {1.0, -1.0}) {
+        for (;;) {
+          w[i] += step;
+          const double f = objective();
+          if (f < best - 1e-12 && std::abs(w[i]) <= 32767) {
+            best = f;
+            moved = true;
+          } else {
+            w[i] -= step;
+            break;
+          }
+        }
+      }
+    }
+    if (!moved) break;
+  }
+}
+
 void markFreeWeights(const std::vector<int>& fixedClasses, bool singles, bool pairs,
                      bool free[TuneWeightCount]) {
   auto fixed = [&](int c) {
