@@ -51,6 +51,13 @@ TEST(MatchStats, PairsCountGamesAndPrintTheSummaryLine) {
   EXPECT_EQ(s.draws, 3);
   EXPECT_EQ(s.losses, 2);
 
+  // One lost pair has an llr below -ln(19) but decides nothing yet.
+  MatchScore lost;
+  lost.addPair(0, 0);
+  EXPECT_LT(sprtLlr(lost, 0, 10), -2.95);
+  EXPECT_EQ(sprtDecision(lost, 0, 10), SprtDecision::None);
+  EXPECT_NE(summaryLine(lost, 0, 10).find("decision none"), std::string::npos);
+
   MatchScore draws;
   for (int i = 0; i < 100; ++i) draws.addPair(0.5, 0.5);
   EXPECT_EQ(summaryLine(draws, 0, 5), "elo 0.0 +- 0.0 games 200 wdl 0-200-0 llr -414.19 decision H0");

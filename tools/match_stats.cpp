@@ -82,6 +82,11 @@ SprtDecision sprtDecision(double llr) {
   return SprtDecision::None;
 }
 
+SprtDecision sprtDecision(const MatchScore& score, double elo0, double elo1) {
+  if (score.pairCount() < SprtMinimumPairs) return SprtDecision::None;
+  return sprtDecision(sprtLlr(score, elo0, elo1));
+}
+
 const char* decisionName(SprtDecision d) {
   return d == SprtDecision::H1 ? "H1" : d == SprtDecision::H0 ? "H0" : "none";
 }
@@ -95,7 +100,7 @@ std::string summaryLine(const MatchScore& score, double elo0, double elo1) {
   std::snprintf(line, sizeof line, "elo %.1f +- %.1f games %lld wdl %lld-%lld-%lld llr %.2f decision %s",
                 tidy(e.elo, 0.1), tidy(e.halfWidth, 0.1), static_cast<long long>(score.games()), static_cast<long long>(score.wins),
                 static_cast<long long>(score.draws), static_cast<long long>(score.losses), tidy(llr, 0.01),
-                decisionName(sprtDecision(llr)));
+                decisionName(sprtDecision(score, elo0, elo1)));
   return line;
 }
 

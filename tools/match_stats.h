@@ -42,6 +42,13 @@ enum class SprtDecision { None, H0, H1 };
 
 // The decision at alpha = beta = 0.05: H1 at llr >= ln(19), H0 at llr <= -ln(19).
 SprtDecision sprtDecision(double llr);
+
+// The normal approximation needs pairs to estimate the variance from: a single lost pair gives an
+// llr far below -ln(19). The test decides nothing before this many pairs.
+constexpr int64_t SprtMinimumPairs = 30;
+
+// The match's decision: sprtDecision of its llr once it has SprtMinimumPairs pairs, else None.
+SprtDecision sprtDecision(const MatchScore& score, double elo0, double elo1);
 const char* decisionName(SprtDecision d);
 
 // "elo E +- C games N wdl W-D-L llr L decision D".

@@ -226,7 +226,7 @@ void worker(const MatchConfig& config, MatchState& s) {
       std::cout << "\r\033[K" << line << std::flush;
     else
       std::cout << line << std::endl;
-    s.decision = sprtDecision(sprtLlr(s.score, config.elo0, config.elo1));
+    s.decision = sprtDecision(s.score, config.elo0, config.elo1);
     if (config.sprt && s.decision != SprtDecision::None) s.stop = true;
   }
 }
