@@ -184,7 +184,7 @@ TEST(Tuner, ExtractedPositionsCarryTheStaticValue) {
   EXPECT_EQ(set.positions[0].result, 0.0f) << "White to move at ply 3 lost";
   EXPECT_EQ(set.positions[1].result, 0.0f);
   EXPECT_EQ(set.positions[0].score, 40);
-  double w[TuneWeightCount];
+  double w[tool::TuneParamCount] = {};
   tool::evalWeightsOf(defaultEvalParameters(), w);
   Board board(15);
   auto pos = std::make_unique<Position>();
@@ -213,6 +213,7 @@ TuneSet tinySet() {
     p.result = result;
     p.score = score;
     p.heldOut = held;
+    p.colour = int8_t(set.positions.size() % 2 == 0 ? 1 : -1);
     set.positions.push_back(p);
   };
   add({{10, 3}, {16 + 40, -2}, {29, 1}}, 0, 1.0f, 120, false);
@@ -225,16 +226,16 @@ TuneSet tinySet() {
 TEST(Tuner, GradientMatchesNumericDifferences) {
   const TuneSet set = tinySet();
   std::mt19937_64 rng(3);
-  double w[TuneWeightCount];
+  double w[tool::TuneParamCount];
   for (double& x : w) x = double(int(rng() % 41) - 20);
   for (double blend : {0.0, 0.4}) {
     tool::LossSetup setup;
     setup.scale = 0.01;
     setup.forbiddenEval = -200;
     setup.blend = blend;
-    double gradient[TuneWeightCount] = {};
+    double gradient[tool::TuneParamCount] = {};
     tool::lossAndGradient(set, w, setup, false, gradient);
-    for (int i : {3, 10, 29, 16 + 40, 16 + 135, 7}) {
+    for (int i : {3, 10, 29, 16 + 40, 16 + 135, 7, tool::TempoParam, tool::ColourParam}) {
       const double h = 1e-3, keep = w[i];
       w[i] = keep + h;
       const double up = tool::lossAndGradient(set, w, setup, false, nullptr);
@@ -250,7 +251,7 @@ TEST(Tuner, GradientMatchesNumericDifferences) {
 // only the free weights.
 TEST(Tuner, FitLowersTheLossAndKeepsFixedWeights) {
   const TuneSet set = tinySet();
-  double w[TuneWeightCount] = {};
+  double w[tool::TuneParamCount] = {};
   w[10] = 5;
   w[16 + 40] = -3;
   w[29] = 8;

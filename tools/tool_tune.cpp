@@ -115,7 +115,7 @@ int cmdTune(const Options& opt) {
   if (int64_t(set.positions.size()) == heldOut) return fail("tune: no training positions");
 
   // 3. The scale, then the weights.
-  double w[TuneWeightCount];
+  double w[TuneParamCount] = {};
   evalWeightsOf(start, w);
   LossSetup setup;
   setup.forbiddenEval = int16_t(uint16_t(uint32_t(start.ForbiddenEval) & 0xFFFF));
@@ -123,22 +123,35 @@ int cmdTune(const Options& opt) {
   setup.blend = blend;
   std::printf("scale %.6g train %.6f held-out %.6f\n", setup.scale,
               lossAndGradient(set, w, setup, false, nullptr), lossAndGradient(set, w, setup, true, nullptr));
+  const bool tempo = !opt.has("no-tempo");
+  if (tempo) {
+    // The side to move's and Black's advantages first, with the start weights, so that the
+    // weights' first steps do not chase them.
+    TuneConfig terms;
+    terms.epochs = 300;
+    terms.rate = 5;
+    terms.free[TempoParam] = terms.free[ColourParam] = true;
+    tune(set, w, setup, terms, nullptr);
+    std::printf("tempo %.1f colour %.1f train %.6f held-out %.6f\n", w[TempoParam], w[ColourParam],
+                lossAndGradient(set, w, setup, false, nullptr), lossAndGradient(set, w, setup, true, nullptr));
+  }
   TuneConfig cfg;
   cfg.epochs = int(epochs);
   cfg.rate = rate;
   cfg.regularisation = regularisation;
   markFreeWeights(fixedClasses, only != "pairs", only != "singles", cfg.free);
+  cfg.free[TempoParam] = cfg.free[ColourParam] = tempo;
   tune(set, w, setup, cfg, printEpoch);
 
   // 4. Whole numbers in the engine's range, written with the start file's other parameters.
-  double startWeights[TuneWeightCount];
+  double startWeights[TuneParamCount] = {};
   evalWeightsOf(start, startWeights);
   roundWeights(set, w, startWeights, setup, cfg);
   EvalParameters tuned = start;
   setEvalWeights(tuned, w);
   if (largestComboMagnitude(tuned) > 16000) return fail("tune: a combined weight leaves the 16-bit range");
   evalWeightsOf(tuned, w);
-  std::printf("rounded train %.6f held-out %.6f\n", lossAndGradient(set, w, setup, false, nullptr),
+  std::printf("whole weights: tempo %.1f colour %.1f train %.6f held-out %.6f\n", w[TempoParam], w[ColourParam], lossAndGradient(set, w, setup, false, nullptr),
               lossAndGradient(set, w, setup, true, nullptr));
   std::ofstream out(opt.get("out"), std::ios::binary);
   out << formatEvalFile(tuned);

@@ -74,6 +74,7 @@ void extractGame(const GameData& game, bool heldOut, uint8_t skipFlags, TuneSet&
       if (counts[i] != 0) set.entries.push_back({uint8_t(i), int16_t(std::clamp(counts[i], -32768, 32767))});
     tp.size = uint16_t(set.entries.size() - tp.first);
     tp.forbidden = int16_t(forbidden);
+    tp.colour = side == Black ? 1 : -1;
     tp.result = game.result == Drawn ? 0.5f : (game.result == BlackWon) == (side == Black) ? 1.0f : 0.0f;
     tp.score = s.score;
     tp.flags = s.flags;
@@ -82,12 +83,12 @@ void extractGame(const GameData& game, bool heldOut, uint8_t skipFlags, TuneSet&
   }
 }
 
-double tunedValue(const TuneSet& set, const TunePosition& pos, const double w[TuneWeightCount],
+double tunedValue(const TuneSet& set, const TunePosition& pos, const double w[TuneParamCount],
                   double forbiddenEval) {
   double sum = forbiddenEval * pos.forbidden;
   const FeatureEntry* e = set.entries.data() + pos.first;
   for (int i = 0; i < pos.size; ++i) sum += w[e[i].index] * e[i].count;
-  return 0.5 * sum;
+  return 0.5 * sum + w[TempoParam] + w[ColourParam] * pos.colour;
 }
 
 namespace {
@@ -103,11 +104,11 @@ double targetOf(const TunePosition& pos, const LossSetup& setup) {
 
 }  // namespace
 
-double lossAndGradient(const TuneSet& set, const double w[TuneWeightCount], const LossSetup& setup,
+double lossAndGradient(const TuneSet& set, const double w[TuneParamCount], const LossSetup& setup,
                        bool heldOut, double* gradient) {
   double total = 0;
   int64_t n = 0;
-  double grad[TuneWeightCount] = {};
+  double grad[TuneParamCount] = {};
   for (const TunePosition& pos : set.positions) {
     if (pos.heldOut != heldOut) continue;
     const double z = setup.scale * tunedValue(set, pos, w, setup.forbiddenEval);
@@ -120,15 +121,17 @@ double lossAndGradient(const TuneSet& set, const double w[TuneWeightCount], cons
       const double d = (sigmoid(z) - y) * setup.scale * 0.5;
       const FeatureEntry* e = set.entries.data() + pos.first;
       for (int i = 0; i < pos.size; ++i) grad[e[i].index] += d * e[i].count;
+      grad[TempoParam] += 2 * d;
+      grad[ColourParam] += 2 * d * pos.colour;
     }
   }
   if (n == 0) return 0;
   if (gradient != nullptr)
-    for (int i = 0; i < TuneWeightCount; ++i) gradient[i] += grad[i] / double(n);
+    for (int i = 0; i < TuneParamCount; ++i) gradient[i] += grad[i] / double(n);
   return total / double(n);
 }
 
-double fitScale(const TuneSet& set, const double w[TuneWeightCount], const LossSetup& setup) {
+double fitScale(const TuneSet& set, const double w[TuneParamCount], const LossSetup& setup) {
   // The loss is convex in K: golden-section search over log K.
   auto loss = [&](double logK) {
     LossSetup s = setup;
@@ -157,18 +160,19 @@ double fitScale(const TuneSet& set, const double w[TuneWeightCount], const LossS
   return std::exp((lo + hi) / 2);
 }
 
-void tune(const TuneSet& set, double w[TuneWeightCount], const LossSetup& setup, const TuneConfig& cfg,
+void tune(const TuneSet& set, double w[TuneParamCount], const LossSetup& setup, const TuneConfig& cfg,
           void (*report)(int epoch, double train, double heldOut)) {
-  double start[TuneWeightCount], m[TuneWeightCount] = {}, v[TuneWeightCount] = {};
-  std::copy(w, w + TuneWeightCount, start);
+  double start[TuneParamCount], m[TuneParamCount] = {}, v[TuneParamCount] = {};
+  std::copy(w, w + TuneParamCount, start);
   const double beta1 = 0.9, beta2 = 0.999, epsilon = 1e-12;
   for (int epoch = 1; epoch <= cfg.epochs; ++epoch) {
-    double gradient[TuneWeightCount] = {};
+    double gradient[TuneParamCount] = {};
     const double train = lossAndGradient(set, w, setup, false, gradient);
     const double rate = cfg.rate * std::pow(0.1, double(epoch - 1) / std::max(1, cfg.epochs - 1));
-    for (int i = 0; i < TuneWeightCount; ++i) {
+    for (int i = 0; i < TuneParamCount; ++i) {
       if (!cfg.free[i]) continue;
-      const double g = gradient[i] + 2 * cfg.regularisation * (w[i] - start[i]);
+      const double pull = i < TuneWeightCount ? 2 * cfg.regularisation * (w[i] - start[i]) : 0;
+      const double g = gradient[i] + pull;
       m[i] = beta1 * m[i] + (1 - beta1) * g;
       v[i] = beta2 * v[i] + (1 - beta2) * g * g;
       const double mHat = m[i] / (1 - std::pow(beta1, epoch)), vHat = v[i] / (1 - std::pow(beta2, epoch));
@@ -178,7 +182,7 @@ void tune(const TuneSet& set, double w[TuneWeightCount], const LossSetup& setup,
   }
 }
 
-void roundWeights(const TuneSet& set, double w[TuneWeightCount], const double start[TuneWeightCount],
+void roundWeights(const TuneSet& set, double w[TuneParamCount], const double start[TuneParamCount],
                   const LossSetup& setup, const TuneConfig& cfg) {
   for (int i = 0; i < TuneWeightCount; ++i) w[i] = std::round(w[i]);
   auto objective = [&]() {

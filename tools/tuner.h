@@ -21,6 +21,11 @@ namespace kesta::tool {
 
 // Weight w[i]: EvalSingle[i] for i < 16, EvalPair[i - 16] after.
 constexpr int TuneWeightCount = 16 + 136;
+// The fit carries two more terms that the engine does not have: a constant for the side to move
+// and one for the side to move being Black. They take up the advantages of the move and of the
+// first stone, which the weights would otherwise learn through whatever correlates with them.
+constexpr int TempoParam = TuneWeightCount, ColourParam = TuneWeightCount + 1;
+constexpr int TuneParamCount = TuneWeightCount + 2;
 
 void evalWeightsOf(const EvalParameters& p, double w[TuneWeightCount]);
 // Rounds the weights into p's EvalSingle and EvalPair, clamped to 16 bits.
@@ -37,6 +42,7 @@ struct TunePosition {
   uint16_t size = 0;
   int16_t forbidden = 0;  // forbidden cells counted like the features (ForbiddenEval's weight)
   float result = 0.5f;    // 1 the side to move won, 0 it lost
+  int8_t colour = 1;      // 1 Black to move, -1 White
   int16_t score = NoSearchScore;
   uint8_t flags = 0;
   bool heldOut = false;
@@ -57,8 +63,9 @@ void addFeatureCounts(const Position& p, int side, int sign, int32_t counts[Tune
 // rule. Samples whose flags share a bit with skipFlags are left out.
 void extractGame(const GameData& game, bool heldOut, uint8_t skipFlags, TuneSet& set);
 
-// The static value of a position under the weights, before the engine's rounding.
-double tunedValue(const TuneSet& set, const TunePosition& pos, const double w[TuneWeightCount],
+// The static value of a position under the weights, before the engine's rounding, plus the
+// tempo and colour terms.
+double tunedValue(const TuneSet& set, const TunePosition& pos, const double w[TuneParamCount],
                   double forbiddenEval);
 
 // What the fit looks at.
@@ -70,28 +77,28 @@ struct LossSetup {
 
 // Mean logistic loss over the training (heldOut false) or held-out positions. With gradient set,
 // adds the loss's gradient by every weight into it (training positions only).
-double lossAndGradient(const TuneSet& set, const double w[TuneWeightCount], const LossSetup& setup,
+double lossAndGradient(const TuneSet& set, const double w[TuneParamCount], const LossSetup& setup,
                        bool heldOut, double* gradient);
 
 // The scale K minimising the training loss of the given weights.
-double fitScale(const TuneSet& set, const double w[TuneWeightCount], const LossSetup& setup);
+double fitScale(const TuneSet& set, const double w[TuneParamCount], const LossSetup& setup);
 
 struct TuneConfig {
   int epochs = 300;
   double rate = 0.5;          // Adam's step in weight units at the start; it falls tenfold by the end
   double regularisation = 0;  // times the squared distance to the start weights, per weight
-  bool free[TuneWeightCount] = {};
+  bool free[TuneParamCount] = {};
 };
 
 // Fits the free weights (Adam over the whole training set each epoch), calling report after each
 // epoch with the training and held-out loss. w holds the start weights and receives the fit.
-void tune(const TuneSet& set, double w[TuneWeightCount], const LossSetup& setup, const TuneConfig& cfg,
+void tune(const TuneSet& set, double w[TuneParamCount], const LossSetup& setup, const TuneConfig& cfg,
           void (*report)(int epoch, double train, double heldOut));
 
 // Rounds the free weights to whole numbers, then moves each by whole steps while the regularised
 // training loss falls (rounding alone costs much of the gain when weights are a few units).
 // start holds the weights the regularisation pulls toward.
-void roundWeights(const TuneSet& set, double w[TuneWeightCount], const double start[TuneWeightCount],
+void roundWeights(const TuneSet& set, double w[TuneParamCount], const double start[TuneParamCount],
                   const LossSetup& setup, const TuneConfig& cfg);
 
 // The weights that the fit leaves alone by default: every single and pair weight that involves a
