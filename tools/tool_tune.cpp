@@ -133,7 +133,8 @@ int cmdTune(const Options& opt) {
     terms.free[TempoParam] = terms.free[ColourParam] = true;
     tune(set, w, setup, terms, nullptr);
     std::printf("tempo %.1f colour %.1f train %.6f held-out %.6f\n", w[TempoParam], w[ColourParam],
-                lossAndGradient(set, w, setup, false, nullptr), lossAndGradient(set, w, setup, true, nullptr));
+                lossAndGradient(set, w, setup, false, nullptr),
+                lossAndGradient(set, w, setup, true, nullptr));
   }
   TuneConfig cfg;
   cfg.epochs = int(epochs);
@@ -151,7 +152,8 @@ int cmdTune(const Options& opt) {
   setEvalWeights(tuned, w);
   if (largestComboMagnitude(tuned) > 16000) return fail("tune: a combined weight leaves the 16-bit range");
   evalWeightsOf(tuned, w);
-  std::printf("whole weights: tempo %.1f colour %.1f train %.6f held-out %.6f\n", w[TempoParam], w[ColourParam], lossAndGradient(set, w, setup, false, nullptr),
+  std::printf("whole weights: tempo %.1f colour %.1f train %.6f held-out %.6f\n", w[TempoParam],
+              w[ColourParam], lossAndGradient(set, w, setup, false, nullptr),
               lossAndGradient(set, w, setup, true, nullptr));
   std::ofstream out(opt.get("out"), std::ios::binary);
   out << formatEvalFile(tuned);
