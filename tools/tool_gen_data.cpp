@@ -3,7 +3,7 @@
 // worker process plays every K-th game in the library's own Engine and hands whole game blocks to
 // the parent, the only writer of the file; a stopped run keeps every game written so far.
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>

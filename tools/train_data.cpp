@@ -1,7 +1,6 @@
 #include "tools/train_data.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
