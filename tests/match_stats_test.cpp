@@ -56,6 +56,12 @@ TEST(MatchStats, PairsCountGamesAndPrintTheSummaryLine) {
   EXPECT_EQ(s.draws, 3);
   EXPECT_EQ(s.losses, 2);
 
+  // One lost pair decides nothing.
+  MatchScore lost;
+  lost.addPair(0, 0);
+  EXPECT_EQ(sprtDecision(sprtLlr(lost, 0, 10)), SprtDecision::None);
+  EXPECT_NE(summaryLine(lost, 0, 10).find("decision none"), std::string::npos);
+
   MatchScore draws;
   for (int i = 0; i < 100; ++i) draws.addPair(0.5, 0.5);
   EXPECT_EQ(summaryLine(draws, 0, 5), "elo 0.0 +- 4.8 games 200 wdl 0-200-0 llr -2.11 decision none");

@@ -39,7 +39,12 @@ int usage() {
                "        [--turn-time MS] [--match-time MS] [--nodes N] [--depth D] [--concurrency K]\n"
                "        [--sprt ELO0,ELO1] [--pgn FILE] [--seed S] [--tolerance MS]\n"
                "  make-openings --rule R [--size N] [--count K] [--min-stones A] [--max-stones B]\n"
-               "        [--depth D] [--band S] [--spread R] [--seed S]\n";
+               "        [--depth D] [--band S] [--spread R] [--seed S]\n"
+               "  gen-data --rule R --out FILE [--size N] [--openings FILE] [--nodes N] [--games N]\n"
+               "        [--positions P] [--per-game K] [--concurrency K] [--seed S] [--eval FILE] [--append]\n"
+               "  tune --rule R --data FILE [--data FILE ...] --out FILE [--eval FILE] [--epochs E] [--rate A]\n"
+               "        [--reg L] [--holdout PERCENT] [--fixed CLASSES] [--only singles|pairs] [--quiet]\n"
+               "        [--blend B] [--scale K] [--no-tempo]\n";
   return 2;
 }
 

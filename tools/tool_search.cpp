@@ -27,6 +27,8 @@ namespace kesta::tool {
 int cmdSoak(const Options& opt);
 int cmdMatch(const Options& opt);
 int cmdMakeOpenings(const Options& opt);
+int cmdGenData(const Options& opt);
+int cmdTune(const Options& opt);
 
 namespace {
 
@@ -298,6 +300,8 @@ int extraDispatch(const std::string& command, const Options& opt) {
   if (command == "soak") return cmdSoak(opt);
   if (command == "match") return cmdMatch(opt);
   if (command == "make-openings") return cmdMakeOpenings(opt);
+  if (command == "gen-data") return cmdGenData(opt);
+  if (command == "tune") return cmdTune(opt);
   return 2;
 }
 
