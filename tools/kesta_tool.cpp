@@ -30,7 +30,7 @@ int usage() {
                "  state --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
                "  forbidden --size N --black \"x,y ...\" --white \"x,y ...\"\n"
                "  dump --rule R --size N (--moves ... | --black ... --white ...)\n"
-               "  threat --rule R --size N --moves \"x,y ...\"\n"
+               "  threat --rule R --size N --moves \"x,y ...\" [--kind vcf|vct] [--plies P] [--nodes N]\n"
                "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
                "  bench [--depth D] [--compare OTHER_KESTA_TOOL [--runs N]]\n"
                "  selfplay --rule R --size N [--turn-time MS]\n"

@@ -17,6 +17,7 @@
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "search/clock.h"
+#include "search/proof_search.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "search/threat_search.h"
@@ -66,9 +67,25 @@ int cmdDump(const Options& opt) {
 }
 
 int cmdThreat(const Options& opt) {
+  const std::string kind = opt.get("kind", "vcf");
+  if (kind != "vcf" && kind != "vct") return fail("threat: --kind must be vcf or vct");
+  long long plies = 0, budget = 0;
+  if (!readInt(opt, "plies", 31, 1, 99, plies) || !readInt(opt, "nodes", 10000000, 1, 2000000000, budget)) return 1;
   Position pos;
   if (!setUpPosition(opt, pos, true)) return 1;
   Engine& e = *pos.engine;
+  if (kind == "vct") {
+    e.Settings.TimeoutTurn = NoLimit;
+    e.Settings.TimeLeft = NoLimit;
+    e.ThinkStartMs = nowMs();
+    e.Stopped = 0;
+    e.SearchCounter = 0;
+    e.ply = 0;
+    const ProofResult r = proveWin(e, ProofKind::Threats, int32_t(plies), budget);
+    std::cout << "score " << (r.proven ? proofScore(r, 0) : 0) << " move " << coords(r.move) << " nodes "
+              << r.nodes << (r.proven || r.complete ? "" : " (budget spent)") << "\n";
+    return 0;
+  }
   e.Settings.TimeoutTurn = NoLimit;
   e.Settings.TimeLeft = NoLimit;
   e.ThinkStartMs = nowMs();
@@ -100,7 +117,7 @@ int cmdSolve(const Options& opt) {
   const DeepeningReport& r = lastDeepeningReport();
   std::cout << "move " << (move < BoardCells && pos.board->cells[move] == Empty ? coords(move) : "-")
             << " score " << r.score << " depth " << r.depth << " nodes " << e.SearchCounter << " time " << took
-            << "\n";
+            << (r.proof ? std::string(" proof ") + r.proof : std::string()) << "\n";
   return 0;
 }
 

@@ -30,6 +30,7 @@ Engine::Engine(Board& b, uint32_t tableBuckets) {
   // 6. The configuration file; 7. the table, last.
   loadConfig(*this);
   TransTable = std::make_unique<TranspositionTable>(tableBuckets);
+  ProofCache = std::make_unique<ProofEntry[]>(ProofCacheEntries);
 }
 
 void setDefaultSearchParameters(Engine& e) {
