@@ -44,7 +44,9 @@ int usage() {
                "        [--positions P] [--per-game K] [--concurrency K] [--seed S] [--eval FILE] [--append]\n"
                "  tune --rule R --data FILE [--data FILE ...] --out FILE [--eval FILE] [--epochs E] [--rate A]\n"
                "        [--reg L] [--holdout PERCENT] [--fixed CLASSES] [--only singles|pairs] [--quiet]\n"
-               "        [--blend B] [--scale K] [--no-tempo]\n";
+               "        [--blend B] [--scale K] [--no-tempo]\n"
+               "  prove-check --rule R [--size N] [--games G] [--turn-time MS] [--check-time MS] [--seed S]\n"
+               "        [--positions FILE]\n";
   return 2;
 }
 

@@ -30,6 +30,7 @@ int cmdMatch(const Options& opt);
 int cmdMakeOpenings(const Options& opt);
 int cmdGenData(const Options& opt);
 int cmdTune(const Options& opt);
+int cmdProveCheck(const Options& opt);
 
 namespace {
 
@@ -319,6 +320,7 @@ int extraDispatch(const std::string& command, const Options& opt) {
   if (command == "make-openings") return cmdMakeOpenings(opt);
   if (command == "gen-data") return cmdGenData(opt);
   if (command == "tune") return cmdTune(opt);
+  if (command == "prove-check") return cmdProveCheck(opt);
   return 2;
 }
 

@@ -138,7 +138,9 @@ class Prover {
     MovePicker& list = e_.PlyLists[e_.ply + 1];
     list.reset(0);
     collectDefences(list);
-    int longest = 0;
+    // Without any defence the attacker's open four comes next: the defender's move, the open four,
+    // any move, the five.
+    int longest = 3;
     Verdict verdict = Win;
     for (size_t i = 0; i < list.moves.size(); ++i) {
       makeScratch(e_, list.moves[i].cell);

@@ -325,30 +325,38 @@ ProofShare proofShare(const Engine& e, int32_t percent) {
   return {int64_t(1) << 40, elapsedMs(e.ThinkStartMs) + int32_t(int64_t(budget) * percent / 100)};
 }
 
-ProofResult proveFor(Engine& e, ProofKind kind, int32_t percent) {
+ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t percent) {
   const ProofShare share = proofShare(e, percent);
-  return proveWin(e, kind, RootProofPlies, share.nodes, share.deadlineMs);
+  return proveWin(e, kind, maxPlies, share.nodes, share.deadlineMs);
 }
 
 }  // namespace
 
 CellIndex proveAtRoot(Engine& e) {
   Board& b = *e.board;
-  // 1. A win of our own: fours first, they are cheap, then threats.
-  for (ProofKind kind : {ProofKind::Fours, ProofKind::Threats}) {
-    const ProofResult own = proveFor(e, kind, kind == ProofKind::Fours ? 5 : 15);
-    if (e.Stopped) return 0;
-    if (!own.proven) continue;
+  // 1. A win of our own: by fours first, they are cheap, then by threats, which may find a shorter
+  // win than the fours did. The shortest proof found is played, so that a claimed win never grows.
+  ProofResult own = proveFor(e, ProofKind::Fours, RootProofPlies, 5);
+  const char* kind = "vcf";
+  if (!e.Stopped) {
+    const ProofResult threats = proveFor(e, ProofKind::Threats, own.proven ? own.plies - 2 : RootProofPlies, 15);
+    if (threats.proven) {
+      own = threats;
+      kind = "vct";
+    }
+  }
+  if (own.proven) {
     const int32_t score = proofScore(own, 0);
     const ProbeResult pr = probe(*e.TransTable, b.hash);
     store(*e.TransTable, pr.slot, b.hash, toTable(score, 0), 0, BoundExact, own.move);
-    report = {score, 0, kind == ProofKind::Fours ? "vcf" : "vct"};
+    report = {score, 0, kind};
     return own.move;
   }
+  if (e.Stopped) return 0;
   // 2. Would the opponent win by threats if it had the move?
   b.sideToMove ^= 1;
   b.opponent ^= 1;
-  const ProofResult theirs = proveFor(e, ProofKind::Threats, 10);
+  const ProofResult theirs = proveFor(e, ProofKind::Threats, RootProofPlies, 10);
   b.sideToMove ^= 1;
   b.opponent ^= 1;
   if (!theirs.proven || e.Stopped) return 0;
