@@ -91,9 +91,9 @@ std::string playOut(const Options& opt, int rule, const Claim& claim, int32_t tu
 }
 
 std::string movesText(const std::vector<Cell>& moves) {
-  std::string text;
-  for (const Cell& c : moves) text += (text.empty() ? "" : " ") + cellText(c.first, c.second);
-  return text;
+  std::ostringstream text;
+  for (size_t i = 0; i < moves.size(); ++i) text << (i ? " " : "") << moves[i].first << ',' << moves[i].second;
+  return text.str();
 }
 
 // Self-play games at turnMs a move; every think that reports a decided win adds its claim.

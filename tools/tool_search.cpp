@@ -73,7 +73,7 @@ int cmdThreat(const Options& opt) {
   long long plies = 0, budget = 0;
   if (!readInt(opt, "plies", 31, 1, 99, plies) || !readInt(opt, "nodes", 10000000, 1, 2000000000, budget)) return 1;
   Position pos;
-  if (!setUpPosition(opt, pos, true)) return 1;
+  if (!setUpPosition(opt, pos, true, 1u << 16, true)) return 1;
   Engine& e = *pos.engine;
   if (kind == "vct") {
     e.Settings.TimeoutTurn = NoLimit;
@@ -106,7 +106,7 @@ int cmdSolve(const Options& opt) {
   if (!readInt(opt, "turn-time", 5000, 1, NoLimit, turn)) return 1;
   if (!readInt(opt, "time-left", 1000000000, 1, NoLimit, left)) return 1;
   Position pos;
-  if (!setUpPosition(opt, pos, true, 1u << 23)) return 1;
+  if (!setUpPosition(opt, pos, true, 1u << 23, true)) return 1;
   Engine& e = *pos.engine;
   e.Settings.TimeoutTurn = int32_t(turn);
   e.Settings.TimeLeft = int32_t(left);

@@ -46,6 +46,8 @@ void setDefaultSearchParameters(Engine& e) {
   e.UseOpeningBook = 1;
   e.ReloadConfigOnEachMove = 0;
   e.MaxDepth = 64;
+  const int32_t shares[4] = {10, 50, 20, 40};
+  std::memcpy(e.ProofShares, shares, sizeof shares);
 }
 
 namespace {
@@ -110,6 +112,10 @@ void loadConfig(Engine& e) {
       const int n = scanKey(line, "RazoringMargin:", v, 4);
       std::memcpy(e.RazoringMargin, v, sizeof v);
       e.RazoringMarginCount = n > 4 ? 4 : n;
+    } else if (startsWith(line, "ThreatProofShares:")) {
+      std::memcpy(v, e.ProofShares, sizeof v);
+      if (scanKey(line, "ThreatProofShares:", v, 4) >= 1)
+        for (int i = 0; i < 4; ++i) e.ProofShares[i] = v[i] < 0 ? 0 : v[i] > 500 ? 500 : v[i];
     } else if (startsWith(line, "IIDMinDepth:")) {
       if (scanKey(line, "IIDMinDepth:", v, 1) == 1) e.IIDMinDepth = v[0];
     } else if (startsWith(line, "ReloadConfigOnEachMove:")) {

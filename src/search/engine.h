@@ -40,6 +40,9 @@ struct Engine : Position {
   uint8_t UseOpeningBook;
   uint8_t ReloadConfigOnEachMove;
   int32_t MaxDepth;
+  // Per mille of a think's nodes or time for the proofs at the root: a win by fours, a win by
+  // threats, the opponent's win given the move, and the candidate moves against it.
+  int32_t ProofShares[4];
   uint8_t threatAttacker = 0;
 
   std::unique_ptr<TranspositionTable> TransTable;

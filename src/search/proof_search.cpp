@@ -1,6 +1,7 @@
 #include "search/proof_search.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "board/forbidden.h"
@@ -23,6 +24,14 @@ constexpr uint64_t CacheSalt[2][2][2] = {
     {{0x0000000000000000ull, 0x9E3779B97F4A7C15ull}, {0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull}},
     {{0x27D4EB2F165667C5ull, 0x85EBCA77C2B2AE63ull}, {0xFF51AFD7ED558CCDull, 0xC4CEB9FE1A85EC53ull}}};
 
+// Threes an attacker's node tries at most.
+constexpr int MaxThrees = 12;
+
+// Chebyshev distance of two cells.
+int distance(CellIndex a, CellIndex b) {
+  return std::max(std::abs(cellX(a) - cellX(b)), std::abs(cellY(a) - cellY(b)));
+}
+
 // A forbidden cell for Black under renju; never true for White or other rules.
 bool foul(Engine& e, CellIndex cell, int side) {
   return RuleMode == RenjuRule && side == Black && isForbidden(e, cell);
@@ -32,7 +41,7 @@ class Prover {
  public:
   Prover(Engine& engine, int attacker, ProofKind kind, int64_t budget, int32_t deadlineMs)
       : e_(engine), attacker_(attacker), defender_(attacker ^ 1), threes_(kind == ProofKind::Threats),
-        budget_(budget), deadlineMs_(deadlineMs) {}
+        budget_(budget), deadlineMs_(deadlineMs), rootPly_(engine.ply) {}
 
   // The attacker is to move. Win when it wins within `limit` plies (its five included).
   Verdict attack(int limit, int& plies, CellIndex& move) {
@@ -71,20 +80,32 @@ class Prover {
       return remember(slot, verdict, verdict == Win ? plies : limit, move);
     }
 
-    // Fours first, then threes, each group best first.
+    // Fours first, then threes, each group best first. The attacker need not try every threat (a
+    // proof only needs one winning line): below the first move, threes must build on its previous
+    // stone, and only the best few are tried.
     MovePicker& list = e_.PlyLists[e_.ply + 1];
     list.reset(0);
-    forEachBoxCell(*e_.board, [&](CellIndex t) {
+    const Board& b = *e_.board;
+    const CellIndex anchor = e_.ply > rootPly_ && b.moveCount >= 2 ? b.moves[b.moveCount - 2] : 0;
+    int threes = 0;
+    forEachBoxCell(b, [&](CellIndex t) {
       const CellInfo& c = e_.cellInfo[t];
-      if (e_.board->cells[t] != Empty || c.nearCount == 0) return;
+      if (b.cells[t] != Empty || c.nearCount == 0) return;
       const int cls = c.cellClass[A];
       const bool four = cls >= 9 && cls <= 11;
-      const bool three = threes_ && (cls == 6 || cls == 7 || cls == 8 || (cls == 0 && A == Black));
+      bool three = threes_ && (cls == 6 || cls == 7 || cls == 8 || (cls == 0 && A == Black));
+      if (three && anchor != 0 && distance(t, anchor) > 3) three = false;
       if (!four && !three) return;
       if (three && foul(e_, t, A)) return;
+      threes += three;
       list.moves.push_back({t, int32_t(c.moveScore[A]) + (four ? 100000 : 0)});
     });
     sortByScore(list.moves);
+    // Fours sort first; the threes beyond the best MaxThrees are dropped.
+    while (threes > MaxThrees) {
+      list.moves.pop_back();
+      --threes;
+    }
     for (size_t i = 0; i < list.moves.size(); ++i) {
       const CellIndex m = list.moves[i].cell;
       makeScratch(e_, m);
@@ -267,6 +288,7 @@ class Prover {
   bool threes_;
   int64_t budget_;
   int32_t deadlineMs_;
+  int32_t rootPly_;
   int64_t nodes_ = 0;
   bool exhausted_ = false;
   uint32_t slotKey_ = 0;

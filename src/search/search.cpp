@@ -318,15 +318,16 @@ struct ProofShare {
 };
 // Without a node limit the share is time. A think with practically no time limit (analysis, the
 // bench) gets the nodes the search visits in about a second instead.
-ProofShare proofShare(const Engine& e, int32_t percent) {
-  if (e.Settings.NodeLimit > 0) return {std::max<int64_t>(1, int64_t(e.Settings.NodeLimit) * percent / 100), -1};
+ProofShare proofShare(const Engine& e, int32_t perMille) {
+  if (e.Settings.NodeLimit > 0) return {std::max<int64_t>(1, int64_t(e.Settings.NodeLimit) * perMille / 1000), -1};
   const int32_t budget = std::max(0, timeBudget(e));
-  if (budget > 600000) return {int64_t(300000) * percent / 100, -1};
-  return {int64_t(1) << 40, elapsedMs(e.ThinkStartMs) + int32_t(int64_t(budget) * percent / 100)};
+  if (budget > 600000) return {int64_t(300000) * perMille / 1000, -1};
+  return {int64_t(1) << 40, elapsedMs(e.ThinkStartMs) + int32_t(int64_t(budget) * perMille / 1000)};
 }
 
-ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t percent) {
-  const ProofShare share = proofShare(e, percent);
+ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMille) {
+  if (perMille <= 0) return {};
+  const ProofShare share = proofShare(e, perMille);
   return proveWin(e, kind, maxPlies, share.nodes, share.deadlineMs);
 }
 
@@ -334,12 +335,15 @@ ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t percen
 
 CellIndex proveAtRoot(Engine& e) {
   Board& b = *e.board;
+  // A five to make or to block, or an open four to make: the root settles those without a proof.
+  const int S = b.sideToMove, O = b.opponent;
+  if (e.classCount[S][13] + e.classCount[O][13] + e.classCount[S][12] > 0) return 0;
   // 1. A win of our own: by fours first, they are cheap, then by threats, which may find a shorter
   // win than the fours did. The shortest proof found is played, so that a claimed win never grows.
-  ProofResult own = proveFor(e, ProofKind::Fours, RootProofPlies, 5);
+  ProofResult own = proveFor(e, ProofKind::Fours, RootProofPlies, e.ProofShares[0]);
   const char* kind = "vcf";
   if (!e.Stopped) {
-    const ProofResult threats = proveFor(e, ProofKind::Threats, own.proven ? own.plies - 2 : RootProofPlies, 15);
+    const ProofResult threats = proveFor(e, ProofKind::Threats, own.proven ? own.plies - 2 : RootProofPlies, e.ProofShares[1]);
     if (threats.proven) {
       own = threats;
       kind = "vct";
@@ -356,7 +360,7 @@ CellIndex proveAtRoot(Engine& e) {
   // 2. Would the opponent win by threats if it had the move?
   b.sideToMove ^= 1;
   b.opponent ^= 1;
-  const ProofResult theirs = proveFor(e, ProofKind::Threats, RootProofPlies, 10);
+  const ProofResult theirs = proveFor(e, ProofKind::Threats, RootProofPlies, e.ProofShares[2]);
   b.sideToMove ^= 1;
   b.opponent ^= 1;
   if (!theirs.proven || e.Stopped) return 0;
@@ -365,7 +369,7 @@ CellIndex proveAtRoot(Engine& e) {
   candidates.reset(0);
   generateAllMoves(e, candidates.moves);
   sortByScore(candidates.moves);
-  const ProofShare share = proofShare(e, 15);
+  const ProofShare share = proofShare(e, e.ProofShares[3]);
   const int32_t nodesBefore = e.SearchCounter;
   int32_t lost = 0;
   size_t tried = 0;
