@@ -46,7 +46,9 @@ int usage() {
                "        [--reg L] [--holdout PERCENT] [--fixed CLASSES] [--only singles|pairs] [--quiet]\n"
                "        [--blend B] [--scale K] [--no-tempo]\n"
                "  prove-check --rule R [--size N] [--games G] [--turn-time MS] [--check-time MS] [--seed S]\n"
-               "        [--positions FILE]\n";
+               "        [--positions FILE]\n"
+               "  make-problems --rule R [--size N] [--count K] [--min-plies P] [--nodes N] [--seed S]\n"
+               "  problems --file FILE [--turn-time MS]\n";
   return 2;
 }
 

@@ -30,8 +30,14 @@ struct Claim {
   std::string source;       // "vcf", "vct" or "search"
 };
 
+// Nodes a play-out think may search (0: no limit), so that a failed claim can be replayed.
+int32_t checkNodes = 0;
+// Every play-out move is printed.
+bool verbose = false;
+
 // The engine's move in the position of e, thought for turnMs, with the score it reports.
 CellIndex engineMove(Engine& e, int32_t turnMs, DeepeningReport& report) {
+  e.Settings.NodeLimit = checkNodes;
   e.Settings.TimeoutTurn = turnMs;
   e.Settings.TimeLeft = 1000000000;
   clearDeepeningReport();
@@ -52,42 +58,51 @@ bool setUp(const Options& opt, const std::vector<Cell>& moves, Position& pos) {
   return setUpPosition(o, pos, true, 1u << 20);
 }
 
-// Plays the claim out; empty when it holds, else what went wrong.
-std::string playOut(const Options& opt, int rule, const Claim& claim, int32_t turnMs) {
-  Position pos;
-  if (!setUp(opt, claim.moves, pos)) return "cannot set up the position";
-  Engine& e = *pos.engine;
-  Board& b = *pos.board;
+// Plays a claim out on the engine that holds its position, and takes every move back afterwards:
+// the claimant keeps what it knew when it made the claim, as it would in a game. Empty when the
+// claim holds, else what went wrong.
+std::string playOut(Engine& e, int rule, const std::vector<Cell>& position, int32_t claimedPlies, int32_t turnMs) {
+  Board& b = *e.board;
   RefBoard ref(b.size);
-  for (size_t i = 0; i < claim.moves.size(); ++i) ref.set(claim.moves[i].first, claim.moves[i].second, int(i % 2));
+  for (size_t i = 0; i < position.size(); ++i) ref.set(position[i].first, position[i].second, int(i % 2));
   const int claimant = b.sideToMove;
-  for (int32_t ply = 1;; ++ply) {
+  const int32_t start = b.moveCount;
+  std::string problem;
+  for (int32_t ply = 1; problem.empty(); ++ply) {
     DeepeningReport report;
     const CellIndex m = engineMove(e, turnMs, report);
     const int side = b.sideToMove;
     const char* who = side == claimant ? "claimant" : "defender";
-    if (m >= BoardCells || b.cells[m] != Empty)
-      return std::string(who) + " had no move at ply " + std::to_string(ply);
+    if (m >= BoardCells || b.cells[m] != Empty) {
+      problem = std::string(who) + " had no move at ply " + std::to_string(ply);
+      break;
+    }
     const int x = cellX(m), y = cellY(m);
+    if (verbose)
+      std::cout << "  ply " << ply << " " << who << " " << cellText(x, y) << " score " << report.score
+                << (report.proof ? std::string(" proof ") + report.proof : std::string()) << "\n";
     const bool five = isWinningMove(ref, x, y, side, rule);
     const bool foul = !five && rule == RuleRenju && side == Black && renjuFoul(ref, x, y);
     ref.set(x, y, side);
     makeMove(e, m);
     e.ply = 0;
     if (side == claimant) {
-      if (foul) return "the claimant played a forbidden move at ply " + std::to_string(ply);
+      if (foul) problem = "the claimant played a forbidden move at ply " + std::to_string(ply);
       if (five) {
-        if (ply > claim.plies)
-          return "five at ply " + std::to_string(ply) + ", later than the claimed " + std::to_string(claim.plies);
-        return "";
+        if (ply > claimedPlies)
+          problem = "five at ply " + std::to_string(ply) + ", later than the claimed " + std::to_string(claimedPlies);
+        break;
       }
     } else {
-      if (foul) return "";  // the defender's foul loses
-      if (five) return "the defender made five at ply " + std::to_string(ply);
+      if (foul) break;  // the defender's foul loses
+      if (five) problem = "the defender made five at ply " + std::to_string(ply);
     }
-    if (b.moveCount == b.cellCount) return "the board filled up";
-    if (ply > claim.plies + 40) return "no five within " + std::to_string(ply) + " plies";
+    if (problem.empty() && b.moveCount == b.cellCount) problem = "the board filled up";
+    if (problem.empty() && ply > claimedPlies + 40) problem = "no five within " + std::to_string(ply) + " plies";
   }
+  while (b.moveCount > start) unmakeMove(e);
+  e.ply = 0;
+  return problem;
 }
 
 std::string movesText(const std::vector<Cell>& moves) {
@@ -96,9 +111,26 @@ std::string movesText(const std::vector<Cell>& moves) {
   return text.str();
 }
 
-// Self-play games at turnMs a move; every think that reports a decided win adds its claim.
-void collectClaims(const Options& opt, int rule, int size, int games, int32_t turnMs, uint64_t seed,
-                   std::vector<Claim>& claims) {
+struct Tally {
+  int claims = 0, held = 0, failed = 0;
+};
+
+// Reports a claim's play-out.
+void count(Tally& t, const Claim& c, const std::string& problem) {
+  ++t.claims;
+  if (problem.empty()) {
+    ++t.held;
+    return;
+  }
+  ++t.failed;
+  std::cout << "failed claim " << t.claims << " (" << c.source << ", win in " << c.plies << "): " << problem
+            << "; moves " << movesText(c.moves) << std::endl;
+}
+
+// Self-play games at turnMs a move; every think that reports a decided win is a claim, played out
+// at once at checkMs a move on the engine that made it.
+void checkGames(const Options& opt, int rule, int size, int games, int32_t turnMs, int32_t checkMs, uint64_t seed,
+                Tally& tally) {
   std::mt19937_64 rng(seed);
   for (int g = 0; g < games; ++g) {
     std::vector<Cell> moves = randomOpening(rng, size);
@@ -113,8 +145,10 @@ void collectClaims(const Options& opt, int rule, int size, int games, int32_t tu
       DeepeningReport report;
       const CellIndex m = engineMove(e, turnMs, report);
       if (m >= BoardCells || b.cells[m] != Empty) break;
-      if (report.score >= DecidedScore)
-        claims.push_back({moves, WinScore + 1 - report.score, report.proof ? report.proof : "search"});
+      if (report.score >= DecidedScore) {
+        const Claim claim{moves, WinScore + 1 - report.score, report.proof ? report.proof : "search"};
+        count(tally, claim, playOut(e, rule, moves, claim.plies, checkMs));
+      }
       const int x = cellX(m), y = cellY(m), side = b.sideToMove;
       const bool five = isWinningMove(ref, x, y, side, rule);
       const bool foul = !five && rule == RuleRenju && side == Black && renjuFoul(ref, x, y);
@@ -124,7 +158,7 @@ void collectClaims(const Options& opt, int rule, int size, int games, int32_t tu
       moves.push_back({x, y});
       if (five || foul) break;
     }
-    std::cerr << "prove-check: game " << g + 1 << " of " << games << ", " << claims.size() << " claims so far\n";
+    std::cerr << "prove-check: game " << g + 1 << " of " << games << ", " << tally.claims << " claims so far\n";
   }
 }
 
@@ -138,9 +172,13 @@ int cmdProveCheck(const Options& opt) {
       !readInt(opt, "turn-time", 50, 1, 1000000, turn) || !readInt(opt, "check-time", 500, 1, 1000000, check) ||
       !readInt(opt, "seed", 1, 0, 1000000000, seed))
     return 1;
-  std::vector<Claim> claims;
+  long long nodes = 0;
+  if (!readInt(opt, "check-nodes", 0, 0, 2000000000, nodes)) return 1;
+  checkNodes = int32_t(nodes);
+  verbose = opt.has("verbose");
+  Tally tally;
   if (opt.has("positions")) {
-    // One claim a line: the moves, a '|', the claimed plies.
+    // One claim a line: the moves, a '|', the claimed plies. Each is played out on a fresh engine.
     std::ifstream in(opt.get("positions"));
     if (!in) return fail("prove-check: cannot read " + opt.get("positions"));
     for (std::string line; std::getline(in, line);) {
@@ -152,25 +190,15 @@ int cmdProveCheck(const Options& opt) {
       for (auto [x, y] : cells) c.moves.push_back({x, y});
       c.plies = std::atoi(line.c_str() + bar + 1);
       c.source = "file";
-      claims.push_back(c);
+      Position pos;
+      if (!setUp(opt, c.moves, pos)) return 1;
+      count(tally, c, playOut(*pos.engine, rule, c.moves, c.plies, int32_t(check)));
     }
   } else {
-    collectClaims(opt, rule, int(size), int(games), int32_t(turn), uint64_t(seed), claims);
+    checkGames(opt, rule, int(size), int(games), int32_t(turn), int32_t(check), uint64_t(seed), tally);
   }
-  int held = 0, failed = 0;
-  for (size_t i = 0; i < claims.size(); ++i) {
-    const Claim& c = claims[i];
-    const std::string problem = playOut(opt, rule, c, int32_t(check));
-    if (problem.empty()) {
-      ++held;
-    } else {
-      ++failed;
-      std::cout << "failed claim " << i + 1 << " (" << c.source << ", win in " << c.plies << "): " << problem
-                << "; moves " << movesText(c.moves) << std::endl;
-    }
-  }
-  std::cout << "claims " << claims.size() << " held " << held << " failed " << failed << std::endl;
-  return failed == 0 ? 0 : 1;
+  std::cout << "claims " << tally.claims << " held " << tally.held << " failed " << tally.failed << std::endl;
+  return tally.failed == 0 ? 0 : 1;
 }
 
 }  // namespace kesta::tool

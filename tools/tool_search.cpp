@@ -31,6 +31,8 @@ int cmdMakeOpenings(const Options& opt);
 int cmdGenData(const Options& opt);
 int cmdTune(const Options& opt);
 int cmdProveCheck(const Options& opt);
+int cmdMakeProblems(const Options& opt);
+int cmdProblems(const Options& opt);
 
 namespace {
 
@@ -321,6 +323,8 @@ int extraDispatch(const std::string& command, const Options& opt) {
   if (command == "gen-data") return cmdGenData(opt);
   if (command == "tune") return cmdTune(opt);
   if (command == "prove-check") return cmdProveCheck(opt);
+  if (command == "make-problems") return cmdMakeProblems(opt);
+  if (command == "problems") return cmdProblems(opt);
   return 2;
 }
 

@@ -41,7 +41,8 @@ class Prover {
  public:
   Prover(Engine& engine, int attacker, ProofKind kind, int64_t budget, int32_t deadlineMs)
       : e_(engine), attacker_(attacker), defender_(attacker ^ 1), threes_(kind == ProofKind::Threats),
-        budget_(budget), deadlineMs_(deadlineMs), rootPly_(engine.ply) {}
+        budget_(budget), deadlineMs_(deadlineMs), rootPly_(engine.ply),
+        tableKeysSideToMove_(engine.board->sideToMove == (engine.board->moveCount & 1)) {}
 
   // The attacker is to move. Win when it wins within `limit` plies (its five included).
   Verdict attack(int limit, int& plies, CellIndex& move) {
@@ -60,15 +61,14 @@ class Prover {
       return Win;
     }
     if (limit < 3) return NoWin;
-    ProofEntry* slot = cacheSlot();
-    if (const int cached = cachedVerdict(slot, limit, plies, move)) return Verdict(cached);
+    if (const int cached = cachedVerdict(limit, plies, move)) return Verdict(cached);
     if (!spend()) return Unknown;
 
     Verdict verdict = NoWin;
     if (defenderFives == 1) {
       // The attacker must block; its attack goes on only if the block keeps a threat standing.
       const CellIndex block = findClassCell(e_, D, 13);
-      if (foul(e_, block, A)) return remember(slot, NoWin, limit, 0);
+      if (foul(e_, block, A)) return remember(NoWin, limit, 0);
       makeScratch(e_, block);
       int rest = 0;
       verdict = defend(limit - 1, rest);
@@ -77,7 +77,7 @@ class Prover {
         plies = rest + 1;
         move = block;
       }
-      return remember(slot, verdict, verdict == Win ? plies : limit, move);
+      return remember(verdict, verdict == Win ? plies : limit, move);
     }
 
     // Fours first, then threes, each group best first. The attacker need not try every threat (a
@@ -115,12 +115,12 @@ class Prover {
       if (v == Win) {
         plies = rest + 1;
         move = m;
-        return remember(slot, Win, plies, m);
+        return remember(Win, plies, m);
       }
       if (v == Unknown) verdict = Unknown;
       if (stopped()) return Unknown;
     }
-    return remember(slot, verdict, limit, 0);
+    return remember(verdict, limit, 0);
   }
 
  private:
@@ -134,16 +134,15 @@ class Prover {
       return Win;
     }
     if (limit < 2) return NoWin;
-    ProofEntry* slot = cacheSlot();
     CellIndex unused = 0;
-    if (const int cached = cachedVerdict(slot, limit, plies, unused)) return Verdict(cached);
+    if (const int cached = cachedVerdict(limit, plies, unused)) return Verdict(cached);
     if (!spend()) return Unknown;
 
     if (attackerFives == 1) {
       const CellIndex block = findClassCell(e_, A, 13);
       if (foul(e_, block, D)) {
         plies = 2;
-        return remember(slot, Win, 2, 0);
+        return remember(Win, 2, 0);
       }
       makeScratch(e_, block);
       int rest = 0;
@@ -151,10 +150,10 @@ class Prover {
       const Verdict v = attack(limit - 1, rest, next);
       unmakeScratch(e_);
       if (v == Win) plies = rest + 1;
-      return remember(slot, v, v == Win ? plies : limit, 0);
+      return remember(v, v == Win ? plies : limit, 0);
     }
     // Without the threat of an open four the defender moves freely: no proof.
-    if (!threatensOpenFour() || limit < 4) return remember(slot, NoWin, limit, 0);
+    if (!threatensOpenFour() || limit < 4) return remember(NoWin, limit, 0);
 
     MovePicker& list = e_.PlyLists[e_.ply + 1];
     list.reset(0);
@@ -169,13 +168,13 @@ class Prover {
       CellIndex next = 0;
       const Verdict v = attack(limit - 1, rest, next);
       unmakeScratch(e_);
-      if (v == NoWin) return remember(slot, NoWin, limit, 0);
+      if (v == NoWin) return remember(NoWin, limit, 0);
       if (v == Unknown) verdict = Unknown;
       longest = std::max(longest, rest);
       if (stopped()) return Unknown;
     }
     if (verdict == Win) plies = longest + 1;
-    return remember(slot, verdict, verdict == Win ? plies : limit, 0);
+    return remember(verdict, verdict == Win ? plies : limit, 0);
   }
 
   // The attacker has a move that makes an open four (or two fours): a legal one for Black.
@@ -248,34 +247,62 @@ class Prover {
   }
   bool stopped() const { return exhausted_ || e_.Stopped; }
 
-  ProofEntry* cacheSlot() {
-    const Board& b = *e_.board;
-    const uint64_t key = b.hash ^ CacheSalt[threes_][attacker_][b.sideToMove];
-    ProofEntry* slot = &e_.ProofCache[key & (ProofCacheEntries - 1)];
-    slotKey_ = uint32_t(key >> 32);
-    return slot;
+  // The node's key in the cache: the position with the kind of proof, the attacker and the side to
+  // move.
+  uint64_t cacheKey() const {
+    return e_.board->hash ^ CacheSalt[threes_][attacker_][e_.board->sideToMove];
+  }
+
+  // The cache is two-way: each key may sit in either entry of its pair.
+  ProofEntry* cachePair(uint64_t key) const {
+    return &e_.ProofCache[(key & (ProofCacheEntries - 1)) & ~uint64_t(1)];
   }
 
   // Win or NoWin when the cache settles the node for this limit, else 0.
-  int cachedVerdict(const ProofEntry* slot, int limit, int& plies, CellIndex& move) const {
-    if (slot->key != slotKey_ || slot->result == Unknown) return 0;
-    if (slot->result == Win && slot->plies <= limit) {
-      plies = slot->plies;
-      move = slot->move;
-      return Win;
+  int cachedVerdict(int limit, int& plies, CellIndex& move) const {
+    const uint64_t key = cacheKey();
+    const ProofEntry* pair = cachePair(key);
+    for (int i = 0; i < 2; ++i) {
+      const ProofEntry& slot = pair[i];
+      if (slot.key != uint32_t(key >> 32) || slot.result == Unknown) continue;
+      if (slot.result == Win && slot.plies <= limit) {
+        plies = slot.plies;
+        move = slot.move;
+        return Win;
+      }
+      if (slot.result == NoWin && slot.plies >= limit) return NoWin;
     }
-    if (slot->result == NoWin && slot->plies >= limit) return NoWin;
     return 0;
   }
 
   // Caches a settled verdict (a win with its length, or no win within the limit) and returns it;
-  // after a stop only a win counts.
-  Verdict remember(ProofEntry* slot, Verdict v, int plies, CellIndex move) {
+  // after a stop only a win counts. A win displaces a failure rather than another win, so that
+  // the lines of a proof survive the searching around them until the proof is played.
+  Verdict remember(Verdict v, int plies, CellIndex move) {
     if (v == Unknown || stopped()) return v == Win ? Win : Unknown;
-    const Board& b = *e_.board;
-    const uint64_t key = b.hash ^ CacheSalt[threes_][attacker_][b.sideToMove];
-    *slot = ProofEntry{uint32_t(key >> 32), move, uint8_t(v), uint8_t(std::min(plies, 255))};
+    const uint64_t key = cacheKey();
+    ProofEntry* pair = cachePair(key);
+    auto worth = [](const ProofEntry& s) { return s.result == Win ? 2 : s.result == NoWin ? 1 : 0; };
+    ProofEntry* target = worth(pair[0]) < worth(pair[1]) ? &pair[0] : &pair[1];
+    for (int i = 0; i < 2; ++i)
+      if (pair[i].key == uint32_t(key >> 32)) target = &pair[i];
+    *target = ProofEntry{uint32_t(key >> 32), move, uint8_t(v), uint8_t(std::min(plies, 255))};
+    if (v == Win) storeDecided(plies, move);
     return v;
+  }
+
+  // A proven node goes to the transposition table as well, as a decided score relative to the node
+  // (a win for the attacker to move, a loss for the defender to move), so that the search and the
+  // next thinks follow the proof even when a later proof search runs short of time. The table keys
+  // positions by their stones alone, so this is done only when the side to move is the one a game
+  // would have there (not after the root handed the opponent the move).
+  void storeDecided(int plies, CellIndex move) {
+    if (!tableKeysSideToMove_) return;
+    const Board& b = *e_.board;
+    const int32_t win = WinScore - (plies - 1);
+    const ProbeResult pr = probe(*e_.TransTable, b.hash);
+    store(*e_.TransTable, pr.slot, b.hash, b.sideToMove == attacker_ ? win : -win, 127, BoundExact,
+          b.sideToMove == attacker_ ? move : CellIndex(0));
   }
 
  public:
@@ -289,9 +316,9 @@ class Prover {
   int64_t budget_;
   int32_t deadlineMs_;
   int32_t rootPly_;
+  bool tableKeysSideToMove_;
   int64_t nodes_ = 0;
   bool exhausted_ = false;
-  uint32_t slotKey_ = 0;
   // The cells collectDefences tries, each once.
   CellIndex candidates_[BoardCells];
   int candidateCount_ = 0;
