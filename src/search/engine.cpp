@@ -46,7 +46,7 @@ void setDefaultSearchParameters(Engine& e) {
   e.UseOpeningBook = 1;
   e.ReloadConfigOnEachMove = 0;
   e.MaxDepth = 64;
-  const int32_t shares[4] = {10, 50, 20, 40};
+  const int32_t shares[4] = {5, 30, 10, 20};
   std::memcpy(e.ProofShares, shares, sizeof shares);
 }
 

@@ -242,7 +242,7 @@ class Prover {
     e_.SearchCounter += 1;
     if (++nodes_ > budget_) exhausted_ = true;
     if (clockCheck(e_, proofCountdown, ThreatClockInterval)) e_.Stopped = 1;
-    if (deadlineMs_ >= 0 && (nodes_ & 63) == 0 && elapsedMs(e_.ThinkStartMs) > deadlineMs_) exhausted_ = true;
+    if (deadlineMs_ >= 0 && (nodes_ & 7) == 0 && elapsedMs(e_.ThinkStartMs) > deadlineMs_) exhausted_ = true;
     return !stopped();
   }
   bool stopped() const { return exhausted_ || e_.Stopped; }

@@ -374,6 +374,7 @@ CellIndex proveAtRoot(Engine& e) {
   int32_t lost = 0;
   size_t tried = 0;
   for (; tried < candidates.moves.size(); ++tried) {
+    if (share.deadlineMs >= 0 && elapsedMs(e.ThinkStartMs) > share.deadlineMs) break;
     const CellIndex m = candidates.moves[tried].cell;
     makeScratch(e, m);
     const int64_t left = share.nodes - (e.SearchCounter - nodesBefore);
