@@ -22,8 +22,6 @@ const char* winnerText(int winner) {
   return winner == 0 ? "Black wins" : winner == 1 ? "White wins" : "draw";
 }
 
-std::string cellText(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
-
 std::string moveTime(const MoveStat& m) {
   std::string text = std::to_string(m.tookMs) + " ms";
   if (m.runMs >= 0)

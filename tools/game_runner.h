@@ -72,9 +72,6 @@ GameRecord playGame(const GameSetup& setup);
 // "Black wins", "White wins" or "draw".
 const char* winnerText(int winner);
 
-// "x,y".
-std::string cellText(int x, int y);
-
 // "took 107 ms (running 58 ms, waiting for a CPU 49 ms)".
 std::string moveTime(const MoveStat& m);
 

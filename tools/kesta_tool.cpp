@@ -30,7 +30,7 @@ int usage() {
                "  state --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
                "  forbidden --size N --black \"x,y ...\" --white \"x,y ...\"\n"
                "  dump --rule R --size N (--moves ... | --black ... --white ...)\n"
-               "  threat --rule R --size N --moves \"x,y ...\"\n"
+               "  threat --rule R --size N --moves \"x,y ...\" [--kind vcf|vct] [--plies P] [--nodes N]\n"
                "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
                "  bench [--depth D] [--compare OTHER_KESTA_TOOL [--runs N]]\n"
                "  selfplay --rule R --size N [--turn-time MS]\n"
@@ -44,7 +44,11 @@ int usage() {
                "        [--positions P] [--per-game K] [--concurrency K] [--seed S] [--eval FILE] [--append]\n"
                "  tune --rule R --data FILE [--data FILE ...] --out FILE [--eval FILE] [--epochs E] [--rate A]\n"
                "        [--reg L] [--holdout PERCENT] [--fixed CLASSES] [--only singles|pairs] [--quiet]\n"
-               "        [--blend B] [--scale K] [--no-tempo]\n";
+               "        [--blend B] [--scale K] [--no-tempo]\n"
+               "  prove-check --rule R [--size N] [--games G] [--turn-time MS] [--check-time MS] [--seed S]\n"
+               "        [--positions FILE]\n"
+               "  make-problems --rule R [--size N] [--count K] [--min-plies P] [--nodes N] [--seed S]\n"
+               "  problems --file FILE [--turn-time MS]\n";
   return 2;
 }
 

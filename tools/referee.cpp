@@ -115,6 +115,8 @@ bool renjuFoul(RefBoard& b, int x, int y) {
   return foul;
 }
 
+std::string cellText(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
+
 std::vector<Cell> randomOpening(std::mt19937_64& rng, int size) {
   std::vector<Cell> moves;
   RefBoard board(size);

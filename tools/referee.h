@@ -3,6 +3,7 @@
 #pragma once
 
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct RefBoard {
 };
 
 using Cell = std::pair<int, int>;
+
+// "x,y".
+std::string cellText(int x, int y);
 
 // The move (x, y) by colour wins: five or more in freestyle, exactly five in exact five, and
 // under renju exactly five for Black and five or more for White.

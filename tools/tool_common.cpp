@@ -92,7 +92,8 @@ std::string executableDirectory(const char* argv0) {
   return full.substr(0, cut + 1);
 }
 
-bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_t tableBuckets) {
+bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_t tableBuckets,
+                   bool sideFromCounts) {
   int rule = RenjuRule;
   if (opt.has("rule") || ruleRequired) {
     if (!parseRule(opt.get("rule"), rule)) {
@@ -149,8 +150,19 @@ bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_
       if (!play(xy, Black)) return false;
     for (auto xy : white)
       if (!play(xy, White)) return false;
-    b.sideToMove = Black;
-    b.opponent = White;
+    int toMove = Black;
+    if (sideFromCounts) {
+      // As in a game: White is to move when Black has one stone more.
+      if (black.size() == white.size() + 1) {
+        toMove = White;
+      } else if (black.size() != white.size()) {
+        fail("Black must have as many stones as White or one more, not " + std::to_string(black.size()) +
+             " and " + std::to_string(white.size()));
+        return false;
+      }
+    }
+    b.sideToMove = uint8_t(toMove);
+    b.opponent = uint8_t(toMove ^ 1);
   }
   e.ply = 0;
   return true;

@@ -47,9 +47,11 @@ struct Position {
 };
 
 // Builds the Engine as the brain does for --rule (or renju when ruleRequired is false and no rule
-// is given) and --size, and plays --moves in order or --black/--white with Black to move last.
-// Prints the reason and returns false on bad arguments.
-bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_t tableBuckets = 1u << 16);
+// is given) and --size, and plays --moves in order or --black/--white. With --black/--white Black is
+// to move, or with sideFromCounts the side a game would have to move: White when Black has one stone
+// more (other counts are then an error). Prints the reason and returns false on bad arguments.
+bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_t tableBuckets = 1u << 16,
+                   bool sideFromCounts = false);
 
 // Subcommands defined in other files of the tool; 2 means unknown.
 int extraDispatch(const std::string& command, const Options& opt);

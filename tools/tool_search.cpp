@@ -17,6 +17,7 @@
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "search/clock.h"
+#include "search/proof_search.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "search/threat_search.h"
@@ -29,6 +30,9 @@ int cmdMatch(const Options& opt);
 int cmdMakeOpenings(const Options& opt);
 int cmdGenData(const Options& opt);
 int cmdTune(const Options& opt);
+int cmdProveCheck(const Options& opt);
+int cmdMakeProblems(const Options& opt);
+int cmdProblems(const Options& opt);
 
 namespace {
 
@@ -66,9 +70,25 @@ int cmdDump(const Options& opt) {
 }
 
 int cmdThreat(const Options& opt) {
+  const std::string kind = opt.get("kind", "vcf");
+  if (kind != "vcf" && kind != "vct") return fail("threat: --kind must be vcf or vct");
+  long long plies = 0, budget = 0;
+  if (!readInt(opt, "plies", 31, 1, 99, plies) || !readInt(opt, "nodes", 10000000, 1, 2000000000, budget)) return 1;
   Position pos;
-  if (!setUpPosition(opt, pos, true)) return 1;
+  if (!setUpPosition(opt, pos, true, 1u << 16, true)) return 1;
   Engine& e = *pos.engine;
+  if (kind == "vct") {
+    e.Settings.TimeoutTurn = NoLimit;
+    e.Settings.TimeLeft = NoLimit;
+    e.ThinkStartMs = nowMs();
+    e.Stopped = 0;
+    e.SearchCounter = 0;
+    e.ply = 0;
+    const ProofResult r = proveWin(e, ProofKind::Threats, int32_t(plies), budget);
+    std::cout << "score " << (r.proven ? proofScore(r, 0) : 0) << " move " << coords(r.move) << " nodes "
+              << r.nodes << (r.proven || r.complete ? "" : " (budget spent)") << "\n";
+    return 0;
+  }
   e.Settings.TimeoutTurn = NoLimit;
   e.Settings.TimeLeft = NoLimit;
   e.ThinkStartMs = nowMs();
@@ -88,7 +108,7 @@ int cmdSolve(const Options& opt) {
   if (!readInt(opt, "turn-time", 5000, 1, NoLimit, turn)) return 1;
   if (!readInt(opt, "time-left", 1000000000, 1, NoLimit, left)) return 1;
   Position pos;
-  if (!setUpPosition(opt, pos, true, 1u << 23)) return 1;
+  if (!setUpPosition(opt, pos, true, 1u << 23, true)) return 1;
   Engine& e = *pos.engine;
   e.Settings.TimeoutTurn = int32_t(turn);
   e.Settings.TimeLeft = int32_t(left);
@@ -100,7 +120,7 @@ int cmdSolve(const Options& opt) {
   const DeepeningReport& r = lastDeepeningReport();
   std::cout << "move " << (move < BoardCells && pos.board->cells[move] == Empty ? coords(move) : "-")
             << " score " << r.score << " depth " << r.depth << " nodes " << e.SearchCounter << " time " << took
-            << "\n";
+            << (r.proof ? std::string(" proof ") + r.proof : std::string()) << "\n";
   return 0;
 }
 
@@ -302,6 +322,9 @@ int extraDispatch(const std::string& command, const Options& opt) {
   if (command == "make-openings") return cmdMakeOpenings(opt);
   if (command == "gen-data") return cmdGenData(opt);
   if (command == "tune") return cmdTune(opt);
+  if (command == "prove-check") return cmdProveCheck(opt);
+  if (command == "make-problems") return cmdMakeProblems(opt);
+  if (command == "problems") return cmdProblems(opt);
   return 2;
 }
 

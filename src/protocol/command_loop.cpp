@@ -7,6 +7,7 @@
 #include "diag/dump.h"
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
+#include "search/proof_search.h"
 #include "search/think.h"
 #include "search/threat_search.h"
 
@@ -284,6 +285,7 @@ bool CommandLoop::onInfo() {
     seedAllGenerators(uint64_t(int64_t(v)));
     drawKeys(*board_);
     clearTable(*e.TransTable);
+    clearProofCache(e);
   } else if (key == "RULE") {
     if (v == 0) return true;
     if (v & 1) {

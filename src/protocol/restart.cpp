@@ -2,6 +2,7 @@
 
 #include "board/line_state.h"
 #include "eval/eval_tables.h"
+#include "search/proof_search.h"
 
 namespace kesta {
 
@@ -20,6 +21,7 @@ void restart(Engine& e, const MatchSettings& settings) {
   // 6-7. An empty game with an empty table.
   resetGame(e);
   clearTable(*e.TransTable);
+  clearProofCache(e);
 }
 
 }  // namespace kesta

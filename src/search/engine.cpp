@@ -30,6 +30,7 @@ Engine::Engine(Board& b, uint32_t tableBuckets) {
   // 6. The configuration file; 7. the table, last.
   loadConfig(*this);
   TransTable = std::make_unique<TranspositionTable>(tableBuckets);
+  ProofCache = std::make_unique<ProofEntry[]>(ProofCacheEntries);
 }
 
 void setDefaultSearchParameters(Engine& e) {
@@ -45,6 +46,8 @@ void setDefaultSearchParameters(Engine& e) {
   e.UseOpeningBook = 1;
   e.ReloadConfigOnEachMove = 0;
   e.MaxDepth = 64;
+  const int32_t shares[4] = {5, 30, 10, 20};
+  std::memcpy(e.ProofShares, shares, sizeof shares);
 }
 
 namespace {
@@ -109,6 +112,10 @@ void loadConfig(Engine& e) {
       const int n = scanKey(line, "RazoringMargin:", v, 4);
       std::memcpy(e.RazoringMargin, v, sizeof v);
       e.RazoringMarginCount = n > 4 ? 4 : n;
+    } else if (startsWith(line, "ThreatProofShares:")) {
+      std::memcpy(v, e.ProofShares, sizeof v);
+      if (scanKey(line, "ThreatProofShares:", v, 4) >= 1)
+        for (int i = 0; i < 4; ++i) e.ProofShares[i] = v[i] < 0 ? 0 : v[i] > 500 ? 500 : v[i];
     } else if (startsWith(line, "IIDMinDepth:")) {
       if (scanKey(line, "IIDMinDepth:", v, 1) == 1) e.IIDMinDepth = v[0];
     } else if (startsWith(line, "ReloadConfigOnEachMove:")) {

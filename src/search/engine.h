@@ -15,6 +15,16 @@
 
 namespace kesta {
 
+// One cached result of the proof search (proof_search.h): a position with its attacker and side to
+// move, and whether the attacker wins in `plies` or has no win within that many.
+struct ProofEntry {
+  uint32_t key;
+  uint16_t move;  // the attacker's winning move at an attacker's node
+  uint8_t result;  // 0 empty, 1 win, 2 no win within plies
+  uint8_t plies;
+};
+constexpr uint32_t ProofCacheEntries = 1u << 17;
+
 // Derives from Position so that the search reads e.cellInfo, e.board and the sums directly and
 // passes itself to make and unmake.
 struct Engine : Position {
@@ -30,6 +40,9 @@ struct Engine : Position {
   uint8_t UseOpeningBook;
   uint8_t ReloadConfigOnEachMove;
   int32_t MaxDepth;
+  // Per mille of a think's nodes or time for the proofs at the root: a win by fours, a win by
+  // threats, the opponent's win given the move, and the candidate moves against it.
+  int32_t ProofShares[4];
   uint8_t threatAttacker = 0;
 
   std::unique_ptr<TranspositionTable> TransTable;
@@ -43,6 +56,7 @@ struct Engine : Position {
   int32_t bestChangeCount = 0;
   int32_t SearchCounter = 0;
   MatchSettings Settings;
+  std::unique_ptr<ProofEntry[]> ProofCache;  // ProofCacheEntries entries
 
   // Builds the Engine over board (which must outlive it): tables for the RuleMode in force,
   // resetGame, defaults, loadConfig, then the transposition table.

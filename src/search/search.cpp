@@ -6,6 +6,7 @@
 #include "board/line_state.h"
 #include "search/decided.h"
 #include "search/move_gen.h"
+#include "search/proof_search.h"
 #include "search/search_clock.h"
 #include "search/think.h"
 #include "search/threat_search.h"
@@ -304,16 +305,107 @@ RootResult rootSearch(Engine& e, int32_t depth) {
   return result;
 }
 
+namespace {
+
+// Plies a root proof may take, its five included.
+constexpr int32_t RootProofPlies = 35;
+
+// The share of the think one proof search may use: a part of the node limit when there is one
+// (so that fixed-node play repeats), else a part of the time budget.
+struct ProofShare {
+  int64_t nodes;
+  int32_t deadlineMs;
+};
+// Without a node limit the share is time. A think with practically no time limit (analysis, the
+// bench) gets the nodes the search visits in about a second instead.
+ProofShare proofShare(const Engine& e, int32_t perMille) {
+  if (e.Settings.NodeLimit > 0) return {std::max<int64_t>(1, int64_t(e.Settings.NodeLimit) * perMille / 1000), -1};
+  const int32_t budget = std::max(0, timeBudget(e));
+  if (budget > 600000) return {int64_t(300000) * perMille / 1000, -1};
+  return {int64_t(1) << 40, elapsedMs(e.ThinkStartMs) + int32_t(int64_t(budget) * perMille / 1000)};
+}
+
+ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMille) {
+  if (perMille <= 0) return {};
+  const ProofShare share = proofShare(e, perMille);
+  return proveWin(e, kind, maxPlies, share.nodes, share.deadlineMs);
+}
+
+}  // namespace
+
+CellIndex proveAtRoot(Engine& e) {
+  Board& b = *e.board;
+  // A five to make or to block, or an open four to make: the root settles those without a proof.
+  const int S = b.sideToMove, O = b.opponent;
+  if (e.classCount[S][13] + e.classCount[O][13] + e.classCount[S][12] > 0) return 0;
+  // 1. A win of our own: by fours first, they are cheap, then by threats, which may find a shorter
+  // win than the fours did. The shortest proof found is played, so that a claimed win never grows.
+  ProofResult own = proveFor(e, ProofKind::Fours, RootProofPlies, e.ProofShares[0]);
+  const char* kind = "vcf";
+  if (!e.Stopped) {
+    const ProofResult threats = proveFor(e, ProofKind::Threats, own.proven ? own.plies - 2 : RootProofPlies, e.ProofShares[1]);
+    if (threats.proven) {
+      own = threats;
+      kind = "vct";
+    }
+  }
+  if (own.proven) {
+    const int32_t score = proofScore(own, 0);
+    const ProbeResult pr = probe(*e.TransTable, b.hash);
+    store(*e.TransTable, pr.slot, b.hash, toTable(score, 0), 0, BoundExact, own.move);
+    report = {score, 0, kind};
+    return own.move;
+  }
+  if (e.Stopped) return 0;
+  // 2. Would the opponent win by threats if it had the move?
+  b.sideToMove ^= 1;
+  b.opponent ^= 1;
+  const ProofResult theirs = proveFor(e, ProofKind::Threats, RootProofPlies, e.ProofShares[2]);
+  b.sideToMove ^= 1;
+  b.opponent ^= 1;
+  if (!theirs.proven || e.Stopped) return 0;
+  // 3. Then each candidate, best ordered first, is tried against it while the share lasts.
+  MovePicker& candidates = e.PlyLists[0];
+  candidates.reset(0);
+  generateAllMoves(e, candidates.moves);
+  sortByScore(candidates.moves);
+  const ProofShare share = proofShare(e, e.ProofShares[3]);
+  const int32_t nodesBefore = e.SearchCounter;
+  int32_t lost = 0;
+  size_t tried = 0;
+  for (; tried < candidates.moves.size(); ++tried) {
+    if (share.deadlineMs >= 0 && elapsedMs(e.ThinkStartMs) > share.deadlineMs) break;
+    const CellIndex m = candidates.moves[tried].cell;
+    makeScratch(e, m);
+    const int64_t left = share.nodes - (e.SearchCounter - nodesBefore);
+    const ProofResult r = left > 0 ? proveWin(e, ProofKind::Threats, RootProofPlies, left, share.deadlineMs)
+                                   : ProofResult{false, 0, 0, 0, false};
+    unmakeScratch(e);
+    if (r.proven) {
+      e.cellInfo[m].rootLoss = 1;
+      ++lost;
+    }
+    if (!r.proven && !r.complete) break;
+    if (e.Stopped) break;
+  }
+  // When every candidate loses, none is excluded: the search chooses the longest defence.
+  if (tried == candidates.moves.size() && lost == int32_t(tried))
+    for (const MoveEntry& m : candidates.moves) e.cellInfo[m.cell].rootLoss = 0;
+  candidates.reset(0);
+  return 0;
+}
+
 CellIndex iterativeDeepening(Engine& e) {
   Board& b = *e.board;
   int64_t budget = timeBudget(e);
   MovePicker& root = e.PlyLists[0];
+  report = DeepeningReport{};
+  if (const CellIndex won = proveAtRoot(e); won != 0) return won;
   root.moves.clear();
   root.stage = 1;
   root.index = 0;
   RootResult result{0, 0};
   int32_t prevScore = NoScore;
-  report = DeepeningReport{};
   const int64_t turn = e.Settings.TimeoutTurn, left = e.Settings.TimeLeft;
   for (int32_t depth = 2; e.MaxDepth >= 2;) {
     const int32_t iterStart = nowMs();

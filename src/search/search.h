@@ -26,13 +26,19 @@ int32_t searchPV(Engine& e, float depth, int32_t alpha, int32_t beta);
 int32_t searchZeroWindow(Engine& e, float depth, int32_t alpha, int32_t beta);
 
 RootResult rootSearch(Engine& e, int32_t depth);
+
+// Proofs at the root, before the deepening: a win of the side to move by fours, then by threats,
+// is played at once (its move returned); when the opponent, given the move, would win by threats,
+// every candidate move after which it still wins is marked rootLoss. Returns 0 without a win.
+CellIndex proveAtRoot(Engine& e);
 // The move to play; 0 when no candidate cell exists.
 CellIndex iterativeDeepening(Engine& e);
 
 // What the last deepening achieved, for the developer tool.
 struct DeepeningReport {
   int32_t score = 0;
-  int32_t depth = 0;  // last completed iteration
+  int32_t depth = 0;            // last completed iteration
+  const char* proof = nullptr;  // "vcf" or "vct" when the move came from a proof at the root
 };
 const DeepeningReport& lastDeepeningReport();
 void clearDeepeningReport();

@@ -1,0 +1,165 @@
+// Proofs of wins by threats: a double three that only threes can prove, a three that does not
+// force because the defender can make an open four, Black's forbidden threes under renju, White's
+// win through Black's forbidden block, the root stepping aside from the opponent's proven win, and
+// every claimed win of short self-play games played out under the referee.
+#include "search/proof_search.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "search/clock.h"
+#include "search/search.h"
+#include "search/think.h"
+#include "tests/position_helpers.h"
+
+namespace kesta {
+namespace {
+
+using testpos::fromArt;
+using testpos::sameState;
+using testpos::StateSnapshot;
+
+constexpr int32_t NoLimit = std::numeric_limits<int32_t>::max();
+
+ProofResult prove(testpos::Position& p, ProofKind kind) {
+  Engine& e = p.e();
+  e.Settings.TimeoutTurn = NoLimit;
+  e.Settings.TimeLeft = NoLimit;
+  e.ThinkStartMs = nowMs();
+  e.Stopped = 0;
+  e.ply = 0;
+  const StateSnapshot before(e);
+  const ProofResult r = proveWin(e, kind, 31, 2000000);
+  EXPECT_TRUE(sameState(before, StateSnapshot(e)));
+  return r;
+}
+
+// Black at a makes two open threes; no four is in sight.
+const char* const DoubleThreeArt = R"(
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . X . . . . .
+    . . . . . . . X . . . . .
+    . . . . . X X a . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+  )";
+
+TEST(ProofSearch, DoubleThreeIsProvenByThreesOnly) {
+  auto p = fromArt(Freestyle, DoubleThreeArt);
+  EXPECT_FALSE(prove(*p, ProofKind::Fours).proven);
+  const ProofResult r = prove(*p, ProofKind::Threats);
+  ASSERT_TRUE(r.proven);
+  // The double three, a block, the open four, a block, five.
+  EXPECT_EQ(r.plies, 5);
+  EXPECT_EQ(r.move, p->at('a'));
+  EXPECT_EQ(proofScore(r, 0), 19996);
+}
+
+// The same, with White's open three in the top row: it answers any Black three with an open four.
+const char* const CounteredDoubleThreeArt = R"(
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . O O O . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . X . . . . .
+    . . . . . . . X . . . . .
+    . . . . . X X a . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+  )";
+
+TEST(ProofSearch, ThreeDoesNotForceWhenTheDefenderCanMakeAnOpenFour) {
+  auto p = fromArt(Freestyle, CounteredDoubleThreeArt);
+  EXPECT_FALSE(prove(*p, ProofKind::Threats).proven);
+}
+
+TEST(ProofSearch, BlackNeverAttacksThroughAForbiddenDoubleThree) {
+  auto p = fromArt(RenjuRule, DoubleThreeArt);
+  const ProofResult r = prove(*p, ProofKind::Threats);
+  EXPECT_NE(r.move, p->at('a'));
+  if (r.proven) {
+    EXPECT_GT(r.plies, 5);
+  }
+}
+
+// White's four at a can only be blocked at b, where Black would make six in a column.
+const char* const ForbiddenBlockArt = R"(
+    . . . . . . . . . . . .
+    . . . . . . . . . . . .
+    . . . . . . . . . . . .
+    . . . . . . . . . . . .
+    . . . . . . . . X . . .
+    . . . . . . . . X . . .
+    . . . . . . . . X . . .
+    . . . X O O O a b . . .
+    . . . . . . . . X . . .
+    . . . . . . . . X . . .
+    . . . . . . . . . . . .
+  )";
+
+TEST(ProofSearch, WhiteWinsThroughBlacksForbiddenBlock) {
+  auto p = fromArt(RenjuRule, ForbiddenBlockArt, {.sideToMove = White});
+  const ProofResult r = prove(*p, ProofKind::Threats);
+  ASSERT_TRUE(r.proven);
+  EXPECT_EQ(r.move, p->at('a'));
+  EXPECT_EQ(r.plies, 3);
+  // Under exact five the block is legal, and White has nothing more.
+  auto q = fromArt(ExactFiveRule, ForbiddenBlockArt, {.sideToMove = White});
+  EXPECT_FALSE(prove(*q, ProofKind::Threats).proven);
+}
+
+// White's open three threatens an open four; Black, to move, has stones far away.
+const char* const OpponentsThreeArt = R"(
+    X . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . O O O . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . X
+  )";
+
+// Black's move must take White's proven win away.
+TEST(ProofSearch, RootStepsAsideFromTheOpponentsProvenWin) {
+  auto p = fromArt(Freestyle, OpponentsThreeArt);
+  Engine& e = p->e();
+  e.Settings.TimeoutTurn = 2000;
+  const CellIndex move = think(e);
+  e.Stopped = 1;
+  ASSERT_NE(move, 0);
+  makeMove(e, move);
+  e.ply = 0;
+  const ProofResult r = prove(*p, ProofKind::Threats);
+  EXPECT_FALSE(r.proven) << "Black played " << testpos::coord(move) << ", White wins in " << r.plies << " from " << testpos::coord(r.move);
+}
+
+#ifndef _WIN32
+// Every win claimed in short self-play games, by a proof or by the search, holds when the engine
+// defends it at a generous time.
+TEST(ProofSearch, ClaimedWinsHoldWhenPlayedOut) {
+  for (const char* rule : {"freestyle", "exact5", "renju"}) {
+    int status = 0;
+    const std::string out =
+        testpos::runTool(std::string("prove-check --rule ") + rule + " --games 4 --turn-time 30 --check-time 100 2>/dev/null",
+                         &status);
+    EXPECT_EQ(status, 0) << rule << ": " << out;
+    EXPECT_NE(out.find(" failed 0\n"), std::string::npos) << rule << ": " << out;
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace kesta
