@@ -5,16 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "protocol/command_loop.h"
 #include "tools/brain_process.h"
 
 namespace kesta {
 namespace {
 
-const std::string About = R"(name = "Kesta", version ="1.0.0", author = "Tor Emdi", country = "Veland")";
+const std::string About = aboutLine();
 
 // Every line the brain may print: a reply word, an error, a move, the identification or a
 // diagnostic message.
@@ -27,6 +29,14 @@ bool isProtocolLine(const std::string& line) {
     if (i != comma && (line[i] < '0' || line[i] > '9')) return false;
   const int x = std::stoi(line.substr(0, comma)), y = std::stoi(line.substr(comma + 1));
   return (x < 22 && y < 22) || (x == 255 && y == 255);
+}
+
+// The next line that is not a MESSAGE line (search reports come before a move).
+std::optional<std::string> replyLine(BrainProcess& brain, int timeoutMs = BrainProcess::DefaultTimeoutMs) {
+  for (;;) {
+    auto line = brain.readLine(timeoutMs);
+    if (!line || line->rfind("MESSAGE ", 0) != 0) return line;
+  }
 }
 
 void expectCleanExit(BrainProcess& brain) {
@@ -45,7 +55,7 @@ TEST(BrainPipe, ShortSessionThenEnd) {
   EXPECT_EQ(brain.readLine(), "7,7");
   ASSERT_TRUE(brain.writeLine("INFO TIMEOUT_TURN 200"));
   ASSERT_TRUE(brain.writeLine("TURN 7,8"));
-  const auto move = brain.readLine();
+  const auto move = replyLine(brain);
   ASSERT_TRUE(move.has_value());
   EXPECT_TRUE(isProtocolLine(*move) && move->find(',') != std::string::npos) << *move;
   EXPECT_NE(*move, "7,7");

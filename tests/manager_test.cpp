@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "protocol/command_loop.h"
 #include "tools/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -29,7 +30,7 @@
 namespace kesta {
 namespace {
 
-const std::string About = R"(name = "Kesta", version ="1.0.0", author = "Tor Emdi", country = "Veland")";
+const std::string About = aboutLine();
 const std::string NoMove = "255,255";
 
 // Positions that tell the rules apart by the brain's forced reply (15x15). Row 7 reads OXXXX.X
@@ -56,9 +57,13 @@ class Brain {
   void write(const std::string& text) { EXPECT_TRUE(process_.write(text)) << "the brain stopped reading"; }
   void send(const std::string& line) { write(line + "\n"); }
 
+  // The next reply line; MESSAGE lines (search reports) are skipped, as managers do.
   std::string reply() {
-    const auto line = process_.readLine();
-    return line ? *line : "<no reply>";
+    for (;;) {
+      const auto line = process_.readLine();
+      if (!line) return "<no reply>";
+      if (line->rfind("MESSAGE ", 0) != 0) return *line;
+    }
   }
 
   // Sends a command and returns its one-line reply.

@@ -14,6 +14,7 @@
 #include "board/types.h"
 #include "diag/dump.h"
 #include "eval/eval_tables.h"
+#include "protocol/version.h"
 #include "search/engine.h"
 #include "search/threat_search.h"
 #include "tools/tool_common.h"
@@ -24,6 +25,7 @@ namespace {
 
 int usage() {
   std::cerr << "usage: kesta-tool <command> [options]\n"
+               "       kesta-tool --version\n"
                "commands:\n"
                "  tables --rule freestyle|exact5|renju --out DIR [--eval FILE]\n"
                "  default-eval\n"
@@ -31,7 +33,7 @@ int usage() {
                "  forbidden --size N --black \"x,y ...\" --white \"x,y ...\"\n"
                "  dump --rule R --size N (--moves ... | --black ... --white ...)\n"
                "  threat --rule R --size N --moves \"x,y ...\"\n"
-               "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
+               "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS] [--verbose]\n"
                "  bench [--depth D]\n"
                "  selfplay --rule R --size N [--turn-time MS]\n"
                "  soak --games N [--rule R] [--size N] [--turn-time MS]\n"
@@ -61,8 +63,7 @@ int cmdTables(const Options& opt) {
   RuleMode = uint8_t(rule);
   if (opt.has("eval")) {
     const std::string path = opt.get("eval");
-    if (!std::ifstream(path)) return fail("tables: cannot open eval file " + path);
-    buildEvalTablesFromFile(path);
+    if (buildEvalTablesFromFile(path) != FileRead::Read) return fail("tables: cannot read 305 numbers from " + path);
   } else {
     buildEvalTables(ExeDirectory);
   }
@@ -127,6 +128,10 @@ int main(int argc, char** argv) {
   // As in the brain, a four without a five cell prints the evaluation dump.
   kesta::setMissingFiveCellHook(kesta::printMessageDump);
   if (argc < 2) return usage();
+  if (std::string(argv[1]) == "--version") {
+    std::cout << "kesta-tool " << kesta::Version << "\n";
+    return 0;
+  }
   Options opt;
   std::string error;
   if (!parseOptions(argc, argv, 2, opt, error)) {
