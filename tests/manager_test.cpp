@@ -509,6 +509,62 @@ TEST(ManagerMemory, WithinTheTournamentLimitOnEverySize) {
   brain.expectCleanExit();
 }
 
+// INFO max_memory sizes the table so that the whole brain stays under the limit: its peak resident
+// size through a whole game played over pipes (the soak's referee measures it and fails above the
+// limit it sent), and its address space when the system enforces the limit (ulimit -v).
+TEST(ManagerMemory, A64MiBLimitHoldsThroughAGame) {
+#ifdef KESTA_UNDER_SANITIZER
+  GTEST_SKIP() << "sanitizer shadow memory says nothing about the brain's own footprint";
+#endif
+  BrainProcess soak;
+  ASSERT_TRUE(soak.spawn(std::vector<std::string>{KESTA_TOOL_PATH, "soak", "--games", "1", "--rule", "freestyle",
+                                                  "--size", "15", "--turn-time", "200", "--match-time", "100000", "--memory-limit", "64",
+                                                  "--seed", "1", "--brain", KESTA_BRAIN_PATH}));
+  std::string output;
+  EXPECT_TRUE(soak.readToEnd(output, 120000));
+  const auto status = soak.waitExit();
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(status->cleanExit()) << output;
+  EXPECT_NE(output.find("(limit 64.0 MiB)"), std::string::npos) << output;
+}
+
+TEST(ManagerMemory, StartsAndPlaysUnderAnAddressSpaceLimit) {
+#ifdef KESTA_UNDER_SANITIZER
+  GTEST_SKIP() << "sanitizers need far more address space than the brain";
+#endif
+  constexpr int64_t LimitKiB = 64 * 1024;
+  BrainProcess brain;
+  ASSERT_TRUE(brain.spawn(std::vector<std::string>{
+      "/bin/sh", "-c", "ulimit -v " + std::to_string(LimitKiB) + " && exec " + std::string(KESTA_BRAIN_PATH)}));
+  ASSERT_TRUE(brain.writeLine("START 15"));
+  EXPECT_EQ(brain.readLine(), "OK");
+  ASSERT_TRUE(brain.writeLine("INFO max_memory " + std::to_string(LimitKiB * 1024)));
+  ASSERT_TRUE(brain.writeLine("INFO timeout_turn 100"));
+  Referee referee(15);
+  ASSERT_TRUE(brain.writeLine("BEGIN"));
+  for (int move = 0; move < 8; ++move) {
+    std::optional<std::string> reply;
+    do {
+      reply = brain.readLine();
+    } while (reply && reply->rfind("MESSAGE ", 0) == 0);
+    ASSERT_TRUE(reply.has_value()) << "no reply to move " << move;
+    ASSERT_TRUE(referee.accept(*reply));
+    // The opponent takes the first free cell of the top rows.
+    for (int cell = 0;; ++cell) {
+      const std::string turn = std::to_string(cell % 15) + "," + std::to_string(cell / 15);
+      if (referee.accept(turn)) {
+        ASSERT_TRUE(brain.writeLine("TURN " + turn));
+        break;
+      }
+    }
+  }
+  EXPECT_LE(statusKiB(brain.pid(), "VmPeak"), LimitKiB);
+  ASSERT_TRUE(brain.writeLine("END"));
+  const auto status = brain.waitExit();
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(status->cleanExit()) << status->describe();
+}
+
 }  // namespace
 }  // namespace kesta
 

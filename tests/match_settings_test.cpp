@@ -12,6 +12,7 @@
 #include <string>
 
 #include "protocol/command_loop.h"
+#include "search/trans_table.h"
 #include "scratch_dir.h"
 
 namespace kesta {
@@ -135,6 +136,43 @@ TEST_F(MatchSettingsSession, MaxMemory) {
   EXPECT_EQ(1000, engineSettings().MaxMemory);
   EXPECT_EQ("OK\n", send("START 20\n"));
   EXPECT_EQ(1000, engineSettings().MaxMemory);
+}
+
+// The table takes the size the limit allows before the next think, fresh and empty; never during
+// one, and never above the cap the loop was given.
+TEST_F(MatchSettingsSession, MemoryLimitSizesTheTableBeforeTheNextThink) {
+  std::stringstream in;
+  std::ostringstream out;
+  CommandLoop loop(in, out, 1u << 20);
+  auto run = [&](const std::string& text) {
+    in.clear();
+    in.str(text);
+    while (loop.step()) {
+    }
+  };
+  auto buckets = [&] { return loop.engine().TransTable->count; };
+  run("INFO timeout_turn 50\nINFO max_memory 67108864\nSTART 15\n");
+  EXPECT_EQ(buckets(), MinTableBuckets);  // nothing stored yet: the table waits for a think
+  run("BEGIN\nTURN 8,8\n");
+  EXPECT_EQ(buckets(), 1u << 20);
+  // A deep entry of a position that cannot come up marks the table.
+  constexpr uint64_t Marker = 0x0123456789ABCDEFull;
+  auto marked = [&] { return findEntry(*loop.engine().TransTable, Marker) != nullptr; };
+  TranspositionTable& table = *loop.engine().TransTable;
+  store(table, probe(table, Marker).slot, Marker, 0, 127, BoundExact, 0);
+  run("INFO max_memory 67000000\nTURN 9,9\n");  // the same size: the same table, kept
+  EXPECT_TRUE(marked());
+  run("INFO max_memory 57671680\n");  // 55 MiB: too little for a 32 MiB table and the rest
+  EXPECT_EQ(buckets(), 1u << 20);
+  EXPECT_TRUE(marked());
+  run("TAKEBACK\nTAKEBACK\nTURN 9,9\n");
+  EXPECT_EQ(buckets(), 1u << 19);
+  EXPECT_FALSE(marked());
+  run("INFO max_memory 0\nRESTART\nBEGIN\n");
+  EXPECT_EQ(buckets(), 1u << 20);  // no limit: the cap
+  run("INFO max_memory 1\nSTART 20\nBEGIN\n");
+  EXPECT_EQ(buckets(), MinTableBuckets);
+  EXPECT_EQ(out.str().find("ERROR"), std::string::npos) << out.str();
 }
 
 // The line code of Black's six-making cell shows which rule the tables were built for: six wins

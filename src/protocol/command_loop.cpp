@@ -88,8 +88,10 @@ void CommandLoop::buildEngine(int size) {
   engine_.reset();
   board_.reset();
   board_ = std::make_unique<Board>(size);
-  tableWanted_ = tableBuckets();
-  engine_ = std::make_unique<Engine>(*board_, tableWanted_);
+  // The smallest table for now: the one the memory limit allows comes before the first think,
+  // once the manager has had its chance to send the limit.
+  tableMadeFor_ = MinTableBuckets;
+  engine_ = std::make_unique<Engine>(*board_, tableMadeFor_);
   if (inForce && engine_->ConfigFileRead == FileRead::Failed) static_cast<SearchParameters&>(*engine_) = *inForce;
   engine_->StopRequest = &input_.stopRequest();
   engine_->InfoHook = [this](Engine& e, const SearchReport& r) {
@@ -215,6 +217,11 @@ bool CommandLoop::onTakeback() {
 }
 
 bool CommandLoop::thinkAndReply() {
+  // A new size of table is a fresh, empty one, made between thinks.
+  if (tableMadeFor_ != tableBuckets()) {
+    tableMadeFor_ = tableBuckets();
+    resizeTable(*engine_, tableMadeFor_);
+  }
   input_.beginThink();
   const CellIndex cell = think(*engine_);
   const bool end = input_.endThink();
@@ -310,14 +317,8 @@ void CommandLoop::applyInfo(const std::string& line) {
   } else if (key == "TIME_LEFT") {
     if (v > 0) e.Settings.TimeLeft = v;
   } else if (key == "MAX_MEMORY") {
-    // The limit holds for the rest of the session. A new size of table is a fresh, empty table,
-    // made here, between thinks.
-    if (v < 0) return;
-    settings_.MaxMemory = e.Settings.MaxMemory = v == 0 ? 2147483647 : v;
-    if (tableBuckets() != tableWanted_) {
-      tableWanted_ = tableBuckets();
-      resizeTable(e, tableWanted_);
-    }
+    // The limit holds for the rest of the session; the next think sizes the table to it.
+    if (v >= 0) settings_.MaxMemory = e.Settings.MaxMemory = v == 0 ? 2147483647 : v;
   } else if (key == "MAX_NODE") {
     settings_.NodeLimit = e.Settings.NodeLimit = v > 0 ? v : 0;
   } else if (key == "MAX_DEPTH") {

@@ -31,8 +31,9 @@ std::string aboutLine();
 
 class CommandLoop {
  public:
-  // Commands come from in (see CommandInput), replies go to out. tableBuckets caps the
-  // transposition table, so that tests and the fuzzer can run with a small one.
+  // Commands come from in (see CommandInput), replies go to out. The transposition table is sized
+  // by INFO max_memory (tableBucketsFor) before each think that finds it of another size, and
+  // capped at tableBuckets, so that tests and the fuzzer can run with a small one.
   CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets = MaxTableBuckets);
   ~CommandLoop();
   CommandLoop(const CommandLoop&) = delete;
@@ -65,6 +66,7 @@ class CommandLoop {
   void reply(const std::string& line);
   void replyMove(CellIndex cell);
   void buildEngine(int size);
+  // The bucket count for the memory limit in force, within the cap.
   uint32_t tableBuckets() const;
 
   bool onStart();
@@ -79,7 +81,7 @@ class CommandLoop {
   std::istream& in_;
   std::ostream& out_;
   uint32_t tableCap_;
-  uint32_t tableWanted_ = 0;  // the bucket count the Engine's table was asked for
+  uint32_t tableMadeFor_ = 0;  // the bucket count the Engine's table was asked for
   MatchSettings settings_;
   std::unique_ptr<Board> board_;
   std::unique_ptr<Engine> engine_;

@@ -12,12 +12,14 @@ std::string formatSearchInfo(Engine& e, const SearchReport& r) {
   std::string line = "depth ";
   line += std::to_string(r.depth);
   line += " score ";
+  // A side that has a five to make at ply p scores WinScore - p, so the five itself comes
+  // WinScore - |score| + 1 plies from now.
   if (r.score >= DecidedScore) {
     line += "win in ";
-    line += std::to_string(WinScore - r.score);
+    line += std::to_string(WinScore + 1 - r.score);
   } else if (r.score <= -DecidedScore) {
     line += "loss in ";
-    line += std::to_string(WinScore + r.score);
+    line += std::to_string(WinScore + 1 + r.score);
   } else {
     line += std::to_string(r.score);
   }

@@ -15,8 +15,9 @@ namespace kesta {
 constexpr int MaxShownVariation = 20;
 
 // "depth D score S nodes N nps X time T pv x,y x,y ...", without the MESSAGE prefix. A proven
-// result shows as "score win in P" or "score loss in P" (P plies). The variation starts with the
-// report's move and follows the transposition table (see principalVariation).
+// result shows as "score win in P" or "score loss in P": P plies up to and with the five (win in
+// 1: the move makes five). The variation starts with the report's move and follows the
+// transposition table (see principalVariation).
 std::string formatSearchInfo(Engine& e, const SearchReport& r);
 
 // Prints reports on out as flushed MESSAGE lines, at most ten in any second: a report of an
