@@ -1,9 +1,11 @@
 // Developer-tool subcommand `soak`: brain processes play each other over pipes the way a
 // tournament manager drives them, for many games, while an independent referee checks every move.
 // Sizes, rules and short openings are drawn at random unless fixed; each side's match clock
-// shrinks by the time it uses and is sent before every move. The summary counts results, illegal
-// moves, crashes, hangs and time overruns, and reports the longest move against its limit and the
-// peak resident memory of the brain processes. POSIX only.
+// shrinks by the time it uses and is sent before every move. As on a tournament machine, each
+// brain may be suspended between its moves (--suspend) and the brains may share one core with a
+// CPU-bound competitor (--cpu-competition, Linux). The summary counts results, illegal moves,
+// crashes, hangs and time overruns, and reports the longest move against its limit and the peak
+// resident memory of the brain processes against the limit sent. POSIX only.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -73,6 +76,8 @@ struct Config {
   std::string recordDir;
   uint64_t seed = 0;
   bool verbose = false;
+  bool suspend = false;
+  int pinCpu = -1;  // with a competitor on the same core
 };
 
 std::string mib(int64_t bytes) {
@@ -92,6 +97,8 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
   setup.toleranceMs = config.toleranceMs;
   setup.memoryLimit = config.memoryLimit;
   setup.checkFouls = true;
+  setup.suspendBetweenMoves = config.suspend;
+  setup.pinCpu = config.pinCpu;
   for (BrainSettings& b : setup.brains) {
     b.command = config.brain;
     b.turnMs = config.turnMs;
@@ -176,7 +183,7 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
 
 int cmdSoak(const Options& opt) {
   Config config;
-  long long games = -1, size = 0, turn = 100, match = 0, tolerance = 0, memory = 350, seed = -1;
+  long long games = -1, size = 0, turn = 100, match = 0, tolerance = 0, memory = 350, seed = -1, cpu = -1;
   if (!opt.has("games")) return fail("soak: --games N is required");
   if (!readInt(opt, "games", games, 1, 1000000, games) ||
       !readInt(opt, "size", size, MinBoardSize, MaxBoardSize, size) ||
@@ -184,7 +191,8 @@ int cmdSoak(const Options& opt) {
       !readInt(opt, "match-time", match, 1, 1000000000, match) ||
       !readInt(opt, "tolerance", tolerance, 0, 1000000, tolerance) ||
       !readInt(opt, "memory-limit", memory, 1, 1000000, memory) ||
-      !readInt(opt, "seed", seed, 0, std::numeric_limits<long long>::max(), seed))
+      !readInt(opt, "seed", seed, 0, std::numeric_limits<long long>::max(), seed) ||
+      !readInt(opt, "cpu", lastAllowedCpu(), 0, 1023, cpu))
     return 1;
   if (opt.has("rule") && !parseRule(opt.get("rule"), config.rule))
     return fail("soak: --rule must be freestyle, exact5 or renju");
@@ -198,11 +206,20 @@ int cmdSoak(const Options& opt) {
   config.brain = opt.has("brain") ? opt.get("brain") : executableDirectory("") + "pbrain-kesta";
   config.recordDir = opt.get("record");
   config.verbose = opt.has("verbose");
+  config.suspend = opt.has("suspend");
   if (::access(config.brain.c_str(), X_OK) != 0) return fail("soak: no brain executable at " + config.brain);
+  std::unique_ptr<CpuCompetitor> competitor;
+  if (opt.has("cpu-competition")) {
+    config.pinCpu = int(cpu);
+    competitor = std::make_unique<CpuCompetitor>(config.pinCpu);
+    if (!competitor->running()) return fail("soak: cannot start a CPU competitor on core " + std::to_string(cpu));
+  }
 
   std::cout << "soak: " << config.games << " games, brain " << config.brain << ", turn " << config.turnMs
             << " ms, match " << (config.matchMs > 0 ? config.matchMs : config.turnMs * 30) << " ms, seed "
-            << config.seed << std::endl;
+            << config.seed << (config.suspend ? ", brains suspended between moves" : "");
+  if (competitor) std::cout << ", brains on core " << config.pinCpu << " with a CPU-bound competitor";
+  std::cout << std::endl;
   std::mt19937_64 rng(config.seed);
   Totals totals;
   for (int i = 1; i <= config.games; ++i) soakGame(config, totals, rng, i);
