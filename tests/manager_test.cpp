@@ -19,10 +19,10 @@
 #include "protocol/command_loop.h"
 #include "tools/brain_process.h"
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define KESTA_UNDER_SANITIZER 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define KESTA_UNDER_SANITIZER 1
 #endif
 #endif

@@ -19,7 +19,9 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "tools/tool_common.h"
 
@@ -59,6 +61,7 @@ struct Totals {
   std::string longestWhere;
   int64_t worstExcessMs = INT64_MIN, worstExcessLimit = 0, worstExcessTook = 0;
   std::string worstExcessWhere;
+  std::vector<int64_t> excesses;  // took - limit of every move, for the spread near the limit
   int64_t peakBytes = -1;
   std::map<int, int64_t> peakBySize;
   int64_t longestSetupMs = 0;  // from START to the answer to ABOUT after the INFO lines
@@ -138,6 +141,7 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
       totals.longestRunLimit = m.limitMs;
       totals.longestRunWhere = where;
     }
+    totals.excesses.push_back(m.tookMs - m.limitMs);
     if (m.tookMs - m.limitMs > totals.worstExcessMs) {
       totals.worstExcessMs = m.tookMs - m.limitMs;
       totals.worstExcessLimit = m.limitMs;
@@ -255,9 +259,18 @@ int cmdSoak(const Options& opt) {
   if (totals.longestRunMs >= 0)
     std::cout << "longest running time of a move " << totals.longestRunMs << " ms (limit "
               << totals.longestRunLimit << " ms, " << totals.longestRunWhere << ")\n";
-  if (totals.moves > 0)
+  if (totals.moves > 0) {
     std::cout << "closest to the limit " << totals.worstExcessTook << " ms of " << totals.worstExcessLimit
               << " ms (" << totals.worstExcessWhere << ")\n";
+    // The ten moves that came closest to their limit: how much room the brain's time reserve
+    // left on this machine (negative: ms under the limit).
+    std::vector<int64_t> latest = totals.excesses;
+    const size_t shown = std::min<size_t>(10, latest.size());
+    std::partial_sort(latest.begin(), latest.begin() + long(shown), latest.end(), std::greater<int64_t>());
+    std::cout << "closest ten moves (ms past the limit)";
+    for (size_t i = 0; i < shown; ++i) std::cout << " " << latest[i];
+    std::cout << "\n";
+  }
   std::cout << "longest set-up " << totals.longestSetupMs << " ms (START, INFO lines, ABOUT)\n";
   std::cout << "message lines " << totals.messages << "\n";
   if (totals.foulChecks > 0)
