@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -176,6 +177,20 @@ TEST_F(ConfigFile, CarriageReturnLineEnds) {
   EXPECT_EQ(1, e.ReloadConfigOnEachMove);
   expectFutility(load("Override:1\r\nFutilityPurningMargin:\r\n"), -1, 120, 200, 250, 300);
 }
+
+#ifndef _WIN32
+// The commented AIConfig.txt of the release folders sets exactly the built-in values.
+TEST_F(ConfigFile, TheReleasedFileRestatesTheDefaults) {
+  std::ifstream in(std::string(KESTA_SOURCE_DIR) + "/packaging/AIConfig.txt", std::ios::binary);
+  ASSERT_TRUE(in) << "no packaging/AIConfig.txt";
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  expectDefaults(load(text));
+  EXPECT_EQ(FileRead::Read, engine_->ConfigFileRead);
+  for (const char* key : {"ExtensionCoefficient:", "UseOpeningBook:", "FutilityPurningMargin:", "RazoringMargin:",
+                          "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:", "SearchInfo:"})
+    EXPECT_NE(text.find(std::string("\n") + key), std::string::npos) << key << " is not in the file";
+}
+#endif
 
 TEST_F(ConfigFile, TimeReserveAndSearchInfo) {
   EXPECT_EQ(150, load("Override:1\nTimeReserve:150\n").TimeReserve);

@@ -255,6 +255,7 @@ class Game {
       MoveStat stat;
       stat.side = side;
       stat.limitMs = s.matchMs > 0 ? std::min(s.turnMs, b.clockMs) : s.turnMs;
+      if (s.stopAfterMs > 0) stat.limitMs = std::min(stat.limitMs, s.stopAfterMs);
       // The brain wakes up just before its command, as under a tournament manager.
       b.resume(setup_.suspendBetweenMoves);
       if (s.matchMs > 0) b.send("INFO time_left " + std::to_string(std::max<int64_t>(b.clockMs, 1)));
@@ -273,7 +274,12 @@ class Game {
       }
       // A brain that has not answered well after its limit hangs.
       const int64_t deadline = std::min(stat.limitMs * 3 + 1000, stat.limitMs + 60000);
-      const std::optional<std::string> reply = b.reply(int(deadline), record_.messages);
+      std::optional<std::string> reply = b.reply(int(s.stopAfterMs > 0 ? s.stopAfterMs : deadline), record_.messages);
+      if (!reply && s.stopAfterMs > 0) {
+        stat.stopped = true;
+        b.send("YXSTOP");
+        reply = b.reply(int(std::max<int64_t>(deadline - msSince(start), 0)), record_.messages);
+      }
       stat.tookMs = msSince(start);
       const CpuTimes cpuAfter = cpuTimes(b.process.pid());
       if (cpuBefore.runNs >= 0 && cpuAfter.runNs >= 0) {

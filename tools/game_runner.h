@@ -26,6 +26,10 @@ struct BrainSettings {
   int64_t maxNodes = 0;  // INFO max_node, sent when above 0
   int64_t maxDepth = 0;  // INFO max_depth, sent when above 0
   int64_t seed = -1;     // INFO seed, sent when 0 or more
+  // A manager whose own turn limit is shorter than the one it tells the brain: when no move has
+  // come this many ms after the command, YXSTOP goes out, and the move is judged against this
+  // limit instead of turnMs. 0: never.
+  int64_t stopAfterMs = 0;
 };
 
 struct GameSetup {
@@ -50,6 +54,7 @@ struct MoveStat {
   int side = 0;
   int64_t tookMs = 0, limitMs = 0;
   int64_t runMs = -1, waitMs = -1;
+  bool stopped = false;  // YXSTOP was sent
 };
 
 struct GameRecord {

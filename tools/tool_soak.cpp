@@ -65,6 +65,8 @@ struct Totals {
   int64_t peakBytes = -1;
   std::map<int, int64_t> peakBySize;
   int64_t longestSetupMs = 0;  // from START to the answer to ABOUT after the INFO lines
+  int stops = 0;               // moves that took a YXSTOP
+  int64_t longestStoppedMs = -1;
 };
 
 struct Config {
@@ -80,7 +82,8 @@ struct Config {
   uint64_t seed = 0;
   bool verbose = false;
   bool suspend = false;
-  int pinCpu = -1;  // with a competitor on the same core
+  int pinCpu = -1;         // with a competitor on the same core
+  int64_t stopAfterMs = 0;  // YXSTOP when a move has not come by then
 };
 
 std::string mib(int64_t bytes) {
@@ -106,6 +109,7 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
     b.command = config.brain;
     b.turnMs = config.turnMs;
     b.matchMs = config.matchMs > 0 ? config.matchMs : config.turnMs * 30;
+    b.stopAfterMs = config.stopAfterMs;
   }
   setup.opening = randomOpening(rng, setup.size);
   const GameRecord r = playGame(setup);
@@ -142,6 +146,10 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
       totals.longestRunWhere = where;
     }
     totals.excesses.push_back(m.tookMs - m.limitMs);
+    if (m.stopped) {
+      ++totals.stops;
+      totals.longestStoppedMs = std::max(totals.longestStoppedMs, m.tookMs);
+    }
     if (m.tookMs - m.limitMs > totals.worstExcessMs) {
       totals.worstExcessMs = m.tookMs - m.limitMs;
       totals.worstExcessLimit = m.limitMs;
@@ -187,7 +195,8 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
 
 int cmdSoak(const Options& opt) {
   Config config;
-  long long games = -1, size = 0, turn = 100, match = 0, tolerance = 0, memory = 350, seed = -1, cpu = -1;
+  long long games = -1, size = 0, turn = 100, match = 0, tolerance = 0, memory = 350, seed = -1, cpu = -1,
+            stopAfter = 0;
   if (!opt.has("games")) return fail("soak: --games N is required");
   if (!readInt(opt, "games", games, 1, 1000000, games) ||
       !readInt(opt, "size", size, MinBoardSize, MaxBoardSize, size) ||
@@ -196,7 +205,8 @@ int cmdSoak(const Options& opt) {
       !readInt(opt, "tolerance", tolerance, 0, 1000000, tolerance) ||
       !readInt(opt, "memory-limit", memory, 1, 1000000, memory) ||
       !readInt(opt, "seed", seed, 0, std::numeric_limits<long long>::max(), seed) ||
-      !readInt(opt, "cpu", lastAllowedCpu(), 0, 1023, cpu))
+      !readInt(opt, "cpu", lastAllowedCpu(), 0, 1023, cpu) ||
+      !readInt(opt, "stop-after", 0, 1, 1000000, stopAfter))
     return 1;
   if (opt.has("rule") && !parseRule(opt.get("rule"), config.rule))
     return fail("soak: --rule must be freestyle, exact5 or renju");
@@ -211,6 +221,7 @@ int cmdSoak(const Options& opt) {
   config.recordDir = opt.get("record");
   config.verbose = opt.has("verbose");
   config.suspend = opt.has("suspend");
+  config.stopAfterMs = stopAfter;
   if (::access(config.brain.c_str(), X_OK) != 0) return fail("soak: no brain executable at " + config.brain);
   std::unique_ptr<CpuCompetitor> competitor;
   if (opt.has("cpu-competition")) {
@@ -223,6 +234,7 @@ int cmdSoak(const Options& opt) {
             << " ms, match " << (config.matchMs > 0 ? config.matchMs : config.turnMs * 30) << " ms, seed "
             << config.seed << (config.suspend ? ", brains suspended between moves" : "");
   if (competitor) std::cout << ", brains on core " << config.pinCpu << " with a CPU-bound competitor";
+  if (config.stopAfterMs > 0) std::cout << ", YXSTOP after " << config.stopAfterMs << " ms";
   std::cout << std::endl;
   std::mt19937_64 rng(config.seed);
   Totals totals;
@@ -271,6 +283,9 @@ int cmdSoak(const Options& opt) {
     for (size_t i = 0; i < shown; ++i) std::cout << " " << latest[i];
     std::cout << "\n";
   }
+  if (config.stopAfterMs > 0)
+    std::cout << "moves stopped by YXSTOP " << totals.stops << ", the longest of them " << totals.longestStoppedMs
+              << " ms\n";
   std::cout << "longest set-up " << totals.longestSetupMs << " ms (START, INFO lines, ABOUT)\n";
   std::cout << "message lines " << totals.messages << "\n";
   if (totals.foulChecks > 0)
