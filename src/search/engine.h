@@ -18,7 +18,8 @@
 
 namespace kesta {
 
-// The parameters AIConfig.txt may set, with their built-in values (setDefaultSearchParameters).
+// The search parameters, all but ThreatSearchPlies settable in AIConfig.txt; their built-in values
+// come from setDefaultSearchParameters.
 struct SearchParameters {
   float ExtensionCoefficient;
   int32_t IIDMinDepth;
@@ -34,7 +35,7 @@ struct SearchParameters {
 };
 
 // TimeReserve's built-in value and the most a configuration may set, in ms.
-constexpr int32_t DefaultTimeReserve = 40;
+constexpr int32_t DefaultTimeReserve = 60;
 constexpr int32_t MaxTimeReserve = 60000;
 
 // What the deepening has found so far, handed to Engine::InfoHook.
