@@ -13,9 +13,9 @@
 // Any violation aborts with a description, which libFuzzer reports as a crash. Thinks are kept
 // short by capping the engine's turn time at 20 ms before every command (INFO may set it lower),
 // and one input runs at most 400 commands and 150 thinks.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>

@@ -126,7 +126,8 @@ void startLongThink(BrainProcess& brain) {
 void thinkFor(BrainProcess& brain, int ms) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
     if (left.count() <= 0) return;
     const auto line = brain.readLine(int(left.count()));
     if (line) {
@@ -196,7 +197,8 @@ TEST(BrainStop, EndDuringAThinkExitsAtOnce) {
 // The text files next to the brain, read by a fresh process.
 
 // A copy of the brain in a folder of its own, with the given AIEval.txt and AIConfig.txt.
-std::string brainWithFiles(const kesta_test::ScratchDir& dir, const std::string& eval, const std::string& config) {
+std::string brainWithFiles(const kesta_test::ScratchDir& dir, const std::string& eval,
+                           const std::string& config) {
   const std::filesystem::path brain = dir.path() / "pbrain-kesta";
   std::filesystem::copy_file(KESTA_BRAIN_PATH, brain);
   std::ofstream(dir.path() / "AIEval.txt", std::ios::binary) << eval;
@@ -229,8 +231,9 @@ TEST(BrainFiles, AFailedEvaluationFileKeepsTheDefaultsAndSaysSoOnce) {
   int reports[2] = {0, 0};
   for (int run = 0; run < 2; ++run) {
     BrainProcess brain;
-    ASSERT_TRUE(run == 0 ? brain.spawn(KESTA_BRAIN_PATH)
-                         : brain.spawn(brainWithFiles(dir, brokenEval, "\xEF\xBB\xBFOverride:1\nSearchInfo:0\n")));
+    ASSERT_TRUE(run == 0
+                    ? brain.spawn(KESTA_BRAIN_PATH)
+                    : brain.spawn(brainWithFiles(dir, brokenEval, "\xEF\xBB\xBFOverride:1\nSearchInfo:0\n")));
     for (const std::string& command : script) {
       ASSERT_TRUE(brain.writeLine(command));
       if (command.rfind("INFO", 0) == 0) continue;
@@ -258,9 +261,9 @@ TEST(ToolOutput, VersionAndVerboseSolve) {
   expectCleanExit(version);
 
   BrainProcess solve;
-  ASSERT_TRUE(solve.spawn(std::vector<std::string>{KESTA_TOOL_PATH, "solve", "--rule", "freestyle", "--size", "15",
-                                                   "--moves", "7,7 8,7 7,8 8,8 6,9 9,6", "--turn-time", "300",
-                                                   "--verbose"}));
+  ASSERT_TRUE(solve.spawn(std::vector<std::string>{KESTA_TOOL_PATH, "solve", "--rule", "freestyle", "--size",
+                                                   "15", "--moves", "7,7 8,7 7,8 8,8 6,9 9,6", "--turn-time",
+                                                   "300", "--verbose"}));
   std::string output;
   EXPECT_TRUE(solve.readToEnd(output, 30000));
   expectCleanExit(solve);

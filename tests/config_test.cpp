@@ -14,8 +14,8 @@
 
 #include "board/board.h"
 #include "protocol/command_loop.h"
-#include "search/engine.h"
 #include "scratch_dir.h"
+#include "search/engine.h"
 
 namespace kesta {
 namespace {
@@ -186,8 +186,9 @@ TEST_F(ConfigFile, TheReleasedFileRestatesTheDefaults) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   expectDefaults(load(text));
   EXPECT_EQ(FileRead::Read, engine_->ConfigFileRead);
-  for (const char* key : {"ExtensionCoefficient:", "UseOpeningBook:", "FutilityPurningMargin:", "RazoringMargin:",
-                          "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:", "SearchInfo:"})
+  for (const char* key :
+       {"ExtensionCoefficient:", "UseOpeningBook:", "FutilityPurningMargin:", "RazoringMargin:",
+        "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:", "SearchInfo:"})
     EXPECT_NE(text.find(std::string("\n") + key), std::string::npos) << key << " is not in the file";
 }
 #endif
@@ -239,8 +240,10 @@ TEST_F(ConfigFile, TheBrainSaysOnceThatAFileFailedAndKeepsWhatIsInForce) {
   CommandLoop loop(in, out, 1u << 16);
   while (loop.step()) {
   }
-  EXPECT_EQ(out.str(), "MESSAGE AIConfig.txt could not be read (its first line must be Override:1): the built-in "
-                       "search parameters apply.\nOK\n" + aboutLine() + "\nOK\n");
+  EXPECT_EQ(out.str(),
+            "MESSAGE AIConfig.txt could not be read (its first line must be Override:1): the built-in "
+            "search parameters apply.\nOK\n" +
+                aboutLine() + "\nOK\n");
   expectDefaults(loop.engine());
 }
 

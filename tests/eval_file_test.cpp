@@ -287,8 +287,12 @@ TEST(EvalFile, UnreadableFileKeepsTheWeightsInForce) {
 
   std::string wordAt20;
   for (int i = 1; i <= 305; ++i) wordAt20 += i == 20 ? "word " : std::to_string(1000 + i) + " ";
-  const std::string cases[] = {"", "  \n\n", fileText({7, -8, 9, 10, 11, 12, 13, 14, 15, 16}), wordAt20,
-                               "\xEF\xBB\xBF\xEF\xBB\xBF" + fileText(first), "\xEF\xBB" + fileText(first)};
+  const std::string cases[] = {"",
+                               "  \n\n",
+                               fileText({7, -8, 9, 10, 11, 12, 13, 14, 15, 16}),
+                               wordAt20,
+                               "\xEF\xBB\xBF\xEF\xBB\xBF" + fileText(first),
+                               "\xEF\xBB" + fileText(first)};
   for (const std::string& text : cases) {
     SCOPED_TRACE(text.substr(0, 40));
     dir.writeEvalFile(text);

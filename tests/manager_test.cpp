@@ -517,9 +517,9 @@ TEST(ManagerMemory, A64MiBLimitHoldsThroughAGame) {
   GTEST_SKIP() << "sanitizer shadow memory says nothing about the brain's own footprint";
 #endif
   BrainProcess soak;
-  ASSERT_TRUE(soak.spawn(std::vector<std::string>{KESTA_TOOL_PATH, "soak", "--games", "1", "--rule", "freestyle",
-                                                  "--size", "15", "--turn-time", "200", "--match-time", "100000", "--memory-limit", "64",
-                                                  "--seed", "1", "--brain", KESTA_BRAIN_PATH}));
+  ASSERT_TRUE(soak.spawn(std::vector<std::string>{
+      KESTA_TOOL_PATH, "soak", "--games", "1", "--rule", "freestyle", "--size", "15", "--turn-time", "200",
+      "--match-time", "100000", "--memory-limit", "64", "--seed", "1", "--brain", KESTA_BRAIN_PATH}));
   std::string output;
   EXPECT_TRUE(soak.readToEnd(output, 120000));
   const auto status = soak.waitExit();
@@ -535,7 +535,8 @@ TEST(ManagerMemory, StartsAndPlaysUnderAnAddressSpaceLimit) {
   constexpr int64_t LimitKiB = 64 * 1024;
   BrainProcess brain;
   ASSERT_TRUE(brain.spawn(std::vector<std::string>{
-      "/bin/sh", "-c", "ulimit -v " + std::to_string(LimitKiB) + " && exec " + std::string(KESTA_BRAIN_PATH)}));
+      "/bin/sh", "-c",
+      "ulimit -v " + std::to_string(LimitKiB) + " && exec " + std::string(KESTA_BRAIN_PATH)}));
   ASSERT_TRUE(brain.writeLine("START 15"));
   EXPECT_EQ(brain.readLine(), "OK");
   ASSERT_TRUE(brain.writeLine("INFO max_memory " + std::to_string(LimitKiB * 1024)));

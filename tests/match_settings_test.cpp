@@ -12,8 +12,8 @@
 #include <string>
 
 #include "protocol/command_loop.h"
-#include "search/trans_table.h"
 #include "scratch_dir.h"
+#include "search/trans_table.h"
 
 namespace kesta {
 namespace {

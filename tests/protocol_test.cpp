@@ -164,8 +164,8 @@ TEST_F(ProtocolCommands, AboutLineIsExact) {
   const std::string version = Version;
   EXPECT_EQ(version.rfind(KESTA_PROJECT_VERSION, 0), 0u) << version;
   const std::string rest = version.substr(std::string(KESTA_PROJECT_VERSION).size());
-  EXPECT_TRUE(rest.empty() || (rest.size() >= 8 && rest[0] == '+' &&
-                               rest.find_first_not_of("0123456789abcdef", 1) >= 8))
+  EXPECT_TRUE(rest.empty() ||
+              (rest.size() >= 8 && rest[0] == '+' && rest.find_first_not_of("0123456789abcdef", 1) >= 8))
       << version;
 }
 
@@ -634,8 +634,8 @@ constexpr const char* SearchedPosition = "BOARD\n7,7,1\n8,7,2\n7,8,1\n8,8,2\n6,9
 TEST_F(ProtocolStop, StopLineAfterTheThinkCommandStopsIt) {
   for (const char* stop : {"YXSTOP", "yxstop", "Stop  \r"}) {
     SCOPED_TRACE(stop);
-    Session s(std::string("INFO timeout_turn 30000\nSTART 15\n") + SearchedPosition + "INFO time_left 60000\n" +
-                  stop + "\nABOUT\n",
+    Session s(std::string("INFO timeout_turn 30000\nSTART 15\n") + SearchedPosition +
+                  "INFO time_left 60000\n" + stop + "\nABOUT\n",
               Turns::Default);
     EXPECT_EQ(s.run(), 0);
     const auto lines = s.lines();

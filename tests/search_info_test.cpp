@@ -1,5 +1,7 @@
 // The search reports a GUI shows: the MESSAGE line's fields and principal variation, the rate
 // limit, and the guarantee that reporting leaves the position and the table as they were.
+#include "protocol/search_info.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "protocol/search_info.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "search_position.h"
@@ -52,14 +53,16 @@ TEST(SearchInfo, LineFieldsAndAVariationOfLegalMovesThatChangesNothing) {
   const SearchReport& last = reports.back();
 
   const uint64_t hash = g.b().hash;
-  const std::vector<char> table(reinterpret_cast<const char*>(g.e().TransTable->buckets),
-                                reinterpret_cast<const char*>(g.e().TransTable->buckets) + g.e().TransTable->bytes);
+  const std::vector<char> table(
+      reinterpret_cast<const char*>(g.e().TransTable->buckets),
+      reinterpret_cast<const char*>(g.e().TransTable->buckets) + g.e().TransTable->bytes);
   const std::string line = formatSearchInfo(g.e(), last);
   EXPECT_EQ(g.b().hash, hash);
   EXPECT_EQ(g.b().moveCount, 6);
   EXPECT_EQ(std::memcmp(table.data(), g.e().TransTable->buckets, table.size()), 0) << "the table changed";
 
-  const std::regex form(R"(depth (\d+) score (-?\d+|win in \d+|loss in \d+) nodes (\d+) nps (\d+) time (\d+) pv(( \d+,\d+)+))");
+  const std::regex form(
+      R"(depth (\d+) score (-?\d+|win in \d+|loss in \d+) nodes (\d+) nps (\d+) time (\d+) pv(( \d+,\d+)+))");
   std::smatch m;
   ASSERT_TRUE(std::regex_match(line, m, form)) << line;
   EXPECT_EQ(m[1].str(), "8");

@@ -136,7 +136,8 @@ struct Brain {
   std::optional<std::string> reply(int timeoutMs, int& messages) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
       auto line = process.readLine(int(std::max<int64_t>(left.count(), 0)));
       if (!line || line->rfind("MESSAGE", 0) != 0) return line;
       ++messages;
@@ -274,7 +275,8 @@ class Game {
       }
       // A brain that has not answered well after its limit hangs.
       const int64_t deadline = std::min(stat.limitMs * 3 + 1000, stat.limitMs + 60000);
-      std::optional<std::string> reply = b.reply(int(s.stopAfterMs > 0 ? s.stopAfterMs : deadline), record_.messages);
+      std::optional<std::string> reply =
+          b.reply(int(s.stopAfterMs > 0 ? s.stopAfterMs : deadline), record_.messages);
       if (!reply && s.stopAfterMs > 0) {
         stat.stopped = true;
         b.send("YXSTOP");

@@ -33,12 +33,13 @@ int usage() {
                "  forbidden --size N --black \"x,y ...\" --white \"x,y ...\"\n"
                "  dump --rule R --size N (--moves ... | --black ... --white ...)\n"
                "  threat --rule R --size N --moves \"x,y ...\"\n"
-               "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS] [--verbose]\n"
+               "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
+               "        [--verbose]\n"
                "  bench [--depth D]\n"
                "  selfplay --rule R --size N [--turn-time MS]\n"
-               "  soak --games N [--rule R] [--size N] [--turn-time MS] [--match-time MS] [--memory-limit MIB]\n"
-               "       [--suspend] [--cpu-competition [--cpu K]] [--stop-after MS] [--tolerance MS] [--seed S]\n"
-               "       [--brain PATH]\n"
+               "  soak --games N [--rule R] [--size N] [--turn-time MS] [--match-time MS]\n"
+               "       [--memory-limit MIB] [--suspend] [--cpu-competition [--cpu K]] [--stop-after MS]\n"
+               "       [--tolerance MS] [--seed S] [--brain PATH]\n"
                "  match --engine CMD --engine CMD [--openings FILE] [--rule R] [--size N] [--games N]\n"
                "        [--turn-time MS] [--match-time MS] [--nodes N] [--depth D] [--concurrency K]\n"
                "        [--sprt ELO0,ELO1] [--pgn FILE] [--seed S] [--tolerance MS]\n"
@@ -65,7 +66,8 @@ int cmdTables(const Options& opt) {
   RuleMode = uint8_t(rule);
   if (opt.has("eval")) {
     const std::string path = opt.get("eval");
-    if (buildEvalTablesFromFile(path) != FileRead::Read) return fail("tables: cannot read 305 numbers from " + path);
+    if (buildEvalTablesFromFile(path) != FileRead::Read)
+      return fail("tables: cannot read 305 numbers from " + path);
   } else {
     buildEvalTables(ExeDirectory);
   }

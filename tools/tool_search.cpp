@@ -90,7 +90,8 @@ int cmdSolve(const Options& opt) {
   e.Settings.TimeLeft = int32_t(left);
   // --verbose: the search's progress, as the brain reports it to a GUI.
   SearchInfoPrinter info(std::cout);
-  if (opt.has("verbose")) e.InfoHook = [&info](Engine& engine, const SearchReport& r) { info.report(engine, r); };
+  if (opt.has("verbose"))
+    e.InfoHook = [&info](Engine& engine, const SearchReport& r) { info.report(engine, r); };
   clearDeepeningReport();
   const int32_t start = nowMs();
   const CellIndex move = think(e);

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <limits>
@@ -19,7 +20,6 @@
 #include <memory>
 #include <random>
 #include <sstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,7 +82,7 @@ struct Config {
   uint64_t seed = 0;
   bool verbose = false;
   bool suspend = false;
-  int pinCpu = -1;         // with a competitor on the same core
+  int pinCpu = -1;          // with a competitor on the same core
   int64_t stopAfterMs = 0;  // YXSTOP when a move has not come by then
 };
 
@@ -227,7 +227,8 @@ int cmdSoak(const Options& opt) {
   if (opt.has("cpu-competition")) {
     config.pinCpu = int(cpu);
     competitor = std::make_unique<CpuCompetitor>(config.pinCpu);
-    if (!competitor->running()) return fail("soak: cannot start a CPU competitor on core " + std::to_string(cpu));
+    if (!competitor->running())
+      return fail("soak: cannot start a CPU competitor on core " + std::to_string(cpu));
   }
 
   std::cout << "soak: " << config.games << " games, brain " << config.brain << ", turn " << config.turnMs
@@ -284,8 +285,8 @@ int cmdSoak(const Options& opt) {
     std::cout << "\n";
   }
   if (config.stopAfterMs > 0)
-    std::cout << "moves stopped by YXSTOP " << totals.stops << ", the longest of them " << totals.longestStoppedMs
-              << " ms\n";
+    std::cout << "moves stopped by YXSTOP " << totals.stops << ", the longest of them "
+              << totals.longestStoppedMs << " ms\n";
   std::cout << "longest set-up " << totals.longestSetupMs << " ms (START, INFO lines, ABOUT)\n";
   std::cout << "message lines " << totals.messages << "\n";
   if (totals.foulChecks > 0)

@@ -7,7 +7,9 @@ namespace kesta {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // The first word of bytes, in capitals, equals word.
 bool firstWordIs(const char* bytes, size_t size, const char* word) {
@@ -51,7 +53,8 @@ void CommandInput::awaitReader() {
 CommandInput::Kind CommandInput::classify(const char* bytes, size_t size) {
   if (firstWordIs(bytes, size, "YXSTOP") || firstWordIs(bytes, size, "STOP")) return Kind::Stop;
   if (firstWordIs(bytes, size, "END")) return Kind::End;
-  if (firstWordIs(bytes, size, "BEGIN") || firstWordIs(bytes, size, "TURN") || firstWordIs(bytes, size, "BOARD"))
+  if (firstWordIs(bytes, size, "BEGIN") || firstWordIs(bytes, size, "TURN") ||
+      firstWordIs(bytes, size, "BOARD"))
     return Kind::Think;
   return Kind::Other;
 }

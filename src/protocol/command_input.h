@@ -104,16 +104,16 @@ class CommandInput {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  uint64_t taken_ = 0;    // the parser's view starts here; earlier bytes may be overwritten
-  uint64_t handed_ = 0;   // end of the bytes handed to the parser (written by the parser's thread)
-  uint64_t written_ = 0;  // end of the bytes read from the source
-  bool lineStart_ = true;       // the next byte of the source begins a line
-  bool sourceEnded_ = false;    // the source has no more bytes
+  uint64_t taken_ = 0;        // the parser's view starts here; earlier bytes may be overwritten
+  uint64_t handed_ = 0;       // end of the bytes handed to the parser (written by the parser's thread)
+  uint64_t written_ = 0;      // end of the bytes read from the source
+  bool lineStart_ = true;     // the next byte of the source begins a line
+  bool sourceEnded_ = false;  // the source has no more bytes
   bool threaded_ = false;
   bool quit_ = false;
   bool readerWaiting_ = false;  // the reader waits for room
   bool thinking_ = false;
-  bool thinkAhead_ = false;     // a command that starts another think waits in the input
+  bool thinkAhead_ = false;  // a command that starts another think waits in the input
   bool endRequested_ = false;
   std::atomic<bool> stop_{false};
 };

@@ -48,7 +48,8 @@ void capitalise(std::string& token) {
 }
 
 std::string aboutLine() {
-  return std::string("name=\"Kesta\", version=\"") + Version + "\", author=\"The Kesta authors\", country=\"-\"";
+  return std::string("name=\"Kesta\", version=\"") + Version +
+         "\", author=\"The Kesta authors\", country=\"-\"";
 }
 
 CommandLoop::CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets)
@@ -60,11 +61,13 @@ CommandLoop::CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuck
   // The first reads of the text files are the ones that must not fail unnoticed. A MESSAGE line,
   // not an ERROR: managers take an ERROR for a broken brain.
   if (engine_->EvalFileRead == FileRead::Failed)
-    notices_ += "MESSAGE AIEval.txt could not be read (it must hold 305 whole numbers): the built-in "
-                "evaluation weights apply.\n";
+    notices_ +=
+        "MESSAGE AIEval.txt could not be read (it must hold 305 whole numbers): the built-in "
+        "evaluation weights apply.\n";
   if (engine_->ConfigFileRead == FileRead::Failed)
-    notices_ += "MESSAGE AIConfig.txt could not be read (its first line must be Override:1): the built-in "
-                "search parameters apply.\n";
+    notices_ +=
+        "MESSAGE AIConfig.txt could not be read (its first line must be Override:1): the built-in "
+        "search parameters apply.\n";
 }
 
 CommandLoop::~CommandLoop() { setDiagnosticStream(nullptr); }
@@ -92,7 +95,8 @@ void CommandLoop::buildEngine(int size) {
   // once the manager has had its chance to send the limit.
   tableMadeFor_ = MinTableBuckets;
   engine_ = std::make_unique<Engine>(*board_, tableMadeFor_);
-  if (inForce && engine_->ConfigFileRead == FileRead::Failed) static_cast<SearchParameters&>(*engine_) = *inForce;
+  if (inForce && engine_->ConfigFileRead == FileRead::Failed)
+    static_cast<SearchParameters&>(*engine_) = *inForce;
   engine_->StopRequest = &input_.stopRequest();
   engine_->InfoHook = [this](Engine& e, const SearchReport& r) {
     if (e.SearchInfo) info_.report(e, r);

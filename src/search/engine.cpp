@@ -119,7 +119,8 @@ FileRead loadConfig(Engine& e) {
     } else if (startsWith(line, "ReloadConfigOnEachMove:")) {
       if (scanKey(line, "ReloadConfigOnEachMove:", v, 1) == 1) e.ReloadConfigOnEachMove = v[0] == 1;
     } else if (startsWith(line, "TimeReserve:")) {
-      if (scanKey(line, "TimeReserve:", v, 1) == 1 && v[0] >= 0 && v[0] <= MaxTimeReserve) e.TimeReserve = v[0];
+      if (scanKey(line, "TimeReserve:", v, 1) == 1 && v[0] >= 0 && v[0] <= MaxTimeReserve)
+        e.TimeReserve = v[0];
     } else if (startsWith(line, "SearchInfo:")) {
       if (scanKey(line, "SearchInfo:", v, 1) == 1) e.SearchInfo = v[0] != 0;
     }
