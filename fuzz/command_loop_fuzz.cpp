@@ -93,6 +93,22 @@ bool boardLineWho(const std::string& token, int32_t& who) {
   return true;
 }
 
+// The text of a command without the stop lines in front of it that stopped the think before it:
+// the loop takes those out of its input (as blanks), so the command's own words come after them.
+// A stop line with nothing after it in the text is a command of its own (outside a think).
+std::string withoutTakenStopLines(const std::string& text) {
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string::npos) return text.substr(start);
+    const std::vector<std::string> words = splitTokens(text.substr(start, end - start));
+    const std::string first = words.empty() ? "" : upper(words[0]);
+    if (!words.empty() && first != "YXSTOP" && first != "STOP") return text.substr(start);
+    if (!words.empty() && splitTokens(text.substr(end)).empty()) return text.substr(start);
+    start = end + 1;
+  }
+}
+
 // A move line "x,y" with plain decimal numbers.
 bool parseMove(const std::string& line, int& x, int& y) {
   const size_t comma = line.find(',');
@@ -184,7 +200,7 @@ class Harness {
     std::vector<std::string> lines;
     for (const std::string& line : splitLines(output_))
       if (line.rfind("MESSAGE ", 0) != 0) lines.push_back(line);
-    const std::vector<std::string> tokens = splitTokens(command_);
+    const std::vector<std::string> tokens = splitTokens(withoutTakenStopLines(command_));
     const std::string word = tokens.empty() ? "" : upper(tokens[0]);
     if (word == "BEGIN" || word == "TURN" || word == "BOARD") ++thinks_;
     const Board& b = loop_.board();
