@@ -3,7 +3,9 @@
 # each command is sent only once the reply to the one before has arrived, so a brain that leaves
 # a reply in its output buffer stalls the session and fails it (where pipes are buffered: Linux
 # and Windows do, Wine does not). Checks every reply and its line end, that commands without a
-# reply print nothing, and that the brain exits with status 0 after END.
+# reply print nothing, that YXSTOP cuts a 30 s think short within STOP_LIMIT_MS (default 50),
+# that commands sent during a think are answered after it in order, and that END during a think
+# ends the brain at once with status 0.
 #
 #   protocol-session.sh [--crlf] BRAIN [ARGS...]
 #
@@ -23,7 +25,8 @@ if [ $# -eq 0 ]; then
   exit 2
 fi
 
-reply_seconds=60   # the longest think asked for below is 1 s; Wine and a busy machine add to it
+reply_seconds=60   # the longest think that runs its course below is 1 s; Wine and a busy machine add to it
+stop_limit_ms=${STOP_LIMIT_MS:-50}
 work=$(mktemp -d)
 brain_pid=""
 cleanup() {
@@ -51,12 +54,26 @@ send() {
   printf '%s%s' "$*" "$eol" >&"$to_brain" || fail "the brain stopped reading at '$*'"
 }
 
+# Reads the next line from the brain into $line within $1 seconds; false when none came. A read
+# that times out keeps the part of a line it got, so the next read goes on from there.
+pending=""
+read_line() {
+  local part
+  if IFS= read -r -t "$1" part <&"$from_brain"; then
+    line=$pending$part
+    pending=""
+    return 0
+  fi
+  pending+=$part
+  return 1
+}
+
 # Reads the next reply line into $reply, without its line end; MESSAGE lines are shown and
 # skipped.
 receive() {
   local line
   while :; do
-    if ! IFS= read -r -t "$reply_seconds" line <&"$from_brain"; then
+    if ! read_line "$reply_seconds"; then
       fail "no reply line within ${reply_seconds} s (a reply not flushed, a hang, or an exit)"
     fi
     if [ -n "$reply_end" ]; then
@@ -90,7 +107,47 @@ expect_move() {
   occupied[$reply]=1
 }
 
-about='name = "Kesta", version ="1.0.0", author = "Tor Emdi", country = "Veland"'
+about_pattern='^name="Kesta", version="[0-9]+[.][0-9]+[.][0-9]+([+][0-9a-f]{7,}([.]dirty)?)?", author="The Kesta authors", country="-"$'
+about=""
+expect_about() {
+  receive
+  [[ $reply =~ $about_pattern ]] || fail "ABOUT answered '$reply'"
+  [ -z "$about" ] || [ "$reply" = "$about" ] || fail "ABOUT changed from '$about' to '$reply'"
+  about=$reply
+}
+
+# Sets the variable named $1 to the clock in milliseconds, without starting a process.
+clock_ms() {
+  local t=${EPOCHREALTIME/[.,]/}
+  printf -v "$1" '%d' $((10#$t / 1000))
+}
+
+# Lets a think run for about ms milliseconds; only MESSAGE lines may come meanwhile.
+think_for() {
+  local now until
+  clock_ms now
+  until=$((now + $1))
+  while clock_ms now && ((now < until)); do
+    if read_line 0.05; then
+      line=${line%$'\r'}
+      case "$line" in
+        "MESSAGE "*) echo "< $line" ;;
+        *) fail "the think ended early with '$line'" ;;
+      esac
+    fi
+  done
+}
+
+middle_game() {
+  send BOARD
+  send 7,7,1
+  send 8,7,2
+  send 7,8,1
+  send 8,8,2
+  send 6,9,1
+  send 9,6,2
+  send DONE
+}
 
 send START 15
 expect OK
@@ -103,7 +160,7 @@ send INFO game_type 1
 send INFO rule 0
 send INFO folder C:\\kesta-session
 send ABOUT
-expect "$about"
+expect_about
 
 send BEGIN
 expect 7,7
@@ -132,18 +189,51 @@ send 7,7,2
 send 8,8,1
 send DONE
 send ABOUT
-expect "$about"
+expect_about
 
+# A long think, cut short by YXSTOP: the best move so far, at once.
+send INFO timeout_turn 30000
+send RESTART
+expect OK
+occupied=([7,7]=1 [8,7]=1 [7,8]=1 [8,8]=1 [6,9]=1 [9,6]=1)
+middle_game
+think_for 500
+clock_ms stop_sent
+send YXSTOP
+expect_move 15
+clock_ms stop_answered
+stop_ms=$((stop_answered - stop_sent))
+echo "  (answered ${stop_ms} ms after YXSTOP)"
+((stop_ms <= stop_limit_ms)) || fail "the move came ${stop_ms} ms after YXSTOP, over ${stop_limit_ms} ms"
+
+# Commands sent during a think wait, in order, until the move; a stop between thinks is ignored.
+send RESTART
+expect OK
+occupied=([7,7]=1 [8,7]=1 [7,8]=1 [8,8]=1 [6,9]=1 [9,6]=1)
+middle_game
+think_for 300
+send ABOUT
+send INFO time_left 100000
+send TAKEBACK
+send yxstop
+expect_move 15
+expect_about
+expect OK
+send STOP
+send ABOUT
+expect_about
+
+# END during a think: the brain ends at once, with no move.
 send START 20
 expect OK
-occupied=()
-send BEGIN
-expect 10,10
+middle_game
+think_for 300
+clock_ms end_sent
 send END
 exec {to_brain}>&-
 
 # Nothing more may come, and the brain must end by itself with status 0.
-while IFS= read -r -t "$reply_seconds" line <&"$from_brain"; do
+while read_line "$reply_seconds"; do
   case "$line" in
     "MESSAGE "*) echo "< $line" ;;
     *) fail "unexpected output after END: '$line'" ;;
@@ -153,4 +243,9 @@ status=0
 wait "$brain_pid" || status=$?
 brain_pid=""
 [ "$status" -eq 0 ] || fail "exit status $status after END (124: killed by the time limit)"
-echo "protocol session passed: every reply as expected, exit status 0 after END"
+clock_ms ended
+end_ms=$((ended - end_sent))
+((end_ms <= 5000)) || fail "the brain took ${end_ms} ms to end after END during a think"
+echo "protocol session passed: every reply as expected, YXSTOP answered in ${stop_ms} ms, exit status 0" \
+  "${end_ms} ms after END during a think"
+

@@ -2,8 +2,10 @@
 # CI for the Windows brain and the release folders. Cross-compiles the engine, the tool and the
 # unit tests for 64-bit Windows with mingw-w64 (`make windows`), checks that pbrain-kesta64.exe
 # is a static console program needing no DLL beyond the system's own, runs the unit tests under
-# Wine, builds both release folders with `make release`, and plays a protocol session over pipes
-# with each released brain: pbrain-kesta64.exe under Wine, pbrain-kesta natively.
+# Wine, builds both release folders and their zips with `make release` (each zip named with the
+# version, holding exactly the folder's files, under 8 MB), and plays a protocol session over
+# pipes with each released brain: pbrain-kesta64.exe under Wine, pbrain-kesta natively (YXSTOP
+# during a think, queued commands, END during a think included).
 #
 # Every Wine run goes through $WIN_BUILD/wine-run.sh (Wine prefix inside the build folder, a
 # persistent wineserver started first and stopped at the end) and under a time limit, so that a
@@ -66,6 +68,21 @@ for dir in "$BUILD/release" "$WIN_BUILD/release"; do
   extra=$(ls "$dir" | grep -vxF -f <(printf '%s\n' "${files[@]}") || true)
   [ -z "$extra" ] || { echo "unexpected files in $dir: $extra"; exit 1; }
   echo "$dir: ${files[*]}"
+  # The zip beside the folder: named with the build's version, the same files at its top, and
+  # within the 8 MB that tournaments accept.
+  build_dir=$(dirname "$dir")
+  version=$(head -n 1 "$build_dir/generated/version.txt")
+  case $dir in
+    "$WIN_BUILD"/*) zip="$build_dir/kesta-$version-windows64.zip" ;;
+    *) zip="$build_dir/kesta-$version-linux.zip" ;;
+  esac
+  [ -s "$zip" ] || { echo "missing: $zip"; exit 1; }
+  listed=$(cmake -E tar tf "$zip" | sort)
+  [ "$listed" = "$(printf '%s\n' "${files[@]}" | sort)" ] || { echo "$zip holds: $listed"; exit 1; }
+  size=$(stat -c %s "$zip")
+  ((size < 8000000)) || { echo "$zip has $size bytes, over 8 MB"; exit 1; }
+  grep -q "Kesta $version for" "$dir/INSTALL.txt" || { echo "$dir/INSTALL.txt does not name $version"; exit 1; }
+  echo "$zip: $size bytes"
 done
 cmp "$brain" "$WIN_BUILD/release/pbrain-kesta64.exe"
 

@@ -4,17 +4,41 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "protocol/command_loop.h"
+#include "protocol/version.h"
+#include "scratch_dir.h"
 #include "tools/brain_process.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KESTA_PIPE_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KESTA_PIPE_SANITIZED 1
+#endif
+#endif
 
 namespace kesta {
 namespace {
 
-const std::string About = R"(name = "Kesta", version ="1.0.0", author = "Tor Emdi", country = "Veland")";
+// How soon a move must follow YXSTOP: 50 ms; a brain built with a sanitizer runs many times
+// slower, and there the check is about races and memory, not speed.
+#ifdef KESTA_PIPE_SANITIZED
+constexpr int StopLimitMs = 500;
+#else
+constexpr int StopLimitMs = 50;
+#endif
+
+const std::string About = aboutLine();
 
 // Every line the brain may print: a reply word, an error, a move, the identification or a
 // diagnostic message.
@@ -27,6 +51,14 @@ bool isProtocolLine(const std::string& line) {
     if (i != comma && (line[i] < '0' || line[i] > '9')) return false;
   const int x = std::stoi(line.substr(0, comma)), y = std::stoi(line.substr(comma + 1));
   return (x < 22 && y < 22) || (x == 255 && y == 255);
+}
+
+// The next line that is not a MESSAGE line (search reports come before a move).
+std::optional<std::string> replyLine(BrainProcess& brain, int timeoutMs = BrainProcess::DefaultTimeoutMs) {
+  for (;;) {
+    auto line = brain.readLine(timeoutMs);
+    if (!line || line->rfind("MESSAGE ", 0) != 0) return line;
+  }
 }
 
 void expectCleanExit(BrainProcess& brain) {
@@ -45,7 +77,7 @@ TEST(BrainPipe, ShortSessionThenEnd) {
   EXPECT_EQ(brain.readLine(), "7,7");
   ASSERT_TRUE(brain.writeLine("INFO TIMEOUT_TURN 200"));
   ASSERT_TRUE(brain.writeLine("TURN 7,8"));
-  const auto move = brain.readLine();
+  const auto move = replyLine(brain);
   ASSERT_TRUE(move.has_value());
   EXPECT_TRUE(isProtocolLine(*move) && move->find(',') != std::string::npos) << *move;
   EXPECT_NE(*move, "7,7");
@@ -74,6 +106,171 @@ TEST(BrainPipe, EndOfInputEndsTheBrain) {
     if (rest == "OK\n" || rest == "OK\n7,7\n") rest.clear();
     EXPECT_EQ(rest, "");
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stopping a think: the brain reads its input while it thinks.
+
+// A brain set up for a long think: a 30 s turn on an early position that no opening rule
+// answers.
+void startLongThink(BrainProcess& brain) {
+  ASSERT_TRUE(brain.spawn(KESTA_BRAIN_PATH));
+  ASSERT_TRUE(brain.writeLine("INFO timeout_turn 30000"));
+  ASSERT_TRUE(brain.writeLine("INFO timeout_match 1000000"));
+  ASSERT_TRUE(brain.writeLine("START 15"));
+  ASSERT_EQ(replyLine(brain), "OK");
+  ASSERT_TRUE(brain.writeLine("BOARD\n7,7,1\n8,7,2\n7,8,1\n8,8,2\nDONE"));
+}
+
+// Collects the think's MESSAGE lines for ms, failing on anything else.
+void thinkFor(BrainProcess& brain, int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    const auto line = brain.readLine(int(left.count()));
+    if (line) {
+      ASSERT_EQ(line->rfind("MESSAGE ", 0), 0u) << "the think ended early: " << *line;
+    }
+  }
+}
+
+// The move after the stop line arrives within 50 ms (StopLimitMs), from the best the think had
+// found.
+TEST(BrainStop, YxstopAnswersAtOnce) {
+  BrainProcess brain;
+  startLongThink(brain);
+  thinkFor(brain, 400);
+  const auto sent = std::chrono::steady_clock::now();
+  ASSERT_TRUE(brain.writeLine("YXSTOP"));
+  const auto move = replyLine(brain, 5000);
+  const auto tookMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent).count();
+  ASSERT_TRUE(move.has_value()) << "no answer to YXSTOP";
+  EXPECT_LE(tookMs, StopLimitMs) << "the answer came " << tookMs << " ms after YXSTOP";
+  ::testing::Test::RecordProperty("stop_latency_ms", int(tookMs));
+  const std::set<std::string> taken = {"7,7", "8,7", "7,8", "8,8"};
+  EXPECT_TRUE(isProtocolLine(*move) && move->find(',') != std::string::npos && !taken.count(*move)) << *move;
+  // A stop between thinks is ignored; the brain answers as before.
+  ASSERT_TRUE(brain.writeLine("stop\nABOUT"));
+  EXPECT_EQ(replyLine(brain), About);
+  ASSERT_TRUE(brain.writeLine("END"));
+  expectCleanExit(brain);
+}
+
+// Commands sent during a think wait, in order, and are carried out after the answer.
+TEST(BrainStop, CommandsQueuedBehindAThinkKeepTheirOrder) {
+  BrainProcess brain;
+  startLongThink(brain);
+  thinkFor(brain, 200);
+  ASSERT_TRUE(brain.writeLine("ABOUT\nINFO time_left 50000\nTAKEBACK\nabout\nYXSTOP"));
+  const auto move = replyLine(brain, 5000);
+  ASSERT_TRUE(move.has_value());
+  EXPECT_NE(move->find(','), std::string::npos) << *move;
+  EXPECT_EQ(replyLine(brain), About);
+  EXPECT_EQ(replyLine(brain), "OK");
+  EXPECT_EQ(replyLine(brain), About);
+  brain.closeInput();
+  expectCleanExit(brain);
+  std::string rest;
+  EXPECT_TRUE(brain.readToEnd(rest));
+  EXPECT_EQ(rest, "");
+}
+
+// END during a think ends the brain at once, with status 0 and without a move.
+TEST(BrainStop, EndDuringAThinkExitsAtOnce) {
+  BrainProcess brain;
+  startLongThink(brain);
+  thinkFor(brain, 200);
+  ASSERT_TRUE(brain.writeLine("END"));
+  const auto status = brain.waitExit(2000);
+  ASSERT_TRUE(status.has_value()) << "the brain still runs after END";
+  EXPECT_TRUE(status->cleanExit()) << status->describe();
+  std::string rest;
+  EXPECT_TRUE(brain.readToEnd(rest));
+  for (size_t start = 0, end; (end = rest.find('\n', start)) != std::string::npos; start = end + 1)
+    EXPECT_EQ(rest.compare(start, 8, "MESSAGE "), 0) << rest.substr(start, end - start);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The text files next to the brain, read by a fresh process.
+
+// A copy of the brain in a folder of its own, with the given AIEval.txt and AIConfig.txt.
+std::string brainWithFiles(const kesta_test::ScratchDir& dir, const std::string& eval,
+                           const std::string& config) {
+  const std::filesystem::path brain = dir.path() / "pbrain-kesta";
+  std::filesystem::copy_file(KESTA_BRAIN_PATH, brain);
+  std::ofstream(dir.path() / "AIEval.txt", std::ios::binary) << eval;
+  std::ofstream(dir.path() / "AIConfig.txt", std::ios::binary) << config;
+  return brain.string();
+}
+
+// Every line up to the first that is not a search report; the reports are counted.
+std::vector<std::string> linesUpToAReply(BrainProcess& brain, int& reports) {
+  std::vector<std::string> lines;
+  for (;;) {
+    const auto line = brain.readLine();
+    if (!line) return lines;
+    lines.push_back(*line);
+    if (line->rfind("MESSAGE depth ", 0) == 0)
+      ++reports;
+    else if (line->rfind("MESSAGE ", 0) != 0)
+      return lines;
+  }
+}
+
+// An AIEval.txt that fails to read keeps the built-in weights and says so once, before the first
+// reply; SearchInfo:0 in AIConfig.txt (here after a byte-order mark) silences the search reports.
+TEST(BrainFiles, AFailedEvaluationFileKeepsTheDefaultsAndSaysSoOnce) {
+  kesta_test::ScratchDir dir;
+  const std::string brokenEval = "\xEF\xBB\xBF 12 34 oops";
+  const std::string script[] = {"INFO max_node 3000", "INFO seed 5", "START 15",
+                                "BOARD\n7,7,1\n8,7,2\n7,8,1\n8,8,2\nDONE", "TURN 5,5"};
+  std::vector<std::string> replies[2];
+  int reports[2] = {0, 0};
+  for (int run = 0; run < 2; ++run) {
+    BrainProcess brain;
+    ASSERT_TRUE(run == 0
+                    ? brain.spawn(KESTA_BRAIN_PATH)
+                    : brain.spawn(brainWithFiles(dir, brokenEval, "\xEF\xBB\xBFOverride:1\nSearchInfo:0\n")));
+    for (const std::string& command : script) {
+      ASSERT_TRUE(brain.writeLine(command));
+      if (command.rfind("INFO", 0) == 0) continue;
+      for (const std::string& line : linesUpToAReply(brain, reports[run]))
+        if (line.rfind("MESSAGE depth ", 0) != 0) replies[run].push_back(line);
+    }
+    ASSERT_TRUE(brain.writeLine("END"));
+    expectCleanExit(brain);
+  }
+  EXPECT_GT(reports[0], 0);
+  EXPECT_EQ(reports[1], 0);
+  ASSERT_EQ(replies[1].size(), replies[0].size() + 1);
+  EXPECT_EQ(replies[1][0],
+            "MESSAGE AIEval.txt could not be read (it must hold 305 whole numbers): the built-in evaluation "
+            "weights apply.");
+  // The same moves as the brain without files: the built-in weights are in force.
+  EXPECT_EQ(std::vector<std::string>(replies[1].begin() + 1, replies[1].end()), replies[0]);
+}
+
+// The developer tool tells the same version as ABOUT, and solve --verbose shows the reports.
+TEST(ToolOutput, VersionAndVerboseSolve) {
+  BrainProcess version;
+  ASSERT_TRUE(version.spawn(std::vector<std::string>{KESTA_TOOL_PATH, "--version"}));
+  EXPECT_EQ(version.readLine(), std::string("kesta-tool ") + Version);
+  expectCleanExit(version);
+
+  BrainProcess solve;
+  ASSERT_TRUE(solve.spawn(std::vector<std::string>{KESTA_TOOL_PATH, "solve", "--rule", "freestyle", "--size",
+                                                   "15", "--moves", "7,7 8,7 7,8 8,8 6,9 9,6", "--turn-time",
+                                                   "300", "--verbose"}));
+  std::string output;
+  EXPECT_TRUE(solve.readToEnd(output, 30000));
+  expectCleanExit(solve);
+  EXPECT_EQ(output.rfind("MESSAGE depth 4 score ", 0), 0u) << output;
+  const size_t last = output.rfind('\n', output.size() - 2);
+  ASSERT_NE(last, std::string::npos) << output;
+  EXPECT_EQ(output.compare(last + 1, 5, "move "), 0) << output;
 }
 
 // Fragments of input: stray bytes, command words in any case with and without arguments,

@@ -6,13 +6,16 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "board/board.h"
-#include "search/engine.h"
+#include "protocol/command_loop.h"
 #include "scratch_dir.h"
+#include "search/engine.h"
 
 namespace kesta {
 namespace {
@@ -71,6 +74,8 @@ void expectDefaults(const Engine& e) {
   EXPECT_EQ(10, e.ThreatSearchPlies);
   EXPECT_EQ(1, e.UseOpeningBook);
   EXPECT_EQ(0, e.ReloadConfigOnEachMove);
+  EXPECT_EQ(DefaultTimeReserve, e.TimeReserve);
+  EXPECT_EQ(1, e.SearchInfo);
   EXPECT_EQ(64, e.MaxDepth);
 }
 
@@ -171,6 +176,75 @@ TEST_F(ConfigFile, CarriageReturnLineEnds) {
   EXPECT_EQ(3, e.IIDMinDepth);
   EXPECT_EQ(1, e.ReloadConfigOnEachMove);
   expectFutility(load("Override:1\r\nFutilityPurningMargin:\r\n"), -1, 120, 200, 250, 300);
+}
+
+#ifndef _WIN32
+// The commented AIConfig.txt of the release folders sets exactly the built-in values.
+TEST_F(ConfigFile, TheReleasedFileRestatesTheDefaults) {
+  std::ifstream in(std::string(KESTA_SOURCE_DIR) + "/packaging/AIConfig.txt", std::ios::binary);
+  ASSERT_TRUE(in) << "no packaging/AIConfig.txt";
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  expectDefaults(load(text));
+  EXPECT_EQ(FileRead::Read, engine_->ConfigFileRead);
+  for (const char* key :
+       {"ExtensionCoefficient:", "UseOpeningBook:", "FutilityPurningMargin:", "RazoringMargin:",
+        "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:", "SearchInfo:"})
+    EXPECT_NE(text.find(std::string("\n") + key), std::string::npos) << key << " is not in the file";
+}
+#endif
+
+TEST_F(ConfigFile, TimeReserveAndSearchInfo) {
+  EXPECT_EQ(150, load("Override:1\nTimeReserve:150\n").TimeReserve);
+  EXPECT_EQ(0, load("Override:1\nTimeReserve:0\n").TimeReserve);
+  EXPECT_EQ(MaxTimeReserve, load("Override:1\nTimeReserve:60000\n").TimeReserve);
+  // A reserve below 0 or above a minute is no reserve a turn could keep: the setting stays.
+  for (const char* bad : {"TimeReserve:-1\n", "TimeReserve:60001\n", "TimeReserve:soon\n"})
+    EXPECT_EQ(DefaultTimeReserve, load(std::string("Override:1\n") + bad).TimeReserve) << bad;
+  EXPECT_EQ(0, load("Override:1\nSearchInfo:0\n").SearchInfo);
+  EXPECT_EQ(1, load("Override:1\nSearchInfo:1\n").SearchInfo);
+  EXPECT_EQ(1, load("Override:1\nSearchInfo:off\n").SearchInfo);
+}
+
+TEST_F(ConfigFile, ByteOrderMarkAndHowTheReadWent) {
+  EXPECT_EQ(3, load("\xEF\xBB\xBFOverride:1\r\nIIDMinDepth:3\r\n").IIDMinDepth);
+  EXPECT_EQ(FileRead::Read, engine_->ConfigFileRead);
+  EXPECT_EQ(FileRead::Read, load("Override:0\nIIDMinDepth:3\n").ConfigFileRead);  // switched off
+  for (const char* broken : {"", "IIDMinDepth:3\n", "\xEF\xBBOverride:1\n", "Override:on\n"}) {
+    SCOPED_TRACE(broken);
+    EXPECT_EQ(FileRead::Failed, load(broken).ConfigFileRead);
+    expectDefaults(*engine_);
+  }
+  std::filesystem::remove(dir_.path() / "AIConfig.txt");
+  EXPECT_EQ(FileRead::Missing, build().ConfigFileRead);
+  std::filesystem::create_directory(dir_.path() / "AIConfig.txt");
+  EXPECT_EQ(FileRead::Failed, build().ConfigFileRead);
+}
+
+// The brain's first read of a file that exists and fails says so once, on a MESSAGE line before
+// its first reply (never ERROR, which managers take for a broken brain); a later read that fails,
+// as a START on another size makes, keeps the parameters in force and says nothing.
+TEST_F(ConfigFile, TheBrainSaysOnceThatAFileFailedAndKeepsWhatIsInForce) {
+  load("Override:1\nIIDMinDepth:5\n");
+  {
+    std::stringstream in("START 15\n"), out;
+    CommandLoop loop(in, out, 1u << 16);
+    load("IIDMinDepth:3\n");  // broken from now on
+    in.clear();
+    in.str("START 15\nSTART 20\nABOUT\n");
+    while (loop.step()) {
+    }
+    EXPECT_EQ(out.str(), "OK\nOK\n" + aboutLine() + "\n");
+    EXPECT_EQ(5, loop.engine().IIDMinDepth);
+  }
+  std::stringstream in("INFO timeout_turn 100\nSTART 15\nABOUT\nSTART 20\n"), out;
+  CommandLoop loop(in, out, 1u << 16);
+  while (loop.step()) {
+  }
+  EXPECT_EQ(out.str(),
+            "MESSAGE AIConfig.txt could not be read (its first line must be Override:1): the built-in "
+            "search parameters apply.\nOK\n" +
+                aboutLine() + "\nOK\n");
+  expectDefaults(loop.engine());
 }
 
 // Only the first 999 characters of a line are scanned; the rest of that physical line is skipped

@@ -16,12 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "protocol/command_loop.h"
 #include "tools/brain_process.h"
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define KESTA_UNDER_SANITIZER 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define KESTA_UNDER_SANITIZER 1
 #endif
 #endif
@@ -29,7 +30,7 @@
 namespace kesta {
 namespace {
 
-const std::string About = R"(name = "Kesta", version ="1.0.0", author = "Tor Emdi", country = "Veland")";
+const std::string About = aboutLine();
 const std::string NoMove = "255,255";
 
 // Positions that tell the rules apart by the brain's forced reply (15x15). Row 7 reads OXXXX.X
@@ -56,9 +57,13 @@ class Brain {
   void write(const std::string& text) { EXPECT_TRUE(process_.write(text)) << "the brain stopped reading"; }
   void send(const std::string& line) { write(line + "\n"); }
 
+  // The next reply line; MESSAGE lines (search reports) are skipped, as managers do.
   std::string reply() {
-    const auto line = process_.readLine();
-    return line ? *line : "<no reply>";
+    for (;;) {
+      const auto line = process_.readLine();
+      if (!line) return "<no reply>";
+      if (line->rfind("MESSAGE ", 0) != 0) return *line;
+    }
   }
 
   // Sends a command and returns its one-line reply.
@@ -502,6 +507,63 @@ TEST(ManagerMemory, WithinTheTournamentLimitOnEverySize) {
   }
   brain.send("END");
   brain.expectCleanExit();
+}
+
+// INFO max_memory sizes the table so that the whole brain stays under the limit: its peak resident
+// size through a whole game played over pipes (the soak's referee measures it and fails above the
+// limit it sent), and its address space when the system enforces the limit (ulimit -v).
+TEST(ManagerMemory, A64MiBLimitHoldsThroughAGame) {
+#ifdef KESTA_UNDER_SANITIZER
+  GTEST_SKIP() << "sanitizer shadow memory says nothing about the brain's own footprint";
+#endif
+  BrainProcess soak;
+  ASSERT_TRUE(soak.spawn(std::vector<std::string>{
+      KESTA_TOOL_PATH, "soak", "--games", "1", "--rule", "freestyle", "--size", "15", "--turn-time", "200",
+      "--match-time", "100000", "--memory-limit", "64", "--seed", "1", "--brain", KESTA_BRAIN_PATH}));
+  std::string output;
+  EXPECT_TRUE(soak.readToEnd(output, 120000));
+  const auto status = soak.waitExit();
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(status->cleanExit()) << output;
+  EXPECT_NE(output.find("(limit 64.0 MiB)"), std::string::npos) << output;
+}
+
+TEST(ManagerMemory, StartsAndPlaysUnderAnAddressSpaceLimit) {
+#ifdef KESTA_UNDER_SANITIZER
+  GTEST_SKIP() << "sanitizers need far more address space than the brain";
+#endif
+  constexpr int64_t LimitKiB = 64 * 1024;
+  BrainProcess brain;
+  ASSERT_TRUE(brain.spawn(std::vector<std::string>{
+      "/bin/sh", "-c",
+      "ulimit -v " + std::to_string(LimitKiB) + " && exec " + std::string(KESTA_BRAIN_PATH)}));
+  ASSERT_TRUE(brain.writeLine("START 15"));
+  EXPECT_EQ(brain.readLine(), "OK");
+  ASSERT_TRUE(brain.writeLine("INFO max_memory " + std::to_string(LimitKiB * 1024)));
+  ASSERT_TRUE(brain.writeLine("INFO timeout_turn 100"));
+  Referee referee(15);
+  ASSERT_TRUE(brain.writeLine("BEGIN"));
+  for (int move = 0; move < 8; ++move) {
+    std::optional<std::string> reply;
+    do {
+      reply = brain.readLine();
+    } while (reply && reply->rfind("MESSAGE ", 0) == 0);
+    ASSERT_TRUE(reply.has_value()) << "no reply to move " << move;
+    ASSERT_TRUE(referee.accept(*reply));
+    // The opponent takes the first free cell of the top rows.
+    for (int cell = 0;; ++cell) {
+      const std::string turn = std::to_string(cell % 15) + "," + std::to_string(cell / 15);
+      if (referee.accept(turn)) {
+        ASSERT_TRUE(brain.writeLine("TURN " + turn));
+        break;
+      }
+    }
+  }
+  EXPECT_LE(statusKiB(brain.pid(), "VmPeak"), LimitKiB);
+  ASSERT_TRUE(brain.writeLine("END"));
+  const auto status = brain.waitExit();
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(status->cleanExit()) << status->describe();
 }
 
 }  // namespace

@@ -16,13 +16,14 @@
 #include "board/board.h"
 #include "eval/eval_tables.h"
 #include "protocol/command_loop.h"
+#include "protocol/version.h"
 #include "search/engine.h"
 #include "search/match_settings.h"
 
 namespace kesta {
 namespace {
 
-const std::string About = R"(name = "Kesta", version ="1.0.0", author = "Tor Emdi", country = "Veland")";
+const std::string About = aboutLine();
 const std::string NotEmpty = "ERROR Coord is not empty.";
 
 std::vector<std::string> splitLines(const std::string& text) {
@@ -73,7 +74,13 @@ class Session {
     if (turns == Turns::Quick) loop_.step();
   }
 
-  int run() { return loop_.run(); }
+  // Runs the loop as the brain does, with its reader thread, which first reads the whole script:
+  // so a stop or END line in the script is already there when a think begins, whatever the timing.
+  int run() {
+    loop_.startReader();
+    loop_.awaitReader();
+    return loop_.run();
+  }
   bool step() { return loop_.step(); }
   void steps(int count) {
     for (int i = 0; i < count; ++i) ASSERT_TRUE(step()) << "step " << i;
@@ -139,6 +146,7 @@ using ProtocolBoard = ProtocolTest;
 using ProtocolTakeback = ProtocolTest;
 using ProtocolInfo = ProtocolTest;
 using ProtocolInput = ProtocolTest;
+using ProtocolStop = ProtocolTest;
 
 TEST_F(ProtocolCommands, WordsAreCaseInsensitive) {
   Session s("start 15\nStArT 15\nabout\nAbOuT\n");
@@ -150,8 +158,15 @@ TEST_F(ProtocolCommands, AboutLineIsExact) {
   Session s("ABOUT\n");
   EXPECT_EQ(s.run(), 0);
   ASSERT_EQ(s.lines().size(), 1u);
-  EXPECT_EQ(s.lines()[0],
-            "name = \"Kesta\", version =\"1.0.0\", author = \"Tor Emdi\", country = \"Veland\"");
+  EXPECT_EQ(s.lines()[0], "name=\"Kesta\", version=\"" + std::string(Version) +
+                              "\", author=\"The Kesta authors\", country=\"-\"");
+  // The version is the project's, with the commit when the build came from a git checkout.
+  const std::string version = Version;
+  EXPECT_EQ(version.rfind(KESTA_PROJECT_VERSION, 0), 0u) << version;
+  const std::string rest = version.substr(std::string(KESTA_PROJECT_VERSION).size());
+  EXPECT_TRUE(rest.empty() ||
+              (rest.size() >= 8 && rest[0] == '+' && rest.find_first_not_of("0123456789abcdef", 1) >= 8))
+      << version;
 }
 
 TEST_F(ProtocolCommands, UnknownTokensAreDroppedOneByOne) {
@@ -486,13 +501,13 @@ TEST_F(ProtocolInfo, ValuesInAndOutOfRange) {
   s.steps(2);
   EXPECT_EQ(s.loop().rememberedSettings().TimeoutMatch, 123456);
   EXPECT_EQ(s.engine().Settings.TimeoutMatch, 123456);
-  // TIME_LEFT and MAX_MEMORY change the Engine's copy only.
+  // TIME_LEFT changes the Engine's copy only; MAX_MEMORY, which sizes the table, both.
   s.steps(3);
   EXPECT_EQ(s.engine().Settings.TimeLeft, 60000);
   EXPECT_EQ(s.loop().rememberedSettings().TimeLeft, defaults.TimeLeft);
   s.steps(1);
   EXPECT_EQ(s.engine().Settings.MaxMemory, 83886080);
-  EXPECT_EQ(s.loop().rememberedSettings().MaxMemory, defaults.MaxMemory);
+  EXPECT_EQ(s.loop().rememberedSettings().MaxMemory, 83886080);
   s.steps(1);
   EXPECT_EQ(s.engine().Settings.MaxMemory, 83886080);
   s.steps(1);
@@ -551,25 +566,28 @@ TEST_F(ProtocolInfo, ExactFiveBitWinsOverRenjuBit) {
   EXPECT_EQ(s.loop().rememberedSettings().Renju, 0);
 }
 
-TEST_F(ProtocolInfo, KeysAndValuesReachingTheLoop) {
-  // FOLDER eats one token; the later words of a path with blanks are dropped as commands, and
-  // an unknown key reads no value, so a command word after it is carried out.
+// An INFO line belongs to INFO, whole: FOLDER's path may hold blanks, unknown keys and values
+// that are missing or unreadable are ignored, nothing is answered, and the next line's command is
+// carried out.
+TEST_F(ProtocolInfo, NeverAnswersAndNeverTakesTheNextLine) {
   Session s(
       "INFO FOLDER about\n"
       "INFO FOLDER C:\\My about\n"
       "INFO EVALUATE 7,7\n"
       "INFO NONSENSE about\n"
-      "INFO TIMEOUT_TURN abc\nABOUT\n",
+      "INFO TIMEOUT_TURN abc\n"
+      "INFO thread_num 4\n"
+      "INFO\n"
+      "INFO max_memory\nSTART 15\n"
+      "INFO timeout_turn\r\nINFO time_left\nBEGIN\n"
+      "INFO rule\nINFO max_depth ABOUT\nABOUT\n",
       Turns::Default);
   EXPECT_EQ(s.run(), 0);
-  const auto lines = s.lines();
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], About);
-  EXPECT_EQ(lines[1], About);
-  EXPECT_TRUE(startsWithError(lines[2])) << lines[2];
-  EXPECT_EQ(lines[3], About);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "7,7", About}));
   EXPECT_EQ(s.loop().rememberedSettings().TimeoutTurn, MatchSettings{}.TimeoutTurn);
-  EXPECT_EQ(s.board().moveCount, 0);
+  EXPECT_EQ(s.loop().rememberedSettings().MaxMemory, MatchSettings{}.MaxMemory);
+  EXPECT_EQ(s.engine().MaxDepth, 64);
+  EXPECT_EQ(s.board().moveCount, 1);
 }
 
 TEST_F(ProtocolInput, EndOfInputEndsTheLoop) {
@@ -606,6 +624,51 @@ TEST_F(ProtocolInput, CarriageReturnLineFeed) {
   EXPECT_EQ(s.at(7, 7), Black);
   EXPECT_EQ(s.at(8, 8), White);
   EXPECT_EQ(s.board().moveCount, 3);
+}
+
+// A middle game on 15x15 that no opening rule answers: the think searches.
+constexpr const char* SearchedPosition = "BOARD\n7,7,1\n8,7,2\n7,8,1\n8,8,2\n6,9,1\n9,6,2\nDONE\n";
+
+// A stop line sent after a command that starts a think stops that think: with a 30 s turn and a
+// node limit far away, the answer still comes at once, and the stop line is no command of its own.
+TEST_F(ProtocolStop, StopLineAfterTheThinkCommandStopsIt) {
+  for (const char* stop : {"YXSTOP", "yxstop", "Stop  \r"}) {
+    SCOPED_TRACE(stop);
+    Session s(std::string("INFO timeout_turn 30000\nSTART 15\n") + SearchedPosition +
+                  "INFO time_left 60000\n" + stop + "\nABOUT\n",
+              Turns::Default);
+    EXPECT_EQ(s.run(), 0);
+    const auto lines = s.lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "OK");
+    EXPECT_TRUE(parseMove(lines[1])) << lines[1];
+    EXPECT_EQ(lines[2], About);
+    EXPECT_EQ(s.board().moveCount, 7);
+    EXPECT_LT(s.engine().SearchCounter, 5000);
+  }
+}
+
+// Stop lines outside a think are dropped like unknown words; END queued behind a think is
+// carried out after the answer, in order.
+TEST_F(ProtocolStop, OutsideAThinkStopsAreIgnoredAndEndWaitsItsTurn) {
+  Session s("YXSTOP\nSTOP\nSTART 15\nyxstop\nBEGIN\nABOUT\nEND\nABOUT\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "7,7", About}));
+}
+
+// A stop line behind a second command that starts a think belongs to that one: the first think
+// runs to its node limit, the second stops at once.
+TEST_F(ProtocolStop, StopBelongsToTheLastThinkCommandBeforeIt) {
+  Session s(std::string("INFO timeout_turn 30000\nINFO max_node 3000\nSTART 15\n") + SearchedPosition +
+                "TURN 5,5\nYXSTOP\n",
+            Turns::Default);
+  s.steps(4);
+  ASSERT_EQ(s.lines().size(), 2u);
+  EXPECT_GE(s.engine().SearchCounter, 3000);
+  s.steps(1);
+  ASSERT_EQ(s.lines().size(), 3u);
+  EXPECT_LT(s.engine().SearchCounter, 1000);
+  EXPECT_FALSE(s.step());
 }
 
 // The first `stones` cells of a 6x6 board listed row by row; the who fields alternate 1, 2.

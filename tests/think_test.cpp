@@ -21,6 +21,7 @@
 #include "search/clock.h"
 #include "search/opening_book.h"
 #include "search/search.h"
+#include "search/search_clock.h"
 #include "search_position.h"
 
 namespace kesta {
@@ -256,27 +257,43 @@ TEST(ThinkOpening, UniformDraw) {
 // Time budget
 
 TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndAShareOfTheTimeLeft) {
+  // The built-in reserve, 60 ms, was measured: the smallest that gave no move over its limit in
+  // soaks of suspended brains sharing a core with a CPU-bound competitor.
+  ASSERT_EQ(DefaultTimeReserve, 60);
   Game empty(15, Freestyle);
-  EXPECT_EQ(timeBudget(empty.e()), 4960) << "defaults: TimeoutTurn 5000, TimeLeft 1000000000";
+  EXPECT_EQ(timeBudget(empty.e()), 4940) << "defaults: TimeoutTurn 5000, TimeLeft 1000000000";
+  EXPECT_EQ(hardTimeLimit(empty.e()), 4940);
 
   Game twenty(15, Freestyle);
   fillWithoutFives(twenty, 20);
-  EXPECT_EQ(timeBudget(twenty.e()), 4960);
+  EXPECT_EQ(timeBudget(twenty.e()), 4940);
   twenty.e().Settings.TimeoutTurn = 5000;
   twenty.e().Settings.TimeLeft = 60000;
-  EXPECT_EQ(timeBudget(twenty.e()), 2817) << "205 / 225 x 23 = 20.96, d = 21, 60000 / 21 - 40";
+  EXPECT_EQ(timeBudget(twenty.e()), 2797) << "205 / 225 x 23 = 20.96, d = 21, 60000 / 21 - 60";
+  EXPECT_EQ(hardTimeLimit(twenty.e()), 4940) << "a seventh of 60000 is more than the turn";
+  twenty.e().TimeReserve = 250;
+  EXPECT_EQ(timeBudget(twenty.e()), 2607);
+  EXPECT_EQ(hardTimeLimit(twenty.e()), 4750);
+  twenty.e().TimeReserve = 0;
+  EXPECT_EQ(timeBudget(twenty.e()), 2857);
 
   Game late(15, Freestyle);
   fillWithoutFives(late, 200);
   late.e().Settings.TimeLeft = 60000;
-  EXPECT_EQ(timeBudget(late.e()), 4960) << "d falls to 7; 60000 / 7 = 8571 exceeds the turn limit";
+  EXPECT_EQ(timeBudget(late.e()), 4940) << "d falls to 7; 60000 / 7 = 8571 exceeds the turn limit";
   late.e().Settings.TimeLeft = 7000;
-  EXPECT_EQ(timeBudget(late.e()), 960) << "7000 / 7 - 40";
+  EXPECT_EQ(timeBudget(late.e()), 940) << "7000 / 7 - 60";
+  EXPECT_EQ(hardTimeLimit(late.e()), 940);
 
-  // No overflow at the largest limits the protocol can send.
+  // No overflow at the largest limits the protocol can send, nor with the largest reserve.
   empty.e().Settings.TimeoutTurn = std::numeric_limits<int32_t>::max();
   empty.e().Settings.TimeLeft = std::numeric_limits<int32_t>::max();
-  EXPECT_EQ(timeBudget(empty.e()), std::numeric_limits<int32_t>::max() / 23 - 40);
+  EXPECT_EQ(timeBudget(empty.e()), std::numeric_limits<int32_t>::max() / 23 - 60);
+  empty.e().Settings.TimeoutTurn = 1;
+  empty.e().Settings.TimeLeft = 1;
+  empty.e().TimeReserve = MaxTimeReserve;
+  EXPECT_EQ(timeBudget(empty.e()), 0 - MaxTimeReserve) << "1 / 23 is 0";
+  EXPECT_EQ(hardTimeLimit(empty.e()), 0 - MaxTimeReserve);
 }
 
 TEST(ThinkTimeBudget, LargestLimitsThinkWithoutOverflow) {

@@ -294,3 +294,28 @@ TEST_F(TransTable, GenerationWrapsAfter64Thinks) {
 
 }  // namespace
 }  // namespace kesta
+
+namespace kesta {
+namespace {
+
+// The table for a memory limit: the largest power of two that leaves NonTableBytes of the limit
+// to the rest of the process, within 2^16..2^23.
+TEST(TableSize, FromTheMemoryLimit) {
+  constexpr int64_t MiB = int64_t(1) << 20;
+  EXPECT_EQ(tableBucketsFor(2147483647), MaxTableBuckets);
+  EXPECT_EQ(tableBucketsFor(350 * MiB), MaxTableBuckets);  // the main tournaments' limit
+  EXPECT_EQ(tableBucketsFor(256 * MiB + NonTableBytes), MaxTableBuckets);
+  EXPECT_EQ(tableBucketsFor(256 * MiB + NonTableBytes - 1), MaxTableBuckets / 2);
+  EXPECT_EQ(tableBucketsFor(64 * MiB), 1u << 20);  // 32 MiB
+  EXPECT_EQ(tableBucketsFor(NonTableBytes + 4 * MiB), 1u << 17);
+  EXPECT_EQ(tableBucketsFor(NonTableBytes), MinTableBuckets);  // nothing fits: the smallest table
+  EXPECT_EQ(tableBucketsFor(1), MinTableBuckets);
+  for (int64_t limit = 30 * MiB; limit < 600 * MiB; limit += 7 * MiB + 12345) {
+    const int64_t bytes = int64_t(tableBucketsFor(limit)) * 32;
+    EXPECT_LE(bytes + NonTableBytes, limit) << limit;
+    EXPECT_TRUE(bytes == 256 * MiB || 2 * bytes + NonTableBytes > limit) << limit;
+  }
+}
+
+}  // namespace
+}  // namespace kesta

@@ -321,7 +321,7 @@ TEST(GenData, StoppedRunKeepsWholeGamesAndFeedsTheTuner) {
   ASSERT_EQ(status, 0) << tuned;
   EXPECT_NE(tuned.find("epoch 3 train "), std::string::npos) << tuned;
   EvalParams = EvalParameters{};
-  ASSERT_TRUE(loadEvalFile(out));
+  ASSERT_EQ(loadEvalFile(out), FileRead::Read);
   const EvalParameters& d = defaultEvalParameters();
   EXPECT_EQ(EvalParams.ForbiddenEval, d.ForbiddenEval);
   EXPECT_TRUE(std::equal(std::begin(d.MoveSingle), std::end(d.MoveSingle), EvalParams.MoveSingle));

@@ -2,9 +2,16 @@
 
 #ifndef _WIN32
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sched.h>
+#include <sys/prctl.h>
+#endif
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -61,6 +68,28 @@ CpuTimes cpuTimes(int pid) {
   return t;
 }
 
+// Runs start (which makes a child process) with the calling thread pinned to cpu, so that the
+// child and every thread it makes start pinned there; the thread's own mask comes back after.
+// With cpu -1, or where pinning is unknown, start just runs.
+template <typename Start>
+auto startPinned(int cpu, Start start) {
+#ifdef __linux__
+  cpu_set_t before, one;
+  if (cpu >= 0 && cpu < CPU_SETSIZE && sched_getaffinity(0, sizeof before, &before) == 0) {
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    if (sched_setaffinity(0, sizeof one, &one) == 0) {
+      auto result = start();
+      sched_setaffinity(0, sizeof before, &before);
+      return result;
+    }
+  }
+#else
+  (void)cpu;
+#endif
+  return start();
+}
+
 // A reply "x,y" in plain decimal.
 bool parseReply(const std::string& line, int& x, int& y) {
   const size_t comma = line.find(',');
@@ -93,10 +122,32 @@ struct Brain {
     return process.writeLine(line);
   }
 
-  bool spawn() {
+  bool spawn(int cpu) {
     const std::string& command = settings->command;
-    if (command.find_first_of(" \t") == std::string::npos) return process.spawn(command);
-    return process.spawn(std::vector<std::string>{"/bin/sh", "-c", "exec " + command});
+    return startPinned(cpu, [&] {
+      if (command.find_first_of(" \t") == std::string::npos) return process.spawn(command);
+      return process.spawn(std::vector<std::string>{"/bin/sh", "-c", "exec " + command});
+    });
+  }
+
+  // The next line that is not a MESSAGE line (the brain's reports and notices); those are counted.
+  std::optional<std::string> reply(int timeoutMs, int& messages) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      auto line = process.readLine(int(std::max<int64_t>(left.count(), 0)));
+      if (!line || line->rfind("MESSAGE", 0) != 0) return line;
+      ++messages;
+    }
+  }
+
+  // A tournament suspends a brain while its opponent thinks.
+  void suspend(bool on) {
+    if (on && process.pid() > 0) ::kill(process.pid(), SIGSTOP);
+  }
+  void resume(bool on) {
+    if (on && process.pid() > 0) ::kill(process.pid(), SIGCONT);
   }
 };
 
@@ -143,14 +194,14 @@ class Game {
       Brain& b = brains_[side];
       const BrainSettings& s = *b.settings;
       b.clockMs = s.matchMs;
-      if (!b.spawn()) {
+      if (!b.spawn(setup_.pinCpu)) {
         fault(side, Outcome::StartFailure, "cannot start " + s.command);
         return false;
       }
       // The table is allocated and the tables are built at start-up: allow for it.
       const auto start = std::chrono::steady_clock::now();
       b.send("START " + std::to_string(setup_.size));
-      const auto reply = b.process.readLine(10000);
+      const auto reply = b.reply(10000, record_.messages);
       if (reply != "OK") {
         silent(side, "START answered " + (reply ? "'" + *reply + "'" : std::string("nothing")));
         return false;
@@ -167,12 +218,13 @@ class Game {
       // A new rule rebuilds the brain's tables. ABOUT marks the end of the set-up, so that work
       // is timed here and not charged to the first move.
       b.send("ABOUT");
-      const auto about = b.process.readLine(10000);
+      const auto about = b.reply(10000, record_.messages);
       if (!about || about->rfind("name", 0) != 0) {
         silent(side, "ABOUT answered " + (about ? "'" + *about + "'" : std::string("nothing")));
         return false;
       }
       record_.setupMs = std::max(record_.setupMs, msSince(start));
+      b.suspend(setup_.suspendBetweenMoves);
     }
     return true;
   }
@@ -202,6 +254,9 @@ class Game {
       MoveStat stat;
       stat.side = side;
       stat.limitMs = s.matchMs > 0 ? std::min(s.turnMs, b.clockMs) : s.turnMs;
+      if (s.stopAfterMs > 0) stat.limitMs = std::min(stat.limitMs, s.stopAfterMs);
+      // The brain wakes up just before its command, as under a tournament manager.
+      b.resume(setup_.suspendBetweenMoves);
       if (s.matchMs > 0) b.send("INFO time_left " + std::to_string(std::max<int64_t>(b.clockMs, 1)));
       std::string command;
       if (!b.informed || setup_.boardEveryMove)
@@ -218,11 +273,12 @@ class Game {
       }
       // A brain that has not answered well after its limit hangs.
       const int64_t deadline = std::min(stat.limitMs * 3 + 1000, stat.limitMs + 60000);
-      std::optional<std::string> reply;
-      for (;;) {
-        reply = b.process.readLine(int(std::max<int64_t>(deadline - msSince(start), 0)));
-        if (!reply || reply->rfind("MESSAGE", 0) != 0) break;
-        ++record_.messages;
+      std::optional<std::string> reply =
+          b.reply(int(s.stopAfterMs > 0 ? s.stopAfterMs : deadline), record_.messages);
+      if (!reply && s.stopAfterMs > 0) {
+        stat.stopped = true;
+        b.send("YXSTOP");
+        reply = b.reply(int(std::max<int64_t>(deadline - msSince(start), 0)), record_.messages);
       }
       stat.tookMs = msSince(start);
       const CpuTimes cpuAfter = cpuTimes(b.process.pid());
@@ -234,6 +290,7 @@ class Game {
         silent(side, "no reply within " + std::to_string(deadline) + " ms to " + firstLine(command));
         return;
       }
+      b.suspend(setup_.suspendBetweenMoves);
       record_.stats.push_back(stat);
       int x = -1, y = -1;
       if (!parseReply(*reply, x, y) || board_.at(x, y) != NoStone) {
@@ -275,6 +332,7 @@ class Game {
         b.process.kill();
         continue;
       }
+      b.resume(setup_.suspendBetweenMoves);
       b.send("END");
       const auto status = b.process.waitExit(5000);
       if (!status || !status->cleanExit()) {
@@ -340,6 +398,45 @@ class Game {
 }  // namespace
 
 GameRecord playGame(const GameSetup& setup) { return Game(setup).play(); }
+
+CpuCompetitor::CpuCompetitor(int cpu) {
+#ifdef __linux__
+  const pid_t parent = ::getpid();
+  pid_ = startPinned(cpu, [parent] {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      // Only calls that are safe after fork in a program with threads, then nothing but work.
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (::getppid() != parent) ::_exit(0);
+      // A generator that cycles through every 64-bit value: the loop ends after 2^64 steps at
+      // the earliest, which keeps it a loop the compiler must run.
+      for (uint64_t n = 1;; n = n * 6364136223846793005ull + 1442695040888963407ull)
+        if (n == 0) ::_exit(0);
+    }
+    return pid;
+  });
+#else
+  (void)cpu;
+#endif
+}
+
+CpuCompetitor::~CpuCompetitor() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+int lastAllowedCpu() {
+#ifdef __linux__
+  cpu_set_t mask;
+  if (sched_getaffinity(0, sizeof mask, &mask) != 0) return -1;
+  for (int cpu = CPU_SETSIZE - 1; cpu >= 0; --cpu)
+    if (CPU_ISSET(cpu, &mask)) return cpu;
+#endif
+  return -1;
+}
 
 }  // namespace kesta::tool
 

@@ -1,6 +1,9 @@
 // One game between two brain processes over pipes, driven the way a tournament manager drives
 // them (START, INFO, BEGIN or BOARD, then TURN or BOARD before every move), with the referee
-// judging every reply. The soak and the match both play their games through playGame. POSIX only.
+// judging every reply. The soak and the match both play their games through playGame. A game may
+// also be played as on a busy tournament machine: each brain suspended between its moves, and
+// the brains pinned to one core that a CPU-bound competitor shares (CpuCompetitor). POSIX only;
+// pinning needs Linux.
 #pragma once
 
 #ifndef _WIN32
@@ -23,6 +26,10 @@ struct BrainSettings {
   int64_t maxNodes = 0;  // INFO max_node, sent when above 0
   int64_t maxDepth = 0;  // INFO max_depth, sent when above 0
   int64_t seed = -1;     // INFO seed, sent when 0 or more
+  // A manager whose own turn limit is shorter than the one it tells the brain: when no move has
+  // come this many ms after the command, YXSTOP goes out, and the move is judged against this
+  // limit instead of turnMs. 0: never.
+  int64_t stopAfterMs = 0;
 };
 
 struct GameSetup {
@@ -35,6 +42,8 @@ struct GameSetup {
   int64_t toleranceMs = 0;          // a move may take this much longer than its limit
   int64_t memoryLimit = 350 * MiB;  // sent as INFO max_memory
   bool checkFouls = false;          // compare the engine's own forbidden test with the referee's
+  bool suspendBetweenMoves = false;  // SIGSTOP after each reply, SIGCONT before the next command
+  int pinCpu = -1;                   // run both brains on this core only; -1: anywhere
 };
 
 enum class Outcome { BlackFive, WhiteFive, Foul, Draw, Illegal, Crash, Hang, Time, StartFailure };
@@ -45,6 +54,7 @@ struct MoveStat {
   int side = 0;
   int64_t tookMs = 0, limitMs = 0;
   int64_t runMs = -1, waitMs = -1;
+  bool stopped = false;  // YXSTOP was sent
 };
 
 struct GameRecord {
@@ -68,6 +78,25 @@ struct GameRecord {
 
 // Plays the game to its end: a five, a renju foul, a full board or a brain's fault.
 GameRecord playGame(const GameSetup& setup);
+
+// A process that keeps one core busy for as long as it lives, so that a brain pinned to that core
+// waits for the CPU as on a loaded machine. It dies with the thread that made it, even when that
+// thread is killed.
+class CpuCompetitor {
+ public:
+  // Starts it on cpu; running() tells whether that worked.
+  explicit CpuCompetitor(int cpu);
+  ~CpuCompetitor();
+  CpuCompetitor(const CpuCompetitor&) = delete;
+  CpuCompetitor& operator=(const CpuCompetitor&) = delete;
+  bool running() const { return pid_ > 0; }
+
+ private:
+  int pid_ = -1;
+};
+
+// The highest-numbered core this process may run on, or -1 when the system does not tell.
+int lastAllowedCpu();
 
 // "Black wins", "White wins" or "draw".
 const char* winnerText(int winner);

@@ -14,6 +14,7 @@
 #include "board/types.h"
 #include "diag/dump.h"
 #include "eval/eval_tables.h"
+#include "protocol/version.h"
 #include "search/engine.h"
 #include "search/threat_search.h"
 #include "tools/tool_common.h"
@@ -24,6 +25,7 @@ namespace {
 
 int usage() {
   std::cerr << "usage: kesta-tool <command> [options]\n"
+               "       kesta-tool --version\n"
                "commands:\n"
                "  tables --rule freestyle|exact5|renju --out DIR [--eval FILE]\n"
                "  default-eval\n"
@@ -32,9 +34,12 @@ int usage() {
                "  dump --rule R --size N (--moves ... | --black ... --white ...)\n"
                "  threat --rule R --size N --moves \"x,y ...\" [--kind vcf|vct] [--plies P] [--nodes N]\n"
                "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
+               "        [--verbose]\n"
                "  bench [--depth D] [--compare OTHER_KESTA_TOOL [--runs N]]\n"
                "  selfplay --rule R --size N [--turn-time MS]\n"
-               "  soak --games N [--rule R] [--size N] [--turn-time MS]\n"
+               "  soak --games N [--rule R] [--size N] [--turn-time MS] [--match-time MS]\n"
+               "       [--memory-limit MIB] [--suspend] [--cpu-competition [--cpu K]] [--stop-after MS]\n"
+               "       [--tolerance MS] [--seed S] [--brain PATH]\n"
                "  match --engine CMD --engine CMD [--openings FILE] [--rule R] [--size N] [--games N]\n"
                "        [--turn-time MS] [--match-time MS] [--nodes N] [--depth D] [--concurrency K]\n"
                "        [--sprt ELO0,ELO1] [--pgn FILE] [--seed S] [--tolerance MS]\n"
@@ -70,8 +75,8 @@ int cmdTables(const Options& opt) {
   RuleMode = uint8_t(rule);
   if (opt.has("eval")) {
     const std::string path = opt.get("eval");
-    if (!std::ifstream(path)) return fail("tables: cannot open eval file " + path);
-    buildEvalTablesFromFile(path);
+    if (buildEvalTablesFromFile(path) != FileRead::Read)
+      return fail("tables: cannot read 305 numbers from " + path);
   } else {
     buildEvalTables(ExeDirectory);
   }
@@ -140,6 +145,10 @@ int main(int argc, char** argv) {
   // As in the brain, a four without a five cell prints the evaluation dump.
   kesta::setMissingFiveCellHook(kesta::printMessageDump);
   if (argc < 2) return usage();
+  if (std::string(argv[1]) == "--version") {
+    std::cout << "kesta-tool " << kesta::Version << "\n";
+    return 0;
+  }
   Options opt;
   std::string error;
   if (!parseOptions(argc, argv, 2, opt, error)) {

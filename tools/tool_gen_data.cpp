@@ -312,6 +312,8 @@ int cmdGenData(const Options& opt) {
   cfg.workers = int(workers);
   cfg.seed = uint64_t(seed);
   cfg.evalPath = opt.get("eval");
+  if (!cfg.evalPath.empty() && loadEvalFile(cfg.evalPath) != FileRead::Read)
+    return fail("gen-data: cannot read the weights of " + cfg.evalPath);
   if (opt.has("openings")) {
     std::string error;
     if (!readOpenings(opt.get("openings"), cfg.size, cfg.openings, error)) return fail("gen-data: " + error);

@@ -16,6 +16,7 @@
 #include "diag/dump.h"
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
+#include "protocol/search_info.h"
 #include "search/clock.h"
 #include "search/proof_search.h"
 #include "search/search.h"
@@ -112,6 +113,10 @@ int cmdSolve(const Options& opt) {
   Engine& e = *pos.engine;
   e.Settings.TimeoutTurn = int32_t(turn);
   e.Settings.TimeLeft = int32_t(left);
+  // --verbose: the search's progress, as the brain reports it to a GUI.
+  SearchInfoPrinter info(std::cout);
+  if (opt.has("verbose"))
+    e.InfoHook = [&info](Engine& engine, const SearchReport& r) { info.report(engine, r); };
   clearDeepeningReport();
   const int32_t start = nowMs();
   const CellIndex move = think(e);

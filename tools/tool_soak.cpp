@@ -1,22 +1,27 @@
 // Developer-tool subcommand `soak`: brain processes play each other over pipes the way a
 // tournament manager drives them, for many games, while an independent referee checks every move.
 // Sizes, rules and short openings are drawn at random unless fixed; each side's match clock
-// shrinks by the time it uses and is sent before every move. The summary counts results, illegal
-// moves, crashes, hangs and time overruns, and reports the longest move against its limit and the
-// peak resident memory of the brain processes. POSIX only.
+// shrinks by the time it uses and is sent before every move. As on a tournament machine, each
+// brain may be suspended between its moves (--suspend) and the brains may share one core with a
+// CPU-bound competitor (--cpu-competition, Linux). The summary counts results, illegal moves,
+// crashes, hangs and time overruns, and reports the longest move against its limit and the peak
+// resident memory of the brain processes against the limit sent. POSIX only.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tools/tool_common.h"
 
@@ -56,9 +61,12 @@ struct Totals {
   std::string longestWhere;
   int64_t worstExcessMs = INT64_MIN, worstExcessLimit = 0, worstExcessTook = 0;
   std::string worstExcessWhere;
+  std::vector<int64_t> excesses;  // took - limit of every move, for the spread near the limit
   int64_t peakBytes = -1;
   std::map<int, int64_t> peakBySize;
   int64_t longestSetupMs = 0;  // from START to the answer to ABOUT after the INFO lines
+  int stops = 0;               // moves that took a YXSTOP
+  int64_t longestStoppedMs = -1;
 };
 
 struct Config {
@@ -73,6 +81,9 @@ struct Config {
   std::string recordDir;
   uint64_t seed = 0;
   bool verbose = false;
+  bool suspend = false;
+  int pinCpu = -1;          // with a competitor on the same core
+  int64_t stopAfterMs = 0;  // YXSTOP when a move has not come by then
 };
 
 std::string mib(int64_t bytes) {
@@ -92,10 +103,13 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
   setup.toleranceMs = config.toleranceMs;
   setup.memoryLimit = config.memoryLimit;
   setup.checkFouls = true;
+  setup.suspendBetweenMoves = config.suspend;
+  setup.pinCpu = config.pinCpu;
   for (BrainSettings& b : setup.brains) {
     b.command = config.brain;
     b.turnMs = config.turnMs;
     b.matchMs = config.matchMs > 0 ? config.matchMs : config.turnMs * 30;
+    b.stopAfterMs = config.stopAfterMs;
   }
   setup.opening = randomOpening(rng, setup.size);
   const GameRecord r = playGame(setup);
@@ -130,6 +144,11 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
       totals.longestRunMs = m.runMs;
       totals.longestRunLimit = m.limitMs;
       totals.longestRunWhere = where;
+    }
+    totals.excesses.push_back(m.tookMs - m.limitMs);
+    if (m.stopped) {
+      ++totals.stops;
+      totals.longestStoppedMs = std::max(totals.longestStoppedMs, m.tookMs);
     }
     if (m.tookMs - m.limitMs > totals.worstExcessMs) {
       totals.worstExcessMs = m.tookMs - m.limitMs;
@@ -176,7 +195,8 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
 
 int cmdSoak(const Options& opt) {
   Config config;
-  long long games = -1, size = 0, turn = 100, match = 0, tolerance = 0, memory = 350, seed = -1;
+  long long games = -1, size = 0, turn = 100, match = 0, tolerance = 0, memory = 350, seed = -1, cpu = -1,
+            stopAfter = 0;
   if (!opt.has("games")) return fail("soak: --games N is required");
   if (!readInt(opt, "games", games, 1, 1000000, games) ||
       !readInt(opt, "size", size, MinBoardSize, MaxBoardSize, size) ||
@@ -184,7 +204,9 @@ int cmdSoak(const Options& opt) {
       !readInt(opt, "match-time", match, 1, 1000000000, match) ||
       !readInt(opt, "tolerance", tolerance, 0, 1000000, tolerance) ||
       !readInt(opt, "memory-limit", memory, 1, 1000000, memory) ||
-      !readInt(opt, "seed", seed, 0, std::numeric_limits<long long>::max(), seed))
+      !readInt(opt, "seed", seed, 0, std::numeric_limits<long long>::max(), seed) ||
+      !readInt(opt, "cpu", lastAllowedCpu(), 0, 1023, cpu) ||
+      !readInt(opt, "stop-after", 0, 1, 1000000, stopAfter))
     return 1;
   if (opt.has("rule") && !parseRule(opt.get("rule"), config.rule))
     return fail("soak: --rule must be freestyle, exact5 or renju");
@@ -198,11 +220,23 @@ int cmdSoak(const Options& opt) {
   config.brain = opt.has("brain") ? opt.get("brain") : executableDirectory("") + "pbrain-kesta";
   config.recordDir = opt.get("record");
   config.verbose = opt.has("verbose");
+  config.suspend = opt.has("suspend");
+  config.stopAfterMs = stopAfter;
   if (::access(config.brain.c_str(), X_OK) != 0) return fail("soak: no brain executable at " + config.brain);
+  std::unique_ptr<CpuCompetitor> competitor;
+  if (opt.has("cpu-competition")) {
+    config.pinCpu = int(cpu);
+    competitor = std::make_unique<CpuCompetitor>(config.pinCpu);
+    if (!competitor->running())
+      return fail("soak: cannot start a CPU competitor on core " + std::to_string(cpu));
+  }
 
   std::cout << "soak: " << config.games << " games, brain " << config.brain << ", turn " << config.turnMs
             << " ms, match " << (config.matchMs > 0 ? config.matchMs : config.turnMs * 30) << " ms, seed "
-            << config.seed << std::endl;
+            << config.seed << (config.suspend ? ", brains suspended between moves" : "");
+  if (competitor) std::cout << ", brains on core " << config.pinCpu << " with a CPU-bound competitor";
+  if (config.stopAfterMs > 0) std::cout << ", YXSTOP after " << config.stopAfterMs << " ms";
+  std::cout << std::endl;
   std::mt19937_64 rng(config.seed);
   Totals totals;
   for (int i = 1; i <= config.games; ++i) soakGame(config, totals, rng, i);
@@ -238,9 +272,21 @@ int cmdSoak(const Options& opt) {
   if (totals.longestRunMs >= 0)
     std::cout << "longest running time of a move " << totals.longestRunMs << " ms (limit "
               << totals.longestRunLimit << " ms, " << totals.longestRunWhere << ")\n";
-  if (totals.moves > 0)
+  if (totals.moves > 0) {
     std::cout << "closest to the limit " << totals.worstExcessTook << " ms of " << totals.worstExcessLimit
               << " ms (" << totals.worstExcessWhere << ")\n";
+    // The ten moves that came closest to their limit: how much room the brain's time reserve
+    // left on this machine (negative: ms under the limit).
+    std::vector<int64_t> latest = totals.excesses;
+    const size_t shown = std::min<size_t>(10, latest.size());
+    std::partial_sort(latest.begin(), latest.begin() + long(shown), latest.end(), std::greater<int64_t>());
+    std::cout << "closest ten moves (ms past the limit)";
+    for (size_t i = 0; i < shown; ++i) std::cout << " " << latest[i];
+    std::cout << "\n";
+  }
+  if (config.stopAfterMs > 0)
+    std::cout << "moves stopped by YXSTOP " << totals.stops << ", the longest of them "
+              << totals.longestStoppedMs << " ms\n";
   std::cout << "longest set-up " << totals.longestSetupMs << " ms (START, INFO lines, ABOUT)\n";
   std::cout << "message lines " << totals.messages << "\n";
   if (totals.foulChecks > 0)

@@ -80,7 +80,7 @@ int cmdTune(const Options& opt) {
   EvalParameters start = defaultEvalParameters();
   if (opt.has("eval")) {
     EvalParams = start;
-    if (!loadEvalFile(opt.get("eval"))) return fail("tune: cannot open " + opt.get("eval"));
+    if (loadEvalFile(opt.get("eval")) != FileRead::Read) return fail("tune: cannot open " + opt.get("eval"));
     start = EvalParams;
   }
   EvalParams = start;

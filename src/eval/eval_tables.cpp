@@ -1,8 +1,6 @@
 #include "eval/eval_tables.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
@@ -99,20 +97,20 @@ void installDefaultScores() {
   std::copy(std::begin(defaultMove), std::end(defaultMove), MoveScoreByCombo);
 }
 
-// Reads the numbers in file order into the parameters. The first failed read ends the reading,
-// leaving that and every later parameter as it was.
-void readParameters(const std::string& text, EvalParameters& p) {
+// Reads the numbers in file order; true when all 305 were read. p is changed either way.
+bool readParameters(const std::string& text, EvalParameters& p) {
   const char* cursor = text.c_str();
   long long value = 0;
-  if (!scanDecimal(cursor, value)) return;
+  if (!scanDecimal(cursor, value)) return false;
   p.ForbiddenEval = truncateToInt32(value);
   int16_t* blocks[4] = {p.EvalSingle, p.MoveSingle, p.EvalPair, p.MovePair};
   const int sizes[4] = {16, 16, 136, 136};
   for (int block = 0; block < 4; ++block)
     for (int i = 0; i < sizes[block]; ++i) {
-      if (!scanDecimal(cursor, value)) return;
+      if (!scanDecimal(cursor, value)) return false;
       blocks[block][i] = truncateToInt16(value);
     }
+  return true;
 }
 
 bool codeOccurs(int code) { return code == 0 || DenseCode[code] != 0; }
@@ -186,28 +184,34 @@ const EvalParameters& defaultEvalParameters() {
   return defaults;
 }
 
-bool loadEvalFile(const std::string& path) {
-  std::ifstream file(path);
-  if (!file) {
-    installDefaultScores();
-    return false;
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
-  readParameters(text.str(), EvalParams);
+FileRead loadEvalFile(const std::string& path) {
+  // Whether combined scores are in force yet: before the first read of the process they are not.
+  static bool scoresInForce = false;
+  std::string text;
+  FileRead result = readTextFile(path, text);
+  EvalParameters read = EvalParams;
+  if (result == FileRead::Read && !readParameters(text, read)) result = FileRead::Failed;
   buildComboRanks();
-  combine(EvalParams, EvalScoreByCombo, MoveScoreByCombo);
-  return true;
+  if (result == FileRead::Read) {
+    EvalParams = read;
+    combine(EvalParams, EvalScoreByCombo, MoveScoreByCombo);
+  } else if (result == FileRead::Missing || !scoresInForce) {
+    installDefaultScores();
+  }
+  scoresInForce = true;
+  return result;
 }
 
-void buildEvalTables(const std::string& exeDirectory) {
-  loadEvalFile(exeDirectory + "AIEval.txt");
+FileRead buildEvalTables(const std::string& exeDirectory) {
+  const FileRead result = loadEvalFile(exeDirectory + "AIEval.txt");
   buildAllTables();
+  return result;
 }
 
-void buildEvalTablesFromFile(const std::string& path) {
-  loadEvalFile(path);
+FileRead buildEvalTablesFromFile(const std::string& path) {
+  const FileRead result = loadEvalFile(path);
   buildAllTables();
+  return result;
 }
 
 std::string formatEvalFile(const EvalParameters& p) {

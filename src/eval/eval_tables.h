@@ -8,13 +8,14 @@
 #include <string>
 
 #include "board/types.h"
+#include "eval/text_file.h"
 
 namespace kesta {
 
 constexpr int ComboCount = 3876;  // non-decreasing 4-tuples over 16 class numbers
 constexpr int EvalParameterCount = 305;
 
-// The 305 numbers of AIEval.txt in file order. They persist between builds within the process.
+// The 305 numbers of AIEval.txt in file order.
 struct EvalParameters {
   int32_t ForbiddenEval = 0;
   int16_t EvalSingle[16] = {};
@@ -26,6 +27,7 @@ struct EvalParameters {
 // The built-in weights; combining them gives DefaultEvalScores and DefaultMoveScores.
 const EvalParameters& defaultEvalParameters();
 
+// The numbers of the last AIEval.txt read in full. They persist between builds within the process.
 extern EvalParameters EvalParams;
 extern int16_t EvalScoreByCombo[ComboCount];
 extern int16_t MoveScoreByCombo[ComboCount];
@@ -80,15 +82,19 @@ inline const CellScore& cellScoreOf(int side, uint16_t codeKey) {
 
 constexpr int pairIndex(int lo, int hi) { return lo * 16 + hi - lo * (lo + 1) / 2; }
 
-// Reads the parameters from path into EvalParams and combines them; false (and the built-in
-// combined scores) when the file cannot be opened.
-bool loadEvalFile(const std::string& path);
+// Reads path and sets the combined scores in force: the file's when it holds 305 numbers (they
+// go into EvalParams; a leading byte-order mark is skipped and numbers after the 305th are
+// ignored); the built-in ones when there is no file (EvalParams is left as it is). When the file
+// cannot be read or holds fewer than 305 numbers before a word or its end (Failed), nothing
+// changes, so no half-read file mixes its numbers with others; at the first read of the process
+// the built-in scores then apply.
+FileRead loadEvalFile(const std::string& path);
 
 // Rebuilds every table for the RuleMode in force, reading exeDirectory + "AIEval.txt".
-void buildEvalTables(const std::string& exeDirectory);
+FileRead buildEvalTables(const std::string& exeDirectory);
 
 // The same build from an explicit file path (the developer tool's --eval).
-void buildEvalTablesFromFile(const std::string& path);
+FileRead buildEvalTablesFromFile(const std::string& path);
 
 // Writes the parameters as a readable AIEval.txt.
 std::string formatEvalFile(const EvalParameters& p);

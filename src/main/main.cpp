@@ -1,6 +1,8 @@
 // Layer 7 of 7 (tools/check-layers.sh): main/ may include from every folder.
 // pbrain-kesta: the brain process. Finds its own directory, then speaks the protocol on
 // standard input and output until END or the end of input.
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -36,7 +38,19 @@ std::string executableDirectory() {
 }  // namespace
 
 int main() {
+  // Standard input is read by the loop's reader thread. Its buffer is given here, so that the C
+  // library does not allocate one in that thread, which would cost the process a whole new
+  // memory arena of address space.
+  static char inputBuffer[4096];
+  std::setvbuf(stdin, inputBuffer, _IOFBF, sizeof inputBuffer);
   kesta::ExeDirectory = executableDirectory();
-  kesta::CommandLoop loop(std::cin, std::cout);
-  return loop.run();
+  auto* loop = new kesta::CommandLoop(std::cin, std::cout);
+  const int status = loop->run();
+  // The reader thread may still wait inside the C library's read of standard input, holding the
+  // stream's lock, and no portable call can interrupt it. An ordinary exit would flush and close
+  // that stream (and on Windows wait for its lock forever), so the process ends here, with its
+  // output flushed; the loop is never destroyed.
+  std::cout.flush();
+  std::fflush(stdout);
+  std::_Exit(status);
 }

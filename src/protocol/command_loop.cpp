@@ -1,12 +1,15 @@
 #include "protocol/command_loop.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 #include "board/line_state.h"
 #include "diag/dump.h"
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
+#include "protocol/version.h"
 #include "search/proof_search.h"
 #include "search/think.h"
 #include "search/threat_search.h"
@@ -35,6 +38,9 @@ bool parseBoardLine(const std::string& text, int32_t& x, int32_t& y, int32_t& wh
   return true;
 }
 
+// The longest part of an INFO line that is looked at; the rest of a longer line is read and dropped.
+constexpr size_t MaxInfoLine = 4096;
+
 }  // namespace
 
 void capitalise(std::string& token) {
@@ -42,21 +48,60 @@ void capitalise(std::string& token) {
     if (c >= 'a' && c <= 'z') c = char(c - 32);
 }
 
+std::string aboutLine() {
+  return std::string("name=\"Kesta\", version=\"") + Version +
+         "\", author=\"The Kesta authors\", country=\"-\"";
+}
+
 CommandLoop::CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets)
-    : in_(in), out_(out), tableBuckets_(tableBuckets) {
+    : input_(in), in_(input_.stream()), out_(out), tableCap_(tableBuckets), info_(out) {
   // Diagnostic lines share the protocol channel; a four without a five cell shows the dump there.
   setDiagnosticStream(&out_);
   setMissingFiveCellHook(printMessageDump);
-  board_ = std::make_unique<Board>(15);
-  engine_ = std::make_unique<Engine>(*board_, tableBuckets_);
+  buildEngine(15);
+  // The first reads of the text files are the ones that must not fail unnoticed. A MESSAGE line,
+  // not an ERROR: managers take an ERROR for a broken brain.
+  if (engine_->EvalFileRead == FileRead::Failed)
+    notices_ +=
+        "MESSAGE AIEval.txt could not be read (it must hold 305 whole numbers): the built-in "
+        "evaluation weights apply.\n";
+  if (engine_->ConfigFileRead == FileRead::Failed)
+    notices_ +=
+        "MESSAGE AIConfig.txt could not be read (its first line must be Override:1): the built-in "
+        "search parameters apply.\n";
 }
 
 CommandLoop::~CommandLoop() { setDiagnosticStream(nullptr); }
 
 int CommandLoop::run() {
+  input_.startReader();
   while (step()) {
   }
   return 0;
+}
+
+uint32_t CommandLoop::tableBuckets() const {
+  return std::min(tableCap_, tableBucketsFor(settings_.MaxMemory));
+}
+
+void CommandLoop::buildEngine(int size) {
+  // A later read of AIConfig.txt that fails keeps the parameters in force, as AIEval.txt does.
+  std::optional<SearchParameters> inForce;
+  if (engine_) inForce = *engine_;
+  // The old Engine and its table go first, so that two tables never need memory at once.
+  engine_.reset();
+  board_.reset();
+  board_ = std::make_unique<Board>(size);
+  // The smallest table for now: the one the memory limit allows comes before the first think,
+  // once the manager has had its chance to send the limit.
+  tableMadeFor_ = MinTableBuckets;
+  engine_ = std::make_unique<Engine>(*board_, tableMadeFor_);
+  if (inForce && engine_->ConfigFileRead == FileRead::Failed)
+    static_cast<SearchParameters&>(*engine_) = *inForce;
+  engine_->StopRequest = &input_.stopRequest();
+  engine_->InfoHook = [this](Engine& e, const SearchReport& r) {
+    if (e.SearchInfo) info_.report(e, r);
+  };
 }
 
 bool CommandLoop::readToken(std::string& token) {
@@ -112,6 +157,10 @@ void CommandLoop::dropToken() {
 }
 
 void CommandLoop::reply(const std::string& line) {
+  if (!notices_.empty()) {
+    out_ << notices_;
+    notices_.clear();
+  }
   out_ << line << '\n';
   out_.flush();
 }
@@ -121,6 +170,8 @@ void CommandLoop::replyMove(CellIndex cell) {
 }
 
 bool CommandLoop::step() {
+  // Without a reader thread the input may grow after its end was seen (see CommandInput).
+  in_.clear();
   std::string token;
   if (!readToken(token)) return false;
   capitalise(token);
@@ -131,12 +182,12 @@ bool CommandLoop::step() {
     return true;
   }
   if (token == "TAKEBACK") return onTakeback();
-  if (token == "BEGIN") return onBegin();
+  if (token == "BEGIN") return thinkAndReply();
   if (token == "TURN") return onTurn();
   if (token == "BOARD") return onBoard();
   if (token == "INFO") return onInfo();
   if (token == "ABOUT") {
-    reply(AboutLine);
+    reply(aboutLine());
     return true;
   }
   if (token == "END") return false;
@@ -158,12 +209,7 @@ bool CommandLoop::onStart() {
     reply(ReplyError);
     return true;
   }
-  if (board_->size != n) {
-    engine_.reset();
-    board_.reset();
-    board_ = std::make_unique<Board>(n);
-    engine_ = std::make_unique<Engine>(*board_, tableBuckets_);
-  }
+  if (board_->size != n) buildEngine(n);
   restart(*engine_, settings_);
   reply(ReplyOk);
   return true;
@@ -175,19 +221,24 @@ bool CommandLoop::onTakeback() {
   return true;
 }
 
-void CommandLoop::thinkAndReply() {
+bool CommandLoop::thinkAndReply() {
+  // A new size of table is a fresh, empty one, made between thinks.
+  if (tableMadeFor_ != tableBuckets()) {
+    tableMadeFor_ = tableBuckets();
+    resizeTable(*engine_, tableMadeFor_);
+  }
+  input_.beginThink();
   const CellIndex cell = think(*engine_);
+  const bool end = input_.endThink();
   engine_->Stopped = 1;
+  // END during the think: the session is over and nobody waits for the move.
+  if (end) return false;
   if (cell >= BoardCells || board_->cells[cell] != Empty) {
     reply(NoMoveReply);
-    return;
+    return true;
   }
   applyAndJudge(*engine_, cellX(cell), cellY(cell));
   replyMove(cell);
-}
-
-bool CommandLoop::onBegin() {
-  thinkAndReply();
   return true;
 }
 
@@ -207,15 +258,7 @@ bool CommandLoop::onTurn() {
     return true;
   }
   makeMove(*engine_, cellOf(x, y));
-  const CellIndex cell = think(*engine_);
-  engine_->Stopped = 1;
-  if (cell >= BoardCells || board_->cells[cell] != Empty) {
-    reply(NoMoveReply);
-    return true;
-  }
-  makeMove(*engine_, cell);
-  replyMove(cell);
-  return true;
+  return thinkAndReply();
 }
 
 bool CommandLoop::onBoard() {
@@ -239,33 +282,38 @@ bool CommandLoop::onBoard() {
     }
     makeMove(*engine_, cellOf(x, y));
   }
-  if (lastWho_ == 2) thinkAndReply();
+  if (lastWho_ == 2) return thinkAndReply();
   return true;
 }
 
 bool CommandLoop::onInfo() {
-  std::string key;
-  if (!readToken(key)) return false;
+  // The key and its value are the rest of this line: a value that is missing or unreadable
+  // leaves the next line's command alone, and INFO never answers.
+  std::string line;
+  for (int c = in_.get(); c != EOF && c != '\n'; c = in_.get())
+    if (line.size() < MaxInfoLine) line.push_back(char(c));
+  applyInfo(line);
+  return true;
+}
+
+void CommandLoop::applyInfo(const std::string& line) {
+  const char* cursor = line.c_str();
+  while (isSpace(*cursor)) ++cursor;
+  const char* keyEnd = cursor;
+  while (*keyEnd != '\0' && !isSpace(*keyEnd)) ++keyEnd;
+  std::string key(cursor, keyEnd);
   capitalise(key);
+  // FOLDER's value is a path; GAME_TYPE and THREAD_NUM change nothing (the search uses one
+  // thread); unknown keys are ignored.
   static const char* const numericKeys[] = {"TIMEOUT_TURN", "TIMEOUT_MATCH", "TIME_LEFT", "MAX_MEMORY",
-                                            "GAME_TYPE",    "RULE",          "MAX_NODE",  "MAX_DEPTH",
-                                            "SEED"};
-  if (key == "FOLDER") {
-    std::string ignored;
-    return readToken(ignored);
-  }
+                                            "RULE",         "MAX_NODE",      "MAX_DEPTH", "SEED"};
   bool numeric = false;
   for (const char* k : numericKeys) numeric = numeric || key == k;
-  if (!numeric) return true;  // unknown key: its value reaches the loop as a command token
-  int32_t v = 0;
-  switch (readNumber(v)) {
-    case Read::EndOfInput: return false;
-    case Read::Failed:
-      dropToken();
-      reply(ReplyBadNumber);
-      return true;
-    case Read::Ok: break;
-  }
+  if (!numeric) return;
+  cursor = keyEnd;
+  long long value = 0;
+  if (!scanDecimal(cursor, value)) return;
+  const int32_t v = clampToInt32(value);
   Engine& e = *engine_;
   if (key == "TIMEOUT_TURN") {
     if (v > 0) settings_.TimeoutTurn = e.Settings.TimeoutTurn = v;
@@ -274,7 +322,8 @@ bool CommandLoop::onInfo() {
   } else if (key == "TIME_LEFT") {
     if (v > 0) e.Settings.TimeLeft = v;
   } else if (key == "MAX_MEMORY") {
-    if (v >= 0) e.Settings.MaxMemory = v == 0 ? 2147483647 : v;
+    // The limit holds for the rest of the session; the next think sizes the table to it.
+    if (v >= 0) settings_.MaxMemory = e.Settings.MaxMemory = v == 0 ? 2147483647 : v;
   } else if (key == "MAX_NODE") {
     settings_.NodeLimit = e.Settings.NodeLimit = v > 0 ? v : 0;
   } else if (key == "MAX_DEPTH") {
@@ -287,7 +336,6 @@ bool CommandLoop::onInfo() {
     clearTable(*e.TransTable);
     clearProofCache(e);
   } else if (key == "RULE") {
-    if (v == 0) return true;
     if (v & 1) {
       settings_.ExactFive = 1;
     } else if (v & 2) {
@@ -295,11 +343,10 @@ bool CommandLoop::onInfo() {
     } else if (v & 4) {
       settings_.Renju = 1;
     } else {
-      return true;
+      return;
     }
     restart(e, settings_);
   }
-  return true;
 }
 
 }  // namespace kesta

@@ -9,8 +9,11 @@
 #include <string>
 
 #include "board/board.h"
+#include "protocol/command_input.h"
+#include "protocol/search_info.h"
 #include "search/engine.h"
 #include "search/match_settings.h"
+#include "search/trans_table.h"
 
 namespace kesta {
 
@@ -21,22 +24,33 @@ inline constexpr const char* ReplyNotEmpty = "ERROR Coord is not empty.";
 inline constexpr const char* NoMoveReply = "255,255";
 inline constexpr const char* ReplyBadNumber = "ERROR Expected a number.";
 inline constexpr const char* ReplyBadBoardLine = "ERROR Expected a line x,y,who.";
-inline constexpr const char* AboutLine =
-    "name = \"Kesta\", version =\"1.0.0\", author = \"Tor Emdi\", country = \"Veland\"";
+
+// The identification line: name="Kesta", version="<Version>", author="The Kesta authors",
+// country="-" (the project has no web site to name).
+std::string aboutLine();
 
 class CommandLoop {
  public:
-  // tableBuckets lets tests and the fuzzer run with a small transposition table.
-  CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets = 1u << 23);
+  // Commands come from in (see CommandInput), replies go to out. The transposition table is sized
+  // by INFO max_memory (tableBucketsFor) before each think that finds it of another size, and
+  // capped at tableBuckets, so that tests and the fuzzer can run with a small one.
+  CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets = MaxTableBuckets);
   ~CommandLoop();
   CommandLoop(const CommandLoop&) = delete;
   CommandLoop& operator=(const CommandLoop&) = delete;
 
-  // Reads and carries out commands until END or the end of input; returns the exit status.
+  // Starts the input's reader thread, then reads and carries out commands until END or the end
+  // of input; returns the exit status.
   int run();
 
   // Carries out one command; false when the loop must end (END, end of input).
   bool step();
+
+  // The reader thread of run, for callers that step the loop themselves (see CommandInput).
+  void startReader() { input_.startReader(); }
+  void awaitReader() { input_.awaitReader(); }
+  // Bytes of the input taken by the commands so far.
+  uint64_t inputOffset() const { return input_.offset(); }
 
   Engine& engine() { return *engine_; }
   Board& board() { return *board_; }
@@ -51,21 +65,28 @@ class CommandLoop {
   void dropToken();
   void reply(const std::string& line);
   void replyMove(CellIndex cell);
+  void buildEngine(int size);
+  // The bucket count for the memory limit in force, within the cap.
+  uint32_t tableBuckets() const;
 
   bool onStart();
   bool onTakeback();
-  bool onBegin();
   bool onTurn();
   bool onBoard();
   bool onInfo();
-  void thinkAndReply();
+  void applyInfo(const std::string& line);
+  bool thinkAndReply();
 
+  CommandInput input_;
   std::istream& in_;
   std::ostream& out_;
-  uint32_t tableBuckets_;
+  uint32_t tableCap_;
+  uint32_t tableMadeFor_ = 0;  // the bucket count the Engine's table was asked for
   MatchSettings settings_;
   std::unique_ptr<Board> board_;
   std::unique_ptr<Engine> engine_;
+  SearchInfoPrinter info_;
+  std::string notices_;  // MESSAGE lines due before the next reply
   int32_t lastWho_ = 2;  // the who of the last BOARD line read, kept across commands
 };
 

@@ -1,9 +1,8 @@
 #include "search/engine.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 
 #include "board/line_state.h"
 #include "eval/eval_tables.h"
@@ -21,16 +20,22 @@ Engine::Engine(Board& b, uint32_t tableBuckets) {
   // first position a manager sends.
   std::memset(static_cast<void*>(stoneUndo), 0, sizeof stoneUndo);
   std::memset(static_cast<void*>(cellUndo), 0, sizeof cellUndo);
-  buildEvalTables(ExeDirectory);
+  EvalFileRead = buildEvalTables(ExeDirectory);
   resetGame(*this);
   // 4-5. Search parameters, pickers and match settings.
   setDefaultSearchParameters(*this);
   for (MovePicker& picker : PlyLists) picker.moves.reserve(PickerCapacity);
   Settings = MatchSettings{};
   // 6. The configuration file; 7. the table, last.
-  loadConfig(*this);
+  ConfigFileRead = loadConfig(*this);
   TransTable = std::make_unique<TranspositionTable>(tableBuckets);
   ProofCache = std::make_unique<ProofEntry[]>(ProofCacheEntries);
+}
+
+void resizeTable(Engine& e, uint32_t buckets) {
+  // The old table goes first, so that the two never need memory at the same time.
+  e.TransTable.reset();
+  e.TransTable = std::make_unique<TranspositionTable>(buckets);
 }
 
 void setDefaultSearchParameters(Engine& e) {
@@ -45,6 +50,8 @@ void setDefaultSearchParameters(Engine& e) {
   e.ThreatSearchPlies = 10;
   e.UseOpeningBook = 1;
   e.ReloadConfigOnEachMove = 0;
+  e.TimeReserve = DefaultTimeReserve;
+  e.SearchInfo = 1;
   e.MaxDepth = 64;
   const int32_t shares[4] = {5, 30, 10, 20};
   std::memcpy(e.ProofShares, shares, sizeof shares);
@@ -77,7 +84,7 @@ bool startsWith(const std::string& line, const char* prefix) {
   return line.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-// Reads one physical line; only its first 999 characters count as the line.
+// Reads one line; only its first 999 characters count as the line.
 bool readConfigLine(std::istream& in, std::string& line) {
   if (!std::getline(in, line)) return false;
   if (line.size() > 999) line.resize(999);
@@ -86,13 +93,15 @@ bool readConfigLine(std::istream& in, std::string& line) {
 
 }  // namespace
 
-void loadConfig(Engine& e) {
-  std::ifstream file(e.ExeDirectory + "AIConfig.txt");
-  if (!file) return;
+FileRead loadConfig(Engine& e) {
+  std::string text;
+  const FileRead result = readTextFile(e.ExeDirectory + "AIConfig.txt", text);
+  if (result != FileRead::Read) return result;
+  std::istringstream file(text);
   std::string line;
-  if (!readConfigLine(file, line)) return;
   int32_t override = 0;
-  if (scanKey(line, "Override:", &override, 1) != 1 || override != 1) return;
+  if (!readConfigLine(file, line) || scanKey(line, "Override:", &override, 1) != 1) return FileRead::Failed;
+  if (override != 1) return FileRead::Read;
   while (readConfigLine(file, line)) {
     int32_t v[4];
     if (startsWith(line, "ExtensionCoefficient:")) {
@@ -120,8 +129,14 @@ void loadConfig(Engine& e) {
       if (scanKey(line, "IIDMinDepth:", v, 1) == 1) e.IIDMinDepth = v[0];
     } else if (startsWith(line, "ReloadConfigOnEachMove:")) {
       if (scanKey(line, "ReloadConfigOnEachMove:", v, 1) == 1) e.ReloadConfigOnEachMove = v[0] == 1;
+    } else if (startsWith(line, "TimeReserve:")) {
+      if (scanKey(line, "TimeReserve:", v, 1) == 1 && v[0] >= 0 && v[0] <= MaxTimeReserve)
+        e.TimeReserve = v[0];
+    } else if (startsWith(line, "SearchInfo:")) {
+      if (scanKey(line, "SearchInfo:", v, 1) == 1) e.SearchInfo = v[0] != 0;
     }
   }
+  return FileRead::Read;
 }
 
 }  // namespace kesta

@@ -1,14 +1,17 @@
 // Layer 4 of 7 (tools/check-layers.sh): search/ includes only search/, board/ and eval/.
 // The Engine: the one object that plays. It extends the position record that make and unmake
 // keep with the search parameters, the transposition table, the per-ply pickers and its copy of
-// the match settings. Entry points: construction over a Board, loadConfig.
+// the match settings. Entry points: construction over a Board, loadConfig, resizeTable.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "board/position.h"
+#include "eval/text_file.h"
 #include "search/match_settings.h"
 #include "search/move_picker.h"
 #include "search/trans_table.h"
@@ -25,11 +28,9 @@ struct ProofEntry {
 };
 constexpr uint32_t ProofCacheEntries = 1u << 17;
 
-// Derives from Position so that the search reads e.cellInfo, e.board and the sums directly and
-// passes itself to make and unmake.
-struct Engine : Position {
-  std::string ExeDirectory;
-
+// The search parameters, all but ThreatSearchPlies settable in AIConfig.txt; their built-in values
+// come from setDefaultSearchParameters.
+struct SearchParameters {
   float ExtensionCoefficient;
   int32_t IIDMinDepth;
   int32_t FutilityPurningMarginCount;
@@ -39,10 +40,33 @@ struct Engine : Position {
   int32_t ThreatSearchPlies;
   uint8_t UseOpeningBook;
   uint8_t ReloadConfigOnEachMove;
-  int32_t MaxDepth;
+  int32_t TimeReserve;  // ms that the time budget and the hard stop keep below the turn limit
+  uint8_t SearchInfo;   // 1: the protocol layer reports the search's progress on MESSAGE lines
   // Per mille of a think's nodes or time for the proofs at the root: a win by fours, a win by
   // threats, the opponent's win given the move, and the candidate moves against it.
   int32_t ProofShares[4];
+};
+
+// TimeReserve's built-in value and the most a configuration may set, in ms.
+constexpr int32_t DefaultTimeReserve = 60;
+constexpr int32_t MaxTimeReserve = 60000;
+
+// What the deepening has found so far, handed to Engine::InfoHook.
+struct SearchReport {
+  int32_t depth;   // the last completed iteration (0: none)
+  int32_t score;   // its score, from the side to move's view
+  int32_t nodes;   // SearchCounter
+  int32_t timeMs;  // since the think began
+  CellIndex move;  // the move the search would play
+  bool final;      // the think is over and move is its answer
+};
+
+// Derives from Position so that the search reads e.cellInfo, e.board and the sums directly and
+// passes itself to make and unmake.
+struct Engine : Position, SearchParameters {
+  std::string ExeDirectory;
+
+  int32_t MaxDepth;
   uint8_t threatAttacker = 0;
 
   std::unique_ptr<TranspositionTable> TransTable;
@@ -58,6 +82,16 @@ struct Engine : Position {
   MatchSettings Settings;
   std::unique_ptr<ProofEntry[]> ProofCache;  // ProofCacheEntries entries
 
+  // Set by another thread to end the think at its next clock check; none when null.
+  const std::atomic<bool>* StopRequest = nullptr;
+  // Called after every completed iteration of depth 4 or more and once at the end of a search.
+  // The search never prints; whoever sets the hook reports. It may make and unmake moves but must
+  // leave the position and the table as it found them.
+  std::function<void(Engine&, const SearchReport&)> InfoHook;
+  // How construction read the two text files.
+  FileRead EvalFileRead = FileRead::Missing;
+  FileRead ConfigFileRead = FileRead::Missing;
+
   // Builds the Engine over board (which must outlive it): tables for the RuleMode in force,
   // resetGame, defaults, loadConfig, then the transposition table.
   explicit Engine(Board& board, uint32_t tableBuckets = 1u << 23);
@@ -68,8 +102,14 @@ struct Engine : Position {
 // The directory of the running executable, ending in its path separator.
 extern std::string ExeDirectory;
 
-// Reads ExeDirectory + "AIConfig.txt" into the search parameters.
-void loadConfig(Engine& e);
+// Reads ExeDirectory + "AIConfig.txt" into the search parameters. Failed when the file exists but
+// cannot be read or its first line is not "Override:" and a number; the parameters are then
+// untouched. "Override:" with any number but 1 is a file that switches itself off (Read).
+FileRead loadConfig(Engine& e);
+
+// Replaces the transposition table with a fresh, empty one of about the given size (see
+// TranspositionTable). Only between thinks.
+void resizeTable(Engine& e, uint32_t buckets);
 
 // Sets the search parameters to their defaults.
 void setDefaultSearchParameters(Engine& e);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "board/forbidden.h"
 #include "board/line_state.h"
 #include "search/decided.h"
 #include "search/move_gen.h"
@@ -415,9 +416,11 @@ CellIndex iterativeDeepening(Engine& e) {
     if (r.score == UnknownScore) r.score = prevScore;
     result = r;
     report = {r.score, e.Stopped ? report.depth : depth};
+    if (e.InfoHook && !e.Stopped && depth >= 4)
+      e.InfoHook(e, SearchReport{depth, r.score, e.SearchCounter, elapsedMs(e.ThinkStartMs), r.move, false});
     const int32_t now = nowMs();
     if (e.SearchCounter != before && depth >= 7)
-      budget = std::min(budget * 105 / 100, std::min(turn, left / 7) - 40);
+      budget = std::min<int64_t>(budget * 105 / 100, hardTimeLimit(e));
     const int64_t sinceThink = elapsedMs(e.ThinkStartMs, now), iteration = elapsedMs(iterStart, now);
     if (e.Stopped || r.score >= DecidedScore || r.score <= -DecidedScore) break;
     if ((left / 40 < turn || sinceThink > budget * 70 / 100) && iteration * 45 >= budget * 10) break;
@@ -440,6 +443,23 @@ CellIndex iterativeDeepening(Engine& e) {
     });
   }
   return m;
+}
+
+int principalVariation(Engine& e, CellIndex first, CellIndex* line, int maxMoves) {
+  Board& b = *e.board;
+  int n = 0;
+  for (CellIndex m = first; n < maxMoves;) {
+    if (m == 0 || m >= BoardCells || b.cells[m] != Empty) break;
+    if (RuleMode == RenjuRule && b.sideToMove == Black && isForbidden(e, m)) break;
+    const bool five = e.cellInfo[m].cellClass[b.sideToMove] == 13;
+    line[n++] = m;
+    makeMove(e, m);
+    if (five || b.moveCount == b.cellCount) break;
+    const TTEntry* entry = findEntry(*e.TransTable, b.hash);
+    m = entry != nullptr ? entry->move : 0;
+  }
+  for (int i = 0; i < n; ++i) unmakeMove(e);
+  return n;
 }
 
 const DeepeningReport& lastDeepeningReport() { return report; }

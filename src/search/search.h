@@ -34,6 +34,12 @@ CellIndex proveAtRoot(Engine& e);
 // The move to play; 0 when no candidate cell exists.
 CellIndex iterativeDeepening(Engine& e);
 
+// The principal variation from the root: first (the root move), then the table's best move in each
+// following position, as long as it is a legal move of the board; a five or a full board ends it.
+// Writes at most maxMoves cells into line and returns how many. The position and the table
+// are left as they were (the table is only read, without refreshing entries).
+int principalVariation(Engine& e, CellIndex first, CellIndex* line, int maxMoves);
+
 // What the last deepening achieved, for the developer tool.
 struct DeepeningReport {
   int32_t score = 0;

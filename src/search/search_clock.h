@@ -8,24 +8,28 @@
 
 namespace kesta {
 
-// Milliseconds after the think's start at which the node searches stop.
+// Milliseconds after the think's start at which the node searches stop: the smaller of the turn
+// limit and a seventh of the match time left, less the reserve (both limits are positive and the
+// reserve at most MaxTimeReserve, so nothing overflows).
 inline int32_t hardTimeLimit(const Engine& e) {
-  return std::min(e.Settings.TimeoutTurn, e.Settings.TimeLeft / 7) - 40;
+  return std::min(e.Settings.TimeoutTurn, e.Settings.TimeLeft / 7) - e.TimeReserve;
 }
 
 // True when the think has searched its node limit. Otherwise counts countdown down; when it falls
-// below 0 it is reloaded and the clock is read. True when the think has run past its hard limit.
+// below 0 it is reloaded, and the think ends when a stop was requested (YXSTOP from the manager)
+// or it has run past its hard limit.
 inline bool clockCheck(const Engine& e, int32_t& countdown, int32_t reload) {
   if (e.Settings.NodeLimit > 0 && e.SearchCounter >= e.Settings.NodeLimit) return true;
   countdown -= 1;
   if (countdown >= 0) return false;
   countdown = reload;
+  if (e.StopRequest != nullptr && e.StopRequest->load(std::memory_order_relaxed)) return true;
   return elapsedMs(e.ThinkStartMs) > hardTimeLimit(e);
 }
 
 // Countdown reloads: the node searches read the clock every 256 nodes and the threat search every
-// 1024, so readings come milliseconds apart, well inside the 40 ms the budget keeps in reserve;
-// reading the clock costs tens of nanoseconds.
+// 1024, so readings come well under a millisecond apart, far inside the time reserve, and a stop
+// request is seen as fast; reading the clock costs tens of nanoseconds.
 constexpr int32_t NodeClockInterval = 255;
 constexpr int32_t ThreatClockInterval = 1023;
 

@@ -94,8 +94,13 @@ CellIndex searchPosition(Engine& e) {
     if (b.cells[t] != Wall) e.cellInfo[t].rootLoss = 0;
   if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
   ageTable(*e.TransTable);
-  // 9. The search.
-  return avoidFoul(e, iterativeDeepening(e));
+  // 9. The search, and its last report.
+  const CellIndex move = avoidFoul(e, iterativeDeepening(e));
+  if (e.InfoHook) {
+    const DeepeningReport& r = lastDeepeningReport();
+    e.InfoHook(e, SearchReport{r.depth, r.score, e.SearchCounter, elapsedMs(e.ThinkStartMs), move, true});
+  }
+  return move;
 }
 
 CellIndex avoidFoul(Engine& e, CellIndex move) {
@@ -128,7 +133,7 @@ int32_t timeBudget(const Engine& e) {
   const int32_t q = int32_t(std::round(x));
   const int32_t d = q > 7 ? q : 7;
   const int32_t share = e.Settings.TimeLeft / d;
-  return e.Settings.TimeoutTurn < share ? e.Settings.TimeoutTurn - 40 : share - 40;
+  return (e.Settings.TimeoutTurn < share ? e.Settings.TimeoutTurn : share) - e.TimeReserve;
 }
 
 int applyAndJudge(Engine& e, int x, int y) {

@@ -16,7 +16,8 @@ CellIndex think(Engine& e);
 // kept only when every empty cell is forbidden.
 CellIndex avoidFoul(Engine& e, CellIndex move);
 
-// Milliseconds the current move may use.
+// Milliseconds the current move may use: the turn limit or a share of the match time left, less
+// the TimeReserve.
 int32_t timeBudget(const Engine& e);
 
 // Makes the engine's move at (x, y) when Stopped is set: 1 five, -1 renju foul, 0 otherwise.

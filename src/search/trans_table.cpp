@@ -47,8 +47,14 @@ void rezero(void* p, size_t bytes) {
 
 }  // namespace
 
+uint32_t tableBucketsFor(int64_t limitBytes) {
+  uint32_t n = MaxTableBuckets;
+  while (n > MinTableBuckets && int64_t(n) * int64_t(sizeof(TTBucket)) > limitBytes - NonTableBytes) n >>= 1;
+  return n;
+}
+
 TranspositionTable::TranspositionTable(uint32_t wantedBuckets) {
-  for (uint32_t n = wantedBuckets; n >= (1u << 16); n >>= 1) {
+  for (uint32_t n = wantedBuckets; n >= MinTableBuckets; n >>= 1) {
     void* p = allocateZeroed(size_t(n) * sizeof(TTBucket));
     if (p) {
       buckets = static_cast<TTBucket*>(p);
@@ -59,7 +65,7 @@ TranspositionTable::TranspositionTable(uint32_t wantedBuckets) {
     }
   }
   // Even the smallest table failed: keep playing with a heap table of the minimum size.
-  count = 1u << 16;
+  count = MinTableBuckets;
   mask = count - 1;
   bytes = 0;
   buckets = new (std::nothrow) TTBucket[count]();

@@ -1,5 +1,5 @@
-// Transposition table: 2^23 buckets of 32 bytes, three packed 10-byte entries each, aged by a
-// generation counter. Entry points: probe, cutoffTest, store, clearTable.
+// Transposition table: up to 2^23 buckets of 32 bytes, three packed 10-byte entries each, aged by
+// a generation counter. Entry points: probe, cutoffTest, store, clearTable, tableBucketsFor.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +27,21 @@ struct TTBucket {
 #pragma pack(pop)
 static_assert(sizeof(TTEntry) == 10 && sizeof(TTBucket) == 32);
 
+constexpr uint32_t MinTableBuckets = 1u << 16;
+constexpr uint32_t MaxTableBuckets = 1u << 23;
+
+// What the brain process needs besides the table, with a margin: the pattern and score tables
+// (about 5 MiB), code, libraries, stacks and buffers. Measured on Linux: about 10 MiB resident
+// at its peak on a 22x22 board, and 21 MiB of address space (8 MiB of it the input thread's
+// stack reservation), so a table sized with this reserve keeps even the address space under
+// the limit (ulimit -v), and the resident size at least 14 MiB under it.
+constexpr int64_t NonTableBytes = int64_t(24) << 20;
+
+// The bucket count for a memory limit of limitBytes on the whole process: the largest power of two
+// from MinTableBuckets to MaxTableBuckets whose table fits in limitBytes - NonTableBytes, or
+// MinTableBuckets when none does.
+uint32_t tableBucketsFor(int64_t limitBytes);
+
 enum Bound : uint8_t { BoundNone = 0, BoundUpper = 1, BoundLower = 2, BoundExact = 3 };
 
 struct TranspositionTable {
@@ -37,9 +52,9 @@ struct TranspositionTable {
   bool dirty = false;  // something was written since the memory was last zeroed
   size_t bytes = 0;
 
-  // Allocates zeroed buckets: 2^23 of them, or the largest power of two (down to 2^16) that the
-  // system grants.
-  explicit TranspositionTable(uint32_t wantedBuckets = 1u << 23);
+  // Allocates zeroed buckets: wantedBuckets of them (a power of two), or the largest smaller power
+  // of two (down to MinTableBuckets) that the system grants.
+  explicit TranspositionTable(uint32_t wantedBuckets = MaxTableBuckets);
   ~TranspositionTable();
   TranspositionTable(const TranspositionTable&) = delete;
   TranspositionTable& operator=(const TranspositionTable&) = delete;
@@ -88,6 +103,15 @@ inline ProbeResult probe(TranspositionTable& t, uint64_t hash) {
       candidate = e;
   }
   return {false, candidate};
+}
+
+// The entry of hash, or null. Unlike probe it changes nothing, not even the entry's generation.
+inline const TTEntry* findEntry(const TranspositionTable& t, uint64_t hash) {
+  const uint32_t key = uint32_t(hash >> 32);
+  const TTEntry* bucket = t.buckets[hash & t.mask].entries;
+  for (int i = 0; i < 3; ++i)
+    if (bucket[i].key == key && (bucket[i].genBound & 3) != BoundNone) return bucket + i;
+  return nullptr;
 }
 
 // True when the entry decides the node: decided scores at any depth, others at requiredDepth.
