@@ -95,6 +95,7 @@ TEST(SearchInfo, ProvenResultsCountPliesToTheFive) {
   // A win proven at the root, before any iteration, is still reported.
   Game proof(15, Freestyle);
   proof.play("7,7 8,7 7,8 8,8 6,9 9,6");
+  proof.e().ProofEveryMove = 1;
   const std::vector<SearchReport> reports = thinkWithReports(proof, 100000);
   ASSERT_EQ(reports.size(), 1u);
   std::ostringstream out;

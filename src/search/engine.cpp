@@ -55,6 +55,7 @@ void setDefaultSearchParameters(Engine& e) {
   e.MaxDepth = 64;
   const int32_t shares[4] = {5, 30, 10, 20};
   std::memcpy(e.ProofShares, shares, sizeof shares);
+  e.ProofEveryMove = 0;
 }
 
 namespace {
@@ -125,6 +126,8 @@ FileRead loadConfig(Engine& e) {
       std::memcpy(v, e.ProofShares, sizeof v);
       if (scanKey(line, "ThreatProofShares:", v, 4) >= 1)
         for (int i = 0; i < 4; ++i) e.ProofShares[i] = v[i] < 0 ? 0 : v[i] > 500 ? 500 : v[i];
+    } else if (startsWith(line, "ThreatProofEveryMove:")) {
+      if (scanKey(line, "ThreatProofEveryMove:", v, 1) == 1) e.ProofEveryMove = v[0] == 1;
     } else if (startsWith(line, "IIDMinDepth:")) {
       if (scanKey(line, "IIDMinDepth:", v, 1) == 1) e.IIDMinDepth = v[0];
     } else if (startsWith(line, "ReloadConfigOnEachMove:")) {

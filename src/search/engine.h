@@ -45,6 +45,9 @@ struct SearchParameters {
   // Per mille of a think's nodes or time for the proofs at the root: a win by fours, a win by
   // threats, the opponent's win given the move, and the candidate moves against it.
   int32_t ProofShares[4];
+  // 1: the root proofs run before every think; 0: only when the table already holds a proven
+  // result for the root, to convert a win by its shortest proof or to steer away from a loss.
+  uint8_t ProofEveryMove;
 };
 
 // TimeReserve's built-in value and the most a configuration may set, in ms.

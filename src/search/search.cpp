@@ -326,6 +326,18 @@ ProofShare proofShare(const Engine& e, int32_t perMille) {
   return {int64_t(1) << 40, elapsedMs(e.ThinkStartMs) + int32_t(int64_t(budget) * perMille / 1000)};
 }
 
+// What the table holds for the root from earlier thinks: a proven win for the side to move in P
+// plies (its five included) gives P, a proven loss in P plies -P, anything else 0.
+int32_t tableVerdict(Engine& e) {
+  const ProbeResult pr = probe(*e.TransTable, e.board->hash);
+  if (!pr.found) return 0;
+  const int bound = pr.slot->genBound & 3;
+  const int32_t score = pr.slot->score;
+  if (score >= DecidedScore && (bound == BoundLower || bound == BoundExact)) return WinScore + 1 - score;
+  if (score <= -DecidedScore && (bound == BoundUpper || bound == BoundExact)) return -(WinScore + 1 + score);
+  return 0;
+}
+
 ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMille) {
   if (perMille <= 0) return {};
   const ProofShare share = proofShare(e, perMille);
@@ -339,12 +351,20 @@ CellIndex proveAtRoot(Engine& e) {
   // A five to make or to block, or an open four to make: the root settles those without a proof.
   const int S = b.sideToMove, O = b.opponent;
   if (e.classCount[S][13] + e.classCount[O][13] + e.classCount[S][12] > 0) return 0;
+  // Matched against the same engine without them, proofs before every think cost more nodes than
+  // they gain. By default they run once the search has proven a result: a win is then played by
+  // its shortest proof, so a claimed win never grows, and a loss is met by moves not proven lost.
+  const int32_t verdict = e.ProofEveryMove ? 0 : tableVerdict(e);
+  if (!e.ProofEveryMove && verdict == 0) return 0;
   // 1. A win of our own: by fours first, they are cheap, then by threats, which may find a shorter
-  // win than the fours did. The shortest proof found is played, so that a claimed win never grows.
-  ProofResult own = proveFor(e, ProofKind::Fours, RootProofPlies, e.ProofShares[0]);
+  // win than the fours did. The shortest proof found is played, so that a claimed win never grows;
+  // a win the table holds bounds the proofs too.
+  const int32_t ownPlies = verdict > 0 ? std::min(verdict, RootProofPlies) : RootProofPlies;
+  ProofResult own;
+  if (verdict >= 0) own = proveFor(e, ProofKind::Fours, ownPlies, e.ProofShares[0]);
   const char* kind = "vcf";
-  if (!e.Stopped) {
-    const ProofResult threats = proveFor(e, ProofKind::Threats, own.proven ? own.plies - 2 : RootProofPlies, e.ProofShares[1]);
+  if (verdict >= 0 && !e.Stopped) {
+    const ProofResult threats = proveFor(e, ProofKind::Threats, own.proven ? own.plies - 2 : ownPlies, e.ProofShares[1]);
     if (threats.proven) {
       own = threats;
       kind = "vct";
@@ -357,7 +377,7 @@ CellIndex proveAtRoot(Engine& e) {
     report = {score, 0, kind};
     return own.move;
   }
-  if (e.Stopped) return 0;
+  if (e.Stopped || verdict > 0) return 0;
   // 2. Would the opponent win by threats if it had the move?
   b.sideToMove ^= 1;
   b.opponent ^= 1;

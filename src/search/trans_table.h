@@ -30,11 +30,11 @@ static_assert(sizeof(TTEntry) == 10 && sizeof(TTBucket) == 32);
 constexpr uint32_t MinTableBuckets = 1u << 16;
 constexpr uint32_t MaxTableBuckets = 1u << 23;
 
-// What the brain process needs besides the table, with a margin: the pattern and score tables
-// (about 5 MiB), code, libraries, stacks and buffers. Measured on Linux: about 10 MiB resident
-// at its peak on a 22x22 board, and 21 MiB of address space (8 MiB of it the input thread's
-// stack reservation), so a table sized with this reserve keeps even the address space under
-// the limit (ulimit -v), and the resident size at least 14 MiB under it.
+// What the brain process needs besides the table, with a margin: the pattern and score tables,
+// the proof cache (1 MiB), code, libraries, stacks and buffers. Measured on Linux: about 10 MiB
+// resident at its peak on a 22x22 board, and 22 MiB of address space (8 MiB of it the input
+// thread's stack reservation), so a table sized with this reserve keeps even the address space
+// under the limit (ulimit -v), and the resident size at least 12 MiB under it.
 constexpr int64_t NonTableBytes = int64_t(24) << 20;
 
 // The bucket count for a memory limit of limitBytes on the whole process: the largest power of two
