@@ -1,4 +1,4 @@
-// Proofs of wins by threats: a double three that only threes can prove, a three that does not
+// Proofs of wins by threats: a double three that only threes can prove, one with a split three, a three that does not
 // force because the defender can make an open four, Black's forbidden threes under renju, White's
 // win through Black's forbidden block, the root stepping aside from the opponent's proven win, the
 // root proofs waiting for a proven result, and every claimed win of short self-play games played out under the referee.
@@ -60,6 +60,29 @@ TEST(ProofSearch, DoubleThreeIsProvenByThreesOnly) {
   EXPECT_EQ(r.plies, 5);
   EXPECT_EQ(r.move, p->at('a'));
   EXPECT_EQ(proofScore(r, 0), 19996);
+}
+
+// Black at a makes an open three and a split three (the column, with its gap at g).
+const char* const SplitThreeArt = R"(
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . X . . . . .
+    . . . . . . . X . . . . .
+    . . . . . . . g . . . . .
+    . . . . . X X a . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+    . . . . . . . . . . . . .
+  )";
+
+TEST(ProofSearch, SplitThreeCountsAsAThree) {
+  auto p = fromArt(Freestyle, SplitThreeArt);
+  EXPECT_FALSE(prove(*p, ProofKind::Fours).proven);
+  const ProofResult r = prove(*p, ProofKind::Threats);
+  ASSERT_TRUE(r.proven);
+  EXPECT_EQ(r.plies, 5);
+  EXPECT_EQ(r.move, p->at('a'));
 }
 
 // The same, with White's open three in the top row: it answers any Black three with an open four.
