@@ -53,7 +53,7 @@ int usage() {
                "  prove-check --rule R [--size N] [--games G] [--turn-time MS] [--check-time MS] [--seed S]\n"
                "        [--positions FILE]\n"
                "  make-problems --rule R [--size N] [--count K] [--min-plies P] [--nodes N] [--seed S]\n"
-               "  problems --file FILE [--turn-time MS]\n";
+               "  problems --file FILE [--turn-time MS] [--every-move]\n";
   return 2;
 }
 

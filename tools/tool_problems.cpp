@@ -2,7 +2,8 @@
 //   make-problems: self-play games, every position of which is given a generous proof search; those
 //     where the side to move wins by threats in at least --min-plies plies are written out;
 //   problems: the engine thinks on each position of a file at --turn-time and the share of
-//     positions where it plays a proven win (by a proof at the root or a decided score) is counted.
+//     positions where it plays a proven win (by a proof at the root or a decided score) is counted;
+//     --every-move runs the root proofs as ThreatProofEveryMove:1 does.
 // A problem line: "RULE SIZE | x,y x,y ... | PLIES", the moves in the order of play, PLIES the
 // length of the shortest proof known (0 when unknown).
 #include <fstream>
@@ -117,6 +118,7 @@ int cmdProblems(const Options& opt) {
     if (!setUpProblem(p, pos)) return 1;
     Engine& e = *pos.engine;
     e.Settings.TimeoutTurn = int32_t(turn);
+    if (opt.has("every-move")) e.ProofEveryMove = 1;
     clearDeepeningReport();
     const int32_t start = nowMs();
     const CellIndex m = think(e);

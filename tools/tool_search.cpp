@@ -78,24 +78,18 @@ int cmdThreat(const Options& opt) {
   Position pos;
   if (!setUpPosition(opt, pos, true, 1u << 16, true)) return 1;
   Engine& e = *pos.engine;
-  if (kind == "vct") {
-    e.Settings.TimeoutTurn = NoLimit;
-    e.Settings.TimeLeft = NoLimit;
-    e.ThinkStartMs = nowMs();
-    e.Stopped = 0;
-    e.SearchCounter = 0;
-    e.ply = 0;
-    const ProofResult r = proveWin(e, ProofKind::Threats, int32_t(plies), budget);
-    std::cout << "score " << (r.proven ? proofScore(r, 0) : 0) << " move " << coords(r.move) << " nodes "
-              << r.nodes << (r.proven || r.complete ? "" : " (budget spent)") << "\n";
-    return 0;
-  }
   e.Settings.TimeoutTurn = NoLimit;
   e.Settings.TimeLeft = NoLimit;
   e.ThinkStartMs = nowMs();
   e.Stopped = 0;
   e.SearchCounter = 0;
   e.ply = 0;
+  if (kind == "vct") {
+    const ProofResult r = proveWin(e, ProofKind::Threats, int32_t(plies), budget);
+    std::cout << "score " << (r.proven ? proofScore(r, 0) : 0) << " move " << coords(r.move) << " nodes "
+              << r.nodes << (r.proven || r.complete ? "" : " (budget spent)") << "\n";
+    return 0;
+  }
   e.threatAttacker = pos.board->sideToMove;
   e.threatPlyLimit = e.ThreatSearchPlies;
   CellIndex best = 0;
