@@ -79,11 +79,11 @@ TEST(DecidedFive, SingleOpponentFiveMustBeBlocked) {
     auto p = fromArt(rule, WhiteFourBlockedOnBlackDoubleFour);
     EXPECT_EQ(decided(*p, 2), 0) << ruleName(rule);
   }
-  // Under renju the block is Black's foul: lost.
+  // Under renju the block is Black's foul: lost, with White's five on the next ply.
   auto p = fromArt(RenjuRule, WhiteFourBlockedOnBlackDoubleFour);
   ASSERT_TRUE(isForbidden(p->e(), p->at('b')));
-  EXPECT_EQ(decided(*p, 2), 2 - 20000);
-  EXPECT_EQ(decided(*p, 2, 8), 2 - 20000);
+  EXPECT_EQ(decided(*p, 2), 2 - 19999);
+  EXPECT_EQ(decided(*p, 2, 8), 2 - 19999);
 }
 
 TEST(DecidedFive, RenjuBlockThatIsAllowedOrWhiteToMove) {

@@ -269,10 +269,11 @@ TEST(ThreatSearchBlock, BlockThatMakesAFourGoesOn) {
 }
 
 TEST(ThreatSearchBlock, BlackWhoseBlockIsForbiddenLoses) {
-  // Under renju the same block is Black's double four: Black loses at once, ply - 20000.
+  // Under renju the same block is Black's double four: Black loses, White's five coming on the
+  // next ply, ply - 19999.
   auto p = fromArt(RenjuRule, WhiteFourBlockedOnBlackDoubleFour, {.lastMove = cellOf(7, 5)});
-  EXPECT_EQ(runThreat(*p).score, -20000);
-  EXPECT_EQ(runThreat(*p, 3).score, 3 - 20000);
+  EXPECT_EQ(runThreat(*p).score, -19999);
+  EXPECT_EQ(runThreat(*p, 3).score, 3 - 19999);
 }
 
 // White to move has a closed three on row 7; its four at (7,7) can only be blocked at (8,7),

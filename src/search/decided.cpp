@@ -87,7 +87,8 @@ int32_t decidedScore(Engine& e) {
   if (e.classCount[S][13] >= 1) return WinScore - ply;
   if (e.classCount[O][13] >= 2) return ply - 19999;
   if (e.classCount[O][13] == 1) {
-    if (RuleMode == RenjuRule && S == Black && isForbidden(e, findClassCell(e, O, 13))) return ply - WinScore;
+    // Black may not block on a forbidden cell: the five comes next, as against two fives.
+    if (RuleMode == RenjuRule && S == Black && isForbidden(e, findClassCell(e, O, 13))) return ply - 19999;
     return 0;
   }
   // 4. An open four or double four.

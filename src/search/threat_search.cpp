@@ -50,7 +50,7 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
     const CellIndex last = b.moveCount > 0 ? b.moves[b.moveCount - 1] : 0;
     const CellIndex block = fiveCellOf(e, last, o);
     if (s == e.threatAttacker && e.cellInfo[block].cellClass[s] < 9) return 0;
-    if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) return e.ply - WinScore;
+    if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) return e.ply - 19999;
     e.SearchCounter += 1;
     makeScratch(e, block);
     const int32_t t = threatNode<Entry>(e);
