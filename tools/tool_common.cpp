@@ -8,6 +8,8 @@
 #include "eval/eval_tables.h"
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
+#include "search/clock.h"
+#include "search/think.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -166,6 +168,15 @@ bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_
   }
   e.ply = 0;
   return true;
+}
+
+TimedThink timedThink(Engine& e) {
+  clearDeepeningReport();
+  const int32_t start = nowMs();
+  const CellIndex move = think(e);
+  const int32_t took = elapsedMs(start);
+  e.Stopped = 1;
+  return {move, took, lastDeepeningReport()};
 }
 
 }  // namespace kesta::tool

@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "search/engine.h"
+#include "search/search.h"
 
 namespace kesta::tool {
 
@@ -52,6 +53,14 @@ struct Position {
 // more (other counts are then an error). Prints the reason and returns false on bad arguments.
 bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_t tableBuckets = 1u << 16,
                    bool sideFromCounts = false);
+
+// One think of e with the settings it holds, timed; the engine is left stopped.
+struct TimedThink {
+  CellIndex move;
+  int32_t tookMs;
+  DeepeningReport report;
+};
+TimedThink timedThink(Engine& e);
 
 // Subcommands defined in other files of the tool; 2 means unknown.
 int extraDispatch(const std::string& command, const Options& opt);

@@ -119,18 +119,15 @@ int cmdProblems(const Options& opt) {
     Engine& e = *pos.engine;
     e.Settings.TimeoutTurn = int32_t(turn);
     if (opt.has("every-move")) e.ProofEveryMove = 1;
-    clearDeepeningReport();
-    const int32_t start = nowMs();
-    const CellIndex m = think(e);
-    const int32_t took = elapsedMs(start);
-    e.Stopped = 1;
-    const DeepeningReport& r = lastDeepeningReport();
+    const TimedThink t = timedThink(e);
+    const CellIndex m = t.move;
+    const DeepeningReport& r = t.report;
     const bool won = r.score >= DecidedScore;
     ++total;
     proven += won;
     std::cout << "problem " << total << " " << p.rule << " known " << p.plies << " move "
               << (m < BoardCells ? cellText(cellX(m), cellY(m)) : std::string("-")) << " score " << r.score
-              << (r.proof ? std::string(" proof ") + r.proof : std::string()) << " time " << took
+              << (r.proof ? std::string(" proof ") + r.proof : std::string()) << " time " << t.tookMs
               << (won ? " proven" : "") << "\n";
   }
   std::cout << "proven " << proven << " of " << total << "\n";

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "board/line_state.h"
-#include "search/clock.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "tools/referee.h"
@@ -40,11 +39,9 @@ CellIndex engineMove(Engine& e, int32_t turnMs, DeepeningReport& report) {
   e.Settings.NodeLimit = checkNodes;
   e.Settings.TimeoutTurn = turnMs;
   e.Settings.TimeLeft = 1000000000;
-  clearDeepeningReport();
-  const CellIndex move = think(e);
-  e.Stopped = 1;
-  report = lastDeepeningReport();
-  return move;
+  const TimedThink t = timedThink(e);
+  report = t.report;
+  return t.move;
 }
 
 // A fresh engine holding the moves, for the rule and size of opt.

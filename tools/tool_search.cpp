@@ -111,14 +111,11 @@ int cmdSolve(const Options& opt) {
   SearchInfoPrinter info(std::cout);
   if (opt.has("verbose"))
     e.InfoHook = [&info](Engine& engine, const SearchReport& r) { info.report(engine, r); };
-  clearDeepeningReport();
-  const int32_t start = nowMs();
-  const CellIndex move = think(e);
-  const int32_t took = elapsedMs(start);
-  e.Stopped = 1;
-  const DeepeningReport& r = lastDeepeningReport();
+  const TimedThink t = timedThink(e);
+  const CellIndex move = t.move;
+  const DeepeningReport& r = t.report;
   std::cout << "move " << (move < BoardCells && pos.board->cells[move] == Empty ? coords(move) : "-")
-            << " score " << r.score << " depth " << r.depth << " nodes " << e.SearchCounter << " time " << took
+            << " score " << r.score << " depth " << r.depth << " nodes " << e.SearchCounter << " time " << t.tookMs
             << (r.proof ? std::string(" proof ") + r.proof : std::string()) << "\n";
   return 0;
 }
