@@ -1,5 +1,6 @@
 #include "board/line_state.h"
 
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -45,23 +46,31 @@ inline void refresh(Position& p, CellInfo& c, int k) {
   p.classCount[1][c.cellClass[1]] += 1;
 }
 
-// The window cell at offset M * d from the new stone of side s: when Empty, its fields are kept in
-// an undo record, the stone enters both sides' windows and the cell is refreshed.
-template <bool Full, int M>
-inline void addToWindowCell(Position& p, const uint8_t* cells, CellIndex cell, int k, int d, int s,
-                            CellUndo*& out) {
-  const int t = cell + M * d;
-  if (cells[t] != Empty) return;
-  CellInfo& c = p.cellInfo[t];
-  CellUndo& u = *out++;
-  u.cell = uint16_t(t);
-  std::memcpy(u.lineState, &c, sizeof u.lineState);
-  // The stone lies at offset -M from t: digit 5 + M of t's window when M < 0, 4 + M otherwise. It
-  // is an own stone for s and blocks the other side.
-  constexpr uint16_t digit = WindowDigit[M < 0 ? 5 + M : 4 + M];
-  c.lineWindow[k][s] = uint16_t(c.lineWindow[k][s] + digit);
-  c.lineWindow[k][s ^ 1] = uint16_t(c.lineWindow[k][s ^ 1] + 2 * digit);
-  refresh<Full>(p, c, k);
+// The 40 window cells of a stone, four lines of ten: bit i of a window mask stands for the cell at
+// offset WindowCellOffset[i] from the stone, in direction i / 10, digit WindowCellDigit[i] of its
+// window (the stone lies at -M from a cell at +M: digit 5 + M when M < 0, 4 + M otherwise).
+struct WindowCellTables {
+  int offset[40];
+  uint16_t digit[40];
+};
+constexpr WindowCellTables makeWindowCellTables() {
+  WindowCellTables w{};
+  constexpr int Ms[10] = {-5, -4, -3, -2, -1, 1, 2, 3, 4, 5};
+  for (int k = 0; k < 4; ++k)
+    for (int j = 0; j < 10; ++j) {
+      const int m = Ms[j];
+      w.offset[k * 10 + j] = m * DirectionStep[k];
+      w.digit[k * 10 + j] = WindowDigit[m < 0 ? 5 + m : 4 + m];
+    }
+  return w;
+}
+inline constexpr WindowCellTables WindowCells = makeWindowCellTables();
+
+// The mask of the stone's window cells that are Empty. Built without branches: which cells are
+// empty follows no pattern the branch predictor could learn, and a miss costs more than the test.
+template <size_t... I>
+inline uint64_t emptyWindowMask(const uint8_t* at, std::index_sequence<I...>) {
+  return ((uint64_t(at[WindowCells.offset[I]] == Empty) << I) | ...);
 }
 
 // Enters the new stone of side s at cell into the windows of every Empty window cell and refreshes
@@ -69,24 +78,24 @@ inline void addToWindowCell(Position& p, const uint8_t* cells, CellIndex cell, i
 // Always inlined: each make gets its own copy, specialised to its variant.
 template <bool Full>
 [[gnu::always_inline]] inline void addToWindows(Position& p, CellIndex cell, int s) {
-  const uint8_t* cells = p.board->cells;
   const int stone = p.board->moveCount - 1;
   StoneUndo& undo = p.stoneUndo[stone];
   std::memcpy(undo.evalSum, p.evalSum, sizeof undo.evalSum);
   std::memcpy(undo.classCount, p.classCount, sizeof undo.classCount);
   CellUndo* out = p.cellUndo + (stone > 0 ? p.stoneUndo[stone - 1].end : 0);
-  for (int k = 0; k < 4; ++k) {
-    const int d = DirectionStep[k];
-    addToWindowCell<Full, -5>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, -4>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, -3>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, -2>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, -1>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, 1>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, 2>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, 3>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, 4>(p, cells, cell, k, d, s, out);
-    addToWindowCell<Full, 5>(p, cells, cell, k, d, s, out);
+  for (uint64_t m = emptyWindowMask(p.board->cells + cell, std::make_index_sequence<40>()); m; m &= m - 1) {
+    const int i = std::countr_zero(m);
+    const int t = cell + WindowCells.offset[i];
+    const int k = i / 10;
+    CellInfo& c = p.cellInfo[t];
+    CellUndo& u = *out++;
+    u.cell = uint16_t(t);
+    std::memcpy(u.lineState, &c, sizeof u.lineState);
+    // An own stone for s, a blocker for the other side.
+    const uint16_t digit = WindowCells.digit[i];
+    c.lineWindow[k][s] = uint16_t(c.lineWindow[k][s] + digit);
+    c.lineWindow[k][s ^ 1] = uint16_t(c.lineWindow[k][s ^ 1] + 2 * digit);
+    refresh<Full>(p, c, k);
   }
   undo.end = uint32_t(out - p.cellUndo);
 }
