@@ -38,12 +38,18 @@ inline void refresh(Position& p, CellInfo& c, int k) {
     c.evalScore[0] = s0.eval;
     c.evalScore[1] = s1.eval;
   }
-  p.classCount[0][c.cellClass[0]] -= 1;
-  p.classCount[1][c.cellClass[1]] -= 1;
-  c.cellClass[0] = s0.cls;
-  c.cellClass[1] = s1.cls;
-  p.classCount[0][c.cellClass[0]] += 1;
-  p.classCount[1][c.cellClass[1]] += 1;
+  // Most refreshes keep the classes; skipping their counters spares a chain of read-modify-writes
+  // on the same few counters from cell to cell.
+  if (c.cellClass[0] != s0.cls) {
+    p.classCount[0][c.cellClass[0]] -= 1;
+    p.classCount[0][s0.cls] += 1;
+    c.cellClass[0] = s0.cls;
+  }
+  if (c.cellClass[1] != s1.cls) {
+    p.classCount[1][c.cellClass[1]] -= 1;
+    p.classCount[1][s1.cls] += 1;
+    c.cellClass[1] = s1.cls;
+  }
 }
 
 // The 40 window cells of a stone, four lines of ten: bit i of a window mask stands for the cell at
