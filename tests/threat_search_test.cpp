@@ -1,7 +1,7 @@
 // Threat-space search: wins by continuous fours at their exact distance, refuted attacks, the
 // forced-block rule, Black's forbidden blocks under renju, the table store and probe of proven
-// wins, the attacking-move generators, the five-cell lookup and the stop flag. Every search must
-// leave the position exactly as it found it.
+// wins, a table claim too short for any proof, the attacking-move generators, the five-cell lookup
+// and the stop flag. Every search must leave the position exactly as it found it.
 #include "search/threat_search.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,8 @@
 #include "diag/dump.h"
 #include "search/clock.h"
 #include "search/move_gen.h"
+#include "search/search.h"
+#include "search/think.h"
 #include "tests/position_helpers.h"
 
 namespace kesta {
@@ -193,6 +195,21 @@ TEST(ThreatSearchWin, NoNodeDeeperThanThePlyLimitExpands) {
   q->e().threatPlyLimit = -1;
   EXPECT_EQ(threatSearch(q->e()), 0);
   EXPECT_EQ(q->e().SearchCounter, 0);
+}
+
+// A think whose table claims a five at once, though the win takes seven plies, plays the proof
+// and reports its distance: a claim too short to be proven does not stand.
+TEST(ThreatSearchWin, ATooShortClaimOfTheTableGivesWayToTheProof) {
+  auto p = fromArt(Freestyle, DoubleFourInFourArt);
+  Engine& e = p->e();
+  e.Settings.TimeoutTurn = 2000;
+  const ProbeResult pr = probe(*e.TransTable, p->b().hash);
+  store(*e.TransTable, pr.slot, p->b().hash, WinScore, 0, BoundExact, cellOf(8, 6));
+  const CellIndex move = think(e);
+  e.Stopped = 1;
+  EXPECT_TRUE(move == cellOf(8, 6) || move == cellOf(5, 12)) << coord(move);
+  ASSERT_NE(lastDeepeningReport().proof, nullptr);
+  EXPECT_EQ(lastDeepeningReport().score, 19994);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -359,17 +359,24 @@ CellIndex proveAtRoot(Engine& e) {
   // 1. A win of our own: by fours first, they are cheap, then by threats, which may find a shorter
   // win than the fours did. The shortest proof found is played, so that a claimed win never grows;
   // a win the table holds bounds the proofs too.
-  const int32_t ownPlies = verdict > 0 ? std::min(verdict, RootProofPlies) : RootProofPlies;
-  ProofResult own;
-  if (verdict >= 0) own = proveFor(e, ProofKind::Fours, ownPlies, e.ProofShares[0]);
   const char* kind = "vcf";
-  if (verdict >= 0 && !e.Stopped) {
-    const ProofResult threats = proveFor(e, ProofKind::Threats, own.proven ? own.plies - 2 : ownPlies, e.ProofShares[1]);
+  const auto proveOwn = [&](int32_t maxPlies) {
+    ProofResult found = proveFor(e, ProofKind::Fours, maxPlies, e.ProofShares[0]);
+    kind = "vcf";
+    if (e.Stopped) return found;
+    const ProofResult threats =
+        proveFor(e, ProofKind::Threats, found.proven ? found.plies - 2 : maxPlies, e.ProofShares[1]);
     if (threats.proven) {
-      own = threats;
+      found = threats;
       kind = "vct";
     }
-  }
+    return found;
+  };
+  ProofResult own;
+  if (verdict >= 0) own = proveOwn(verdict > 0 ? std::min(verdict, RootProofPlies) : RootProofPlies);
+  // A claim of the table that no proof within its distance bears out may be too short: a proof of
+  // any length then gives the win a distance it keeps.
+  if (verdict > 0 && verdict < RootProofPlies && !own.proven && !e.Stopped) own = proveOwn(RootProofPlies);
   if (own.proven) {
     const int32_t score = proofScore(own, 0);
     const ProbeResult pr = probe(*e.TransTable, b.hash);
