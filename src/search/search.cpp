@@ -148,6 +148,8 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
         if (i >= limit) continue;
       }
     }
+    // The child's bucket loads while the stone is made.
+    prefetchBucket(*e.TransTable, b.hash ^ b.zobrist[S][m]);
     makeMove(e, m);
     int32_t score;
     if (!PV) {
