@@ -39,21 +39,26 @@ void releaseZeroed(void* p, size_t bytes) {
 #endif
 }
 
-// Zeroes the table for a new game. Pages in memory are written over in place: handing them back to
-// the system would make the next game fault each of them in again, a microsecond apiece, during
-// its first thinks, where zeroing costs a fraction of that and keeps the memory at the size the
-// last game reached. The other pages (never touched, or swapped out) are handed back, so that
-// they read as zero.
+#if !defined(_WIN32)
+// Zeroes pages by handing them back to the system.
 void zeroPages(char* p, size_t bytes) {
 #if defined(MADV_DONTNEED)
   if (madvise(p, bytes, MADV_DONTNEED) == 0) return;
 #endif
   std::memset(p, 0, bytes);
 }
+#endif
 
+// Zeroes the table for a new game. Pages in memory are written over in place: handing them back to
+// the system would make the next game fault each of them in again, a microsecond or two apiece,
+// during its first thinks, where zeroing costs a fraction of that and keeps the memory at the size
+// the last game reached. The other pages (never touched, or swapped out) are handed back, so that
+// they read as zero.
 void rezero(void* p, size_t bytes) {
+#if defined(_WIN32)
+  std::memset(p, 0, bytes);
+#else
   char* const table = static_cast<char*>(p);
-#if !defined(_WIN32)
   const long pageSize = sysconf(_SC_PAGESIZE);
   // One byte of residency per page, read in blocks so that no large buffer is needed.
   unsigned char resident[4096];
@@ -75,8 +80,6 @@ void rezero(void* p, size_t bytes) {
     }
   }
   if (away < bytes) zeroPages(table + away, bytes - away);
-#else
-  std::memset(table, 0, bytes);
 #endif
 }
 
