@@ -53,8 +53,9 @@ inline void refresh(Position& p, CellInfo& c, int k) {
 }
 
 // The 40 window cells of a stone, four lines of ten: bit i of a window mask stands for the cell at
-// offset WindowCellOffset[i] from the stone, in direction i / 10, digit WindowCellDigit[i] of its
-// window (the stone lies at -M from a cell at +M: digit 5 + M when M < 0, 4 + M otherwise).
+// WindowCells.offset[i] from the stone, in direction i / 10, and the stone is the cell's window
+// digit WindowCells.digit[i] (a stone at -M from a cell at +M: digit 5 + M when M < 0, 4 + M
+// otherwise).
 struct WindowCellTables {
   int offset[40];
   uint16_t digit[40];
