@@ -277,13 +277,13 @@ TEST(DecidedDoubleThree, PositionInTheTableIsNotRefutedAgain) {
 
 TEST(DecidedDoubleThree, FoursFarAwayDoNotHelp) {
   // Black's two four cells on row 12 are both played (total 2) without touching White's
-  // threats: lost, one ply later for each pair of stones.
+  // threats: lost, two plies later for each pair of stones (Black's four and White's block).
   std::string art = WhiteDoubleThreeArt;
   art += ". . . . . . . . . . . . . . .\n. . . . . . . . . . . . . . .\n. O X X X . . O . . . . . . .\n";
   auto p = fromArt(Freestyle, art);
-  EXPECT_EQ(decided(*p, 3, 8), 2 / 2 + 3 - 19997);
+  EXPECT_EQ(decided(*p, 3, 8), 2 + 3 - 19997);
   const StateSnapshot before(p->e());
-  EXPECT_EQ(doubleThreeRefutation(p->e()), 2 / 2 + 3 - 19997);
+  EXPECT_EQ(doubleThreeRefutation(p->e()), 2 + 3 - 19997);
   EXPECT_TRUE(sameState(before, StateSnapshot(p->e())));
 }
 
@@ -293,7 +293,7 @@ TEST(DecidedDoubleThree, SweepsGoOnWhileFoursRemain) {
   std::string art = WhiteDoubleThreeArt;
   art += ". . . . . . . . . . . . . . .\n. . . . . . . . . . . . . . .\n. O X X X . . . . . . . . . .\n";
   auto p = fromArt(Freestyle, art);
-  EXPECT_EQ(decided(*p, 3, 8), 10 / 2 + 3 - 19997);
+  EXPECT_EQ(decided(*p, 3, 8), 10 + 3 - 19997);
 }
 
 TEST(DecidedDoubleThree, FourOnAnOpenFourCellRefutes) {

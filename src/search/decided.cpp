@@ -140,7 +140,9 @@ int32_t doubleThreeRefutation(Engine& e) {
   }
   const bool lost = threats > 0 && e.classCount[O][12] == threats;
   for (int32_t i = 0; i < total; ++i) removeSameSide(e);
-  return lost ? total / 2 + e.ply - 19997 : 0;
+  // Each of S's fours is two cells in the sweep, and two plies in play: the four and O's block.
+  // Counting one ply a four claimed O's five a ply or more too early, on the wrong side's move.
+  return lost ? 2 * (total / 2) + e.ply - 19997 : 0;
 }
 
 }  // namespace kesta
