@@ -1,7 +1,7 @@
 // Proofs of wins by threats: a double three that only threes can prove, one with a split three, a three that does not
 // force because the defender can make an open four, Black's forbidden threes under renju, White's
 // win through Black's forbidden block, the root stepping aside from the opponent's proven win, the
-// root proofs waiting for a proven result, and every claimed win of short self-play games played out under the referee.
+// root proofs waiting for a claimed win, and every claimed win of short self-play games played out under the referee.
 #include "search/proof_search.h"
 
 #include <gtest/gtest.h>
@@ -170,16 +170,24 @@ TEST(ProofSearch, RootStepsAsideFromTheOpponentsProvenWin) {
   EXPECT_FALSE(r.proven) << "Black played " << testpos::coord(move) << ", White wins in " << r.plies << " from " << testpos::coord(r.move);
 }
 
-// By default the root proofs wait for a proven result in the table, and then stay within its
-// distance.
-TEST(ProofSearch, RootProofsRunOnceTheTableHoldsAWin) {
+// By default the root proofs wait for a proven result: none runs while nothing is claimed, and a
+// win that the search claims, or that the table holds, is played by its proof.
+TEST(ProofSearch, RootProofsRunOnceAWinIsClaimed) {
+  auto quiet = fromArt(Freestyle, OpponentsThreeArt);
+  quiet->e().Settings.TimeoutTurn = 2000;
+  quiet->e().MaxDepth = 2;
+  think(quiet->e());
+  quiet->e().Stopped = 1;
+  EXPECT_EQ(lastDeepeningReport().proof, nullptr);
+
   auto p = fromArt(Freestyle, DoubleThreeArt);
   Engine& e = p->e();
   e.Settings.TimeoutTurn = 2000;
   e.MaxDepth = 2;
-  think(e);
+  EXPECT_EQ(think(e), p->at('a'));
   e.Stopped = 1;
-  EXPECT_EQ(lastDeepeningReport().proof, nullptr);
+  ASSERT_NE(lastDeepeningReport().proof, nullptr);
+  EXPECT_EQ(lastDeepeningReport().score, 19996);
   const ProbeResult pr = probe(*e.TransTable, p->b().hash);
   store(*e.TransTable, pr.slot, p->b().hash, WinScore + 1 - 7, 0, BoundLower, 0);
   EXPECT_EQ(think(e), p->at('a'));

@@ -430,6 +430,8 @@ CellIndex iterativeDeepening(Engine& e) {
   int64_t budget = timeBudget(e);
   MovePicker& root = e.PlyLists[0];
   report = DeepeningReport{};
+  // Whether the root proofs run before this search, or only once it has claimed a result.
+  const bool provenBefore = e.ProofEveryMove || tableVerdict(e) != 0;
   if (const CellIndex won = proveAtRoot(e); won != 0) return won;
   root.moves.clear();
   root.stage = 1;
@@ -456,6 +458,11 @@ CellIndex iterativeDeepening(Engine& e) {
     if (++depth > e.MaxDepth) break;
     prevScore = result.score;
   }
+  // A win that the search claims for the first time is checked by the proofs at once, as the next
+  // think would do: the decided rules the search stands on estimate some distances, and a proof
+  // that needs more plies than claimed gives the move and the distance instead.
+  if (!provenBefore && !e.Stopped && result.score >= DecidedScore)
+    if (const CellIndex proven = proveAtRoot(e); proven != 0) return proven;
   CellIndex m = result.move;
   if (m >= BoardCells || b.cells[m] != Empty) {
     // No iteration produced a move: the best-scored candidate by move scores alone.
