@@ -104,9 +104,14 @@ TEST_F(TransTable, ClearTableAfterStoresEmptiesEverything) {
   for (uint64_t h : hashes) {
     ASSERT_FALSE(probe(table, h).found);
   }
-  // Every byte, in the pages written over in place and in those handed back alike.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(table.buckets);
-  EXPECT_EQ(std::count(bytes, bytes + size_t(table.count) * sizeof(TTBucket), 0), ptrdiff_t(table.count) * 32);
+  // Every byte, whether the pages were handed back or, all of them in memory, zeroed in place.
+  auto* bytes = reinterpret_cast<unsigned char*>(table.buckets);
+  const size_t size = size_t(table.count) * sizeof(TTBucket);
+  EXPECT_EQ(std::count(bytes, bytes + size, 0), ptrdiff_t(size));
+  std::fill(bytes, bytes + size, uint8_t(0x5A));
+  table.dirty = true;
+  clearTable(table);
+  EXPECT_EQ(std::count(bytes, bytes + size, 0), ptrdiff_t(size));
   for (uint32_t b = 0; b < table.count; ++b)
     for (const TTEntry& e : table.buckets[b].entries) {
       ASSERT_EQ(0u, uint32_t(e.key)) << "bucket " << b;

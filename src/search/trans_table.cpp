@@ -40,47 +40,37 @@ void releaseZeroed(void* p, size_t bytes) {
 }
 
 #if !defined(_WIN32)
-// Zeroes pages by handing them back to the system.
-void zeroPages(char* p, size_t bytes) {
-#if defined(MADV_DONTNEED)
-  if (madvise(p, bytes, MADV_DONTNEED) == 0) return;
-#endif
-  std::memset(p, 0, bytes);
+// True when every page of the range is in memory.
+bool allResident(char* p, size_t bytes) {
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pageSize <= 0) return false;
+  const size_t page = size_t(pageSize);
+  // One byte of residency per page, read in blocks so that no large buffer is needed.
+  unsigned char resident[4096];
+  for (size_t first = 0; first < bytes; first += sizeof resident * page) {
+    const size_t span = std::min(bytes - first, sizeof resident * page);
+    if (mincore(p + first, span, resident) != 0) return false;
+    for (size_t i = 0; i * page < span; ++i)
+      if (!(resident[i] & 1)) return false;
+  }
+  return true;
 }
 #endif
 
-// Zeroes the table for a new game. Pages in memory are written over in place: handing them back to
-// the system would make the next game fault each of them in again, a microsecond or two apiece,
-// during its first thinks, where zeroing costs a fraction of that and keeps the memory at the size
-// the last game reached. The other pages (never touched, or swapped out) are handed back, so that
-// they read as zero.
+// Zeroes the table for a new game. When every page is in memory, as after a game at any usual time
+// control, they are zeroed in place: handing them back would make the next game fault each one in
+// again, a microsecond or two apiece, during its first thinks, and in place the memory in use
+// cannot grow. Otherwise the pages go back to the system, so that the memory in use falls to what
+// the next game touches, as a fresh table's does.
 void rezero(void* p, size_t bytes) {
-#if defined(_WIN32)
-  std::memset(p, 0, bytes);
-#else
-  char* const table = static_cast<char*>(p);
-  const long pageSize = sysconf(_SC_PAGESIZE);
-  // One byte of residency per page, read in blocks so that no large buffer is needed.
-  unsigned char resident[4096];
-  const size_t page = pageSize > 0 ? size_t(pageSize) : 0;
-  if (page == 0 || mincore(table, std::min(bytes, sizeof resident * page), resident) != 0) {
-    zeroPages(table, bytes);
-    return;
-  }
-  size_t away = 0;  // the start of the current run of pages not in memory
-  for (size_t first = 0; first < bytes; first += sizeof resident * page) {
-    const size_t span = std::min(bytes - first, sizeof resident * page);
-    if (first > 0 && mincore(table + first, span, resident) != 0) std::memset(resident, 0, sizeof resident);
-    for (size_t i = 0; i * page < span; ++i) {
-      const size_t at = first + i * page;
-      if (!(resident[i] & 1)) continue;
-      if (away < at) zeroPages(table + away, at - away);
-      std::memset(table + at, 0, std::min(page, bytes - at));
-      away = at + page;
-    }
-  }
-  if (away < bytes) zeroPages(table + away, bytes - away);
+#if !defined(_WIN32)
+  if (!allResident(static_cast<char*>(p), bytes)) {
+#if defined(MADV_DONTNEED)
+    if (madvise(p, bytes, MADV_DONTNEED) == 0) return;
 #endif
+  }
+#endif
+  std::memset(p, 0, bytes);
 }
 
 }  // namespace
