@@ -27,7 +27,8 @@ int32_t searchZeroWindow(Engine& e, float depth, int32_t alpha, int32_t beta);
 
 RootResult rootSearch(Engine& e, int32_t depth);
 
-// Proofs at the root, before the deepening: a win of the side to move by fours, then by threats,
+// Proofs at the root, before the deepening (and after it, when the search has just claimed a win
+// for the first time): a win of the side to move by fours, then by threats,
 // is played at once (its move returned); when the opponent, given the move, would win by threats,
 // every candidate move after which it still wins is marked rootLoss. Returns 0 without a win.
 CellIndex proveAtRoot(Engine& e);
