@@ -77,6 +77,8 @@ void expectDefaults(const Engine& e) {
   EXPECT_EQ(DefaultTimeReserve, e.TimeReserve);
   EXPECT_EQ(1, e.SearchInfo);
   EXPECT_EQ(64, e.MaxDepth);
+  EXPECT_EQ(0, e.ProofEveryMove);
+  EXPECT_EQ(DefaultProofMinTime, e.ProofMinTime);
 }
 
 TEST_F(ConfigFile, NoFileGivesTheDefaults) {
@@ -147,6 +149,8 @@ TEST_F(ConfigFile, LinesMustBeginWithTheKey) {
   EXPECT_EQ(6, e.IIDMinDepth);
   EXPECT_EQ(10, e.ThreatSearchPlies);
   EXPECT_EQ(64, e.MaxDepth);
+  EXPECT_EQ(0, e.ProofEveryMove);
+  EXPECT_EQ(DefaultProofMinTime, e.ProofMinTime);
 }
 
 TEST_F(ConfigFile, FlagsAreSetOnlyByOne) {
@@ -188,18 +192,20 @@ TEST_F(ConfigFile, TheReleasedFileRestatesTheDefaults) {
   EXPECT_EQ(FileRead::Read, engine_->ConfigFileRead);
   for (const char* key :
        {"ExtensionCoefficient:", "UseOpeningBook:", "FutilityPurningMargin:", "RazoringMargin:",
-        "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:", "SearchInfo:"})
+        "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:", "SearchInfo:", "ThreatProofMinTime:"})
     EXPECT_NE(text.find(std::string("\n") + key), std::string::npos) << key << " is not in the file";
 }
 #endif
 
-TEST_F(ConfigFile, TimeReserveAndSearchInfo) {
+TEST_F(ConfigFile, TimeReserveSearchInfoAndProofTime) {
   EXPECT_EQ(150, load("Override:1\nTimeReserve:150\n").TimeReserve);
   EXPECT_EQ(0, load("Override:1\nTimeReserve:0\n").TimeReserve);
   EXPECT_EQ(MaxTimeReserve, load("Override:1\nTimeReserve:60000\n").TimeReserve);
   // A reserve below 0 or above a minute is no reserve a turn could keep: the setting stays.
   for (const char* bad : {"TimeReserve:-1\n", "TimeReserve:60001\n", "TimeReserve:soon\n"})
     EXPECT_EQ(DefaultTimeReserve, load(std::string("Override:1\n") + bad).TimeReserve) << bad;
+  EXPECT_EQ(2500, load("Override:1\nThreatProofMinTime:2500\n").ProofMinTime);
+  EXPECT_EQ(DefaultProofMinTime, load("Override:1\nThreatProofMinTime:-5\n").ProofMinTime);
   EXPECT_EQ(0, load("Override:1\nSearchInfo:0\n").SearchInfo);
   EXPECT_EQ(1, load("Override:1\nSearchInfo:1\n").SearchInfo);
   EXPECT_EQ(1, load("Override:1\nSearchInfo:off\n").SearchInfo);

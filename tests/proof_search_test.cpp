@@ -1,7 +1,8 @@
-// Proofs of wins by threats: a double three that only threes can prove, one with a split three, a three that does not
-// force because the defender can make an open four, Black's forbidden threes under renju, White's
-// win through Black's forbidden block, the root stepping aside from the opponent's proven win, the
-// root proofs waiting for a claimed win, and every claimed win of short self-play games played out under the referee.
+// Proofs of wins by threats: a double three that only threes can prove, one with a split three, a
+// three that does not force because the defender can make an open four, Black's forbidden threes
+// under renju, White's win through Black's forbidden block, the root stepping aside from the
+// opponent's proven win, the root proofs waiting for a claimed win or a long think, and every
+// claimed win of short self-play games played out under the referee.
 #include "search/proof_search.h"
 
 #include <gtest/gtest.h>
@@ -194,6 +195,35 @@ TEST(ProofSearch, RootProofsRunOnceAWinIsClaimed) {
   e.Stopped = 1;
   ASSERT_NE(lastDeepeningReport().proof, nullptr);
   EXPECT_EQ(lastDeepeningReport().score, 19996);
+}
+
+// Before the search, the root proofs run on long timed thinks only: not on short ones, nor on thinks
+// limited by nodes or depth or without a practical time limit, which must repeat.
+TEST(ProofSearch, RootProofsRunBeforeLongTimedThinks) {
+  auto p = fromArt(Freestyle, OpponentsThreeArt);
+  Engine& e = p->e();
+  e.Settings.TimeLeft = 1000000000;
+  e.Settings.TimeoutTurn = 1000;  // a budget of 940 ms
+  EXPECT_TRUE(proofsBeforeSearch(e));
+  e.Settings.TimeoutTurn = 900;
+  EXPECT_FALSE(proofsBeforeSearch(e));
+  e.ProofMinTime = 800;
+  EXPECT_TRUE(proofsBeforeSearch(e));
+  e.Settings.TimeoutTurn = 5000;
+  e.Settings.TimeLeft = 3000;  // the match time's share decides
+  EXPECT_FALSE(proofsBeforeSearch(e));
+  e.Settings.TimeLeft = 1000000000;
+  e.Settings.NodeLimit = 1000000;
+  EXPECT_FALSE(proofsBeforeSearch(e));
+  e.Settings.NodeLimit = 0;
+  e.MaxDepth = 10;
+  EXPECT_FALSE(proofsBeforeSearch(e));
+  e.MaxDepth = DeepestIteration;
+  e.Settings.TimeoutTurn = NoLimit;
+  e.Settings.TimeLeft = NoLimit;
+  EXPECT_FALSE(proofsBeforeSearch(e));
+  e.ProofEveryMove = 1;
+  EXPECT_TRUE(proofsBeforeSearch(e));
 }
 
 #ifndef _WIN32

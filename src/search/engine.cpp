@@ -52,10 +52,11 @@ void setDefaultSearchParameters(Engine& e) {
   e.ReloadConfigOnEachMove = 0;
   e.TimeReserve = DefaultTimeReserve;
   e.SearchInfo = 1;
-  e.MaxDepth = 64;
+  e.MaxDepth = DeepestIteration;
   const int32_t shares[4] = {5, 30, 10, 20};
   std::memcpy(e.ProofShares, shares, sizeof shares);
   e.ProofEveryMove = 0;
+  e.ProofMinTime = DefaultProofMinTime;
 }
 
 namespace {
@@ -128,6 +129,8 @@ FileRead loadConfig(Engine& e) {
         for (int i = 0; i < 4; ++i) e.ProofShares[i] = v[i] < 0 ? 0 : v[i] > 500 ? 500 : v[i];
     } else if (startsWith(line, "ThreatProofEveryMove:")) {
       if (scanKey(line, "ThreatProofEveryMove:", v, 1) == 1) e.ProofEveryMove = v[0] == 1;
+    } else if (startsWith(line, "ThreatProofMinTime:")) {
+      if (scanKey(line, "ThreatProofMinTime:", v, 1) == 1 && v[0] >= 0) e.ProofMinTime = v[0];
     } else if (startsWith(line, "IIDMinDepth:")) {
       if (scanKey(line, "IIDMinDepth:", v, 1) == 1) e.IIDMinDepth = v[0];
     } else if (startsWith(line, "ReloadConfigOnEachMove:")) {

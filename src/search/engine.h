@@ -48,10 +48,15 @@ struct SearchParameters {
   // 1: the root proofs run before every think; 0: only when the table already holds a proven
   // result for the root, to convert a win by its shortest proof or to steer away from a loss.
   uint8_t ProofEveryMove;
+  // The root proofs of a win of our own also run before every timed think whose budget is at
+  // least this many ms: long thinks can spare their shares, and short ones cannot.
+  int32_t ProofMinTime;
 };
 
 // TimeReserve's built-in value and the most a configuration may set, in ms.
 constexpr int32_t DefaultTimeReserve = 60;
+// ThreatProofMinTime's built-in value, in ms: thinks of a one-second turn limit qualify.
+constexpr int32_t DefaultProofMinTime = 900;
 constexpr int32_t MaxTimeReserve = 60000;
 
 // What the deepening has found so far, handed to Engine::InfoHook.

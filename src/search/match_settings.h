@@ -17,9 +17,13 @@ struct MatchSettings {
   int32_t DepthLimit = 0;  // last iteration of the deepening; 0 no limit
 };
 
+// The deepening's last iteration when nothing limits the depth.
+constexpr int32_t DeepestIteration = 64;
+
 // The deepening's last iteration under the settings: DepthLimit within 2..64, or 64.
 inline int32_t maxDepthOf(const MatchSettings& s) {
-  return s.DepthLimit <= 0 ? 64 : s.DepthLimit < 2 ? 2 : s.DepthLimit > 64 ? 64 : s.DepthLimit;
+  if (s.DepthLimit <= 0 || s.DepthLimit > DeepestIteration) return DeepestIteration;
+  return s.DepthLimit < 2 ? 2 : s.DepthLimit;
 }
 
 }  // namespace kesta

@@ -319,12 +319,15 @@ struct ProofShare {
   int64_t nodes;
   int32_t deadlineMs;
 };
-// Without a node limit the share is time. A think with practically no time limit (analysis, the
-// bench) gets the nodes the search visits in about a second instead.
+// A time budget above this is practically no limit: analysis, or the bench.
+constexpr int32_t UnlimitedBudgetMs = 600000;
+
+// Without a node limit the share is time. A think with practically no time limit gets the nodes the
+// search visits in about a second instead.
 ProofShare proofShare(const Engine& e, int32_t perMille) {
   if (e.Settings.NodeLimit > 0) return {std::max<int64_t>(1, int64_t(e.Settings.NodeLimit) * perMille / 1000), -1};
   const int32_t budget = std::max(0, timeBudget(e));
-  if (budget > 600000) return {int64_t(300000) * perMille / 1000, -1};
+  if (budget > UnlimitedBudgetMs) return {int64_t(300000) * perMille / 1000, -1};
   return {int64_t(1) << 40, elapsedMs(e.ThinkStartMs) + int32_t(int64_t(budget) * perMille / 1000)};
 }
 
@@ -348,16 +351,26 @@ ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMil
 
 }  // namespace
 
+// The proofs' shares cost more than they gain on short thinks, at fixed nodes too, but a long timed
+// think can spare them, and they find wins by threats long before the search reaches their depth.
+// Thinks limited by nodes or depth, and thinks without a practical time limit, keep to the table's
+// verdict, so that they repeat.
+bool proofsBeforeSearch(const Engine& e) {
+  if (e.ProofEveryMove) return true;
+  if (e.Settings.NodeLimit > 0 || e.MaxDepth < DeepestIteration) return false;
+  const int32_t budget = timeBudget(e);
+  return budget >= e.ProofMinTime && budget <= UnlimitedBudgetMs;
+}
+
 CellIndex proveAtRoot(Engine& e) {
   Board& b = *e.board;
   // A five to make or to block, or an open four to make: the root settles those without a proof.
   const int S = b.sideToMove, O = b.opponent;
   if (e.classCount[S][13] + e.classCount[O][13] + e.classCount[S][12] > 0) return 0;
-  // Matched against the same engine without them, proofs before every think cost more nodes than
-  // they gain. By default they run once the search has proven a result: a win is then played by
+  // Short of a long think, they run once the search has proven a result: a win is then played by
   // its shortest proof, so a claimed win never grows, and a loss is met by moves not proven lost.
   const int32_t verdict = e.ProofEveryMove ? 0 : tableVerdict(e);
-  if (!e.ProofEveryMove && verdict == 0) return 0;
+  if (verdict == 0 && !proofsBeforeSearch(e)) return 0;
   // 1. A win of our own: by fours first, they are cheap, then by threats, which may find a shorter
   // win than the fours did. The shortest proof found is played, so that a claimed win never grows;
   // a win the table holds bounds the proofs too.
@@ -387,6 +400,9 @@ CellIndex proveAtRoot(Engine& e) {
     return own.move;
   }
   if (e.Stopped || verdict > 0) return 0;
+  // Before a long think, only a win of our own is looked for: the opponent's proofs and the
+  // candidates tried against them lost more than they saved in renju matches at one second.
+  if (verdict == 0 && !e.ProofEveryMove) return 0;
   // 2. Would the opponent win by threats if it had the move?
   b.sideToMove ^= 1;
   b.opponent ^= 1;
@@ -431,7 +447,7 @@ CellIndex iterativeDeepening(Engine& e) {
   MovePicker& root = e.PlyLists[0];
   report = DeepeningReport{};
   // Whether the root proofs run before this search, or only once it has claimed a result.
-  const bool provenBefore = e.ProofEveryMove || tableVerdict(e) != 0;
+  const bool provenBefore = proofsBeforeSearch(e) || tableVerdict(e) != 0;
   if (const CellIndex won = proveAtRoot(e); won != 0) return won;
   root.moves.clear();
   root.stage = 1;

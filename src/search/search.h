@@ -32,6 +32,10 @@ RootResult rootSearch(Engine& e, int32_t depth);
 // is played at once (its move returned); when the opponent, given the move, would win by threats,
 // every candidate move after which it still wins is marked rootLoss. Returns 0 without a win.
 CellIndex proveAtRoot(Engine& e);
+// Whether the root proofs run before this think whatever the table holds: all of them with
+// ProofEveryMove; those of a win of our own on a timed think whose budget reaches ProofMinTime (not
+// one limited by nodes or depth, nor one without a practical time limit).
+bool proofsBeforeSearch(const Engine& e);
 // The move to play; 0 when no candidate cell exists.
 CellIndex iterativeDeepening(Engine& e);
 
