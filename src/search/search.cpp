@@ -362,7 +362,8 @@ bool proofsBeforeSearch(const Engine& e) {
   return budget >= e.ProofMinTime && budget <= UnlimitedBudgetMs;
 }
 
-CellIndex proveAtRoot(Engine& e) {
+CellIndex proveAtRoot(Engine& e, bool* ran) {
+  if (ran != nullptr) *ran = false;
   Board& b = *e.board;
   // A five to make or to block, or an open four to make: the root settles those without a proof.
   const int S = b.sideToMove, O = b.opponent;
@@ -371,6 +372,7 @@ CellIndex proveAtRoot(Engine& e) {
   // its shortest proof, so a claimed win never grows, and a loss is met by moves not proven lost.
   const int32_t verdict = e.ProofEveryMove ? 0 : tableVerdict(e);
   if (verdict == 0 && !proofsBeforeSearch(e)) return 0;
+  if (ran != nullptr) *ran = true;
   // 1. A win of our own: by fours first, they are cheap, then by threats, which may find a shorter
   // win than the fours did. The shortest proof found is played, so that a claimed win never grows;
   // a win the table holds bounds the proofs too.
@@ -446,9 +448,9 @@ CellIndex iterativeDeepening(Engine& e) {
   int64_t budget = timeBudget(e);
   MovePicker& root = e.PlyLists[0];
   report = DeepeningReport{};
-  // Whether the root proofs run before this search, or only once it has claimed a result.
-  const bool provenBefore = proofsBeforeSearch(e) || tableVerdict(e) != 0;
-  if (const CellIndex won = proveAtRoot(e); won != 0) return won;
+  // Whether the root proofs ran before this search, or wait until it has claimed a result.
+  bool provenBefore = false;
+  if (const CellIndex won = proveAtRoot(e, &provenBefore); won != 0) return won;
   root.moves.clear();
   root.stage = 1;
   root.index = 0;

@@ -30,8 +30,9 @@ RootResult rootSearch(Engine& e, int32_t depth);
 // Proofs at the root, before the deepening (and after it, when the search has just claimed a win
 // for the first time): a win of the side to move by fours, then by threats,
 // is played at once (its move returned); when the opponent, given the move, would win by threats,
-// every candidate move after which it still wins is marked rootLoss. Returns 0 without a win.
-CellIndex proveAtRoot(Engine& e);
+// every candidate move after which it still wins is marked rootLoss. Returns 0 without a win;
+// ran, when given, tells whether the proofs ran at all.
+CellIndex proveAtRoot(Engine& e, bool* ran = nullptr);
 // Whether the root proofs run before this think whatever the table holds: all of them with
 // ProofEveryMove; those of a win of our own on a timed think whose budget reaches ProofMinTime (not
 // one limited by nodes or depth, nor one without a practical time limit).
