@@ -42,8 +42,30 @@ CellIndex findClassCell(const Engine& e, int side, int cls) {
   return 0;
 }
 
+namespace {
+
+// Higher scores first; equal scores in cell order, which is the order of generation. The order is
+// total, so every way of sorting gives the same list, whatever the library's sort does with ties.
+inline bool ranksBefore(const MoveEntry& a, const MoveEntry& b) {
+  return a.score > b.score || (a.score == b.score && a.cell < b.cell);
+}
+
+// Moves the best entry of [first, end) to first.
+inline void selectBest(std::vector<MoveEntry>& list, size_t first) {
+  size_t best = first;
+  for (size_t i = first + 1; i < list.size(); ++i)
+    if (ranksBefore(list[i], list[best])) best = i;
+  std::swap(list[first], list[best]);
+}
+
+// A node's first few moves are picked one at a time: most nodes that cut off do so within them,
+// and never pay for sorting the rest. The rest is sorted once, when the search gets that far.
+constexpr size_t PickedOneByOne = 3;
+
+}  // namespace
+
 void sortByScore(std::vector<MoveEntry>& list) {
-  std::sort(list.begin(), list.end(), [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
+  std::sort(list.begin(), list.end(), ranksBefore);
 }
 
 void stableSortByScore(std::vector<MoveEntry>& list) {
@@ -132,17 +154,19 @@ bool nextMove(Engine& e, MovePicker& picker, CellIndex& cell) {
       }
       generateNodeMoves(e, picker.moves);
       if (picker.moves.empty()) return false;
-      sortByScore(picker.moves);
+      selectBest(picker.moves, 0);
       cell = picker.moves[0].cell;
       return true;
     }
     case 2:
       picker.index += 1;
-      if (picker.index < picker.moves.size()) {
-        cell = picker.moves[picker.index].cell;
-        return true;
-      }
-      return false;
+      if (picker.index >= picker.moves.size()) return false;
+      if (picker.index < PickedOneByOne)
+        selectBest(picker.moves, picker.index);
+      else if (picker.index == PickedOneByOne)
+        std::sort(picker.moves.begin() + PickedOneByOne, picker.moves.end(), ranksBefore);
+      cell = picker.moves[picker.index].cell;
+      return true;
     default: return false;
   }
 }

@@ -39,7 +39,8 @@ int32_t prepareRootMoves(Engine& e, MovePicker& picker);
 // The next move of an interior node; false when the node has no further move.
 bool nextMove(Engine& e, MovePicker& picker, CellIndex& cell);
 
-// Unstable sort by descending score (generation), and stable one (the root re-sort).
+// Sort by descending score, equal scores in cell order (generation), and the stable sort that keeps
+// equal scores as they stand (the root re-sort).
 void sortByScore(std::vector<MoveEntry>& list);
 void stableSortByScore(std::vector<MoveEntry>& list);
 
