@@ -24,6 +24,9 @@ void* allocateZeroed(size_t bytes) {
   void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) return nullptr;
 #ifdef KESTA_TT_HUGEPAGES
+  // Off by default. Huge pages make a deep search about 1.2x faster (fewer TLB misses), but the
+  // first touch of each one zeroes 2 MiB and may wait for the kernel to compact memory: at 100 ms a
+  // move, brains started per game lost 17 of 200 games on time, with moves of up to 329 ms.
   madvise(p, bytes, MADV_HUGEPAGE);
 #endif
   return p;
