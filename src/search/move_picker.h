@@ -17,7 +17,7 @@ struct MoveEntry {
 struct MovePicker {
   std::vector<MoveEntry> moves;  // cleared by length only; the storage is kept
   CellIndex ttMove = 0;
-  uint8_t stage = 0;  // 0 table move next, 1 generation next, 2 walking the sorted list
+  uint8_t stage = 0;  // 0 table move next, 1 generation next, 2 walking the list, best first
   uint64_t index = 0;
 
   // Resets the picker for a node; keeps the storage.
