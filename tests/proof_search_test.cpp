@@ -2,11 +2,13 @@
 // three that does not force because the defender can make an open four, Black's forbidden threes
 // under renju, White's win through Black's forbidden block, the root stepping aside from the
 // opponent's proven win, the root proofs waiting for a claimed win or a long think, and every
-// claimed win of short self-play games played out under the referee.
+// claimed win of short self-play games played out under the referee, and so is every move the root
+// ruled out as lost.
 #include "search/proof_search.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -237,6 +239,23 @@ TEST(ProofSearch, ClaimedWinsHoldWhenPlayedOut) {
                          &status);
     EXPECT_EQ(status, 0) << rule << ": " << out;
     EXPECT_NE(out.find(" failed 0\n"), std::string::npos) << rule << ": " << out;
+  }
+}
+
+// The moves that the root's defensive proofs rule out are lost: after each, the opponent wins when
+// the engine defends at a generous time.
+TEST(ProofSearch, MovesRuledOutAsLostAreLost) {
+  for (const char* rule : {"freestyle", "renju"}) {
+    const std::string out =
+        testpos::runTool(std::string("prove-check --rule ") + rule +
+                         " --games 3 --turn-time 30 --check-time 100 --lost-moves 2 2>/dev/null");
+    int lost = -1, held = -1, failed = -1;
+    const size_t at = out.find("lost moves ");
+    ASSERT_NE(at, std::string::npos) << rule << ": " << out;
+    ASSERT_EQ(std::sscanf(out.c_str() + at, "lost moves %d held %d failed %d", &lost, &held, &failed), 3)
+        << out;
+    EXPECT_GT(lost, 0) << rule << ": " << out;
+    EXPECT_EQ(failed, 0) << rule << ": " << out;
   }
 }
 #endif

@@ -4,7 +4,9 @@
 // collected from self-play games (or read from a file) and each is played out from its position:
 // the claimant by the engine's own thinks, the defender by the engine's best defence at a generous
 // time per move, every move judged by the referee. A claim fails when the defender survives it, a
-// move of the claimant is illegal, or the five comes later than the claim said.
+// move of the claimant is illegal, or the five comes later than the claim said. With --lost-moves,
+// the moves that the root's defensive proofs ruled out as lost are claims too: after each, the
+// opponent claims a win within the root proofs' plies.
 #include <cstdint>
 #include <fstream>
 #include <iostream>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "board/line_state.h"
+#include "search/move_gen.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "tools/referee.h"
@@ -23,16 +26,21 @@ namespace kesta::tool {
 
 namespace {
 
+// The source of a claim that a move the root ruled out is lost.
+constexpr const char* LostMoveSource = "lost move";
+
 struct Claim {
   std::vector<Cell> moves;  // the position, in the order of play
   int32_t plies = 0;        // the claimant's five within this many plies, its own move first
-  std::string source;       // "vcf", "vct" or "search"
+  std::string source;       // "vcf", "vct", "search" or LostMoveSource
 };
 
 // Nodes a play-out think may search (0: no limit), so that a failed claim can be replayed.
 int32_t checkNodes = 0;
 // Every play-out move is printed.
 bool verbose = false;
+// Up to this many of the moves a think ruled out as lost are played out (0: none), best ordered first.
+int lostMovesPerThink = 0;
 
 // The engine's move in the position of e, thought for turnMs, with the score it reports.
 CellIndex engineMove(Engine& e, int32_t turnMs, DeepeningReport& report) {
@@ -110,11 +118,15 @@ std::string movesText(const std::vector<Cell>& moves) {
 
 struct Tally {
   int claims = 0, held = 0, failed = 0;
+  int lostClaims = 0, lostFailed = 0;  // the part of them that are moves ruled out as lost
 };
 
 // Reports a claim's play-out.
 void count(Tally& t, const Claim& c, const std::string& problem) {
   ++t.claims;
+  const bool lost = c.source == LostMoveSource;
+  t.lostClaims += lost;
+  t.lostFailed += lost && !problem.empty();
   if (problem.empty()) {
     ++t.held;
     return;
@@ -122,6 +134,19 @@ void count(Tally& t, const Claim& c, const std::string& problem) {
   ++t.failed;
   std::cout << "failed claim " << t.claims << " (" << c.source << ", win in " << c.plies << "): " << problem
             << "; moves " << movesText(c.moves) << std::endl;
+}
+
+// The moves the last think ruled out as lost, best ordered first, at most lostMovesPerThink.
+std::vector<CellIndex> lostMoves(Engine& e) {
+  std::vector<MoveEntry> lost;
+  if (lostMovesPerThink == 0) return {};
+  forEachBoxCell(*e.board, [&](CellIndex t) {
+    if (e.board->cells[t] == Empty && e.cellInfo[t].rootLoss) lost.push_back({t, orderScore(e, t)});
+  });
+  sortByScore(lost);
+  std::vector<CellIndex> cells;
+  for (size_t i = 0; i < lost.size() && int(i) < lostMovesPerThink; ++i) cells.push_back(lost[i].cell);
+  return cells;
 }
 
 // Self-play games at turnMs a move; every think that reports a decided win is a claim, played out
@@ -138,10 +163,22 @@ void checkGames(const Options& opt, int rule, int size, int games, int32_t turnM
     Board& b = *pos.board;
     RefBoard ref(size);
     for (size_t i = 0; i < moves.size(); ++i) ref.set(moves[i].first, moves[i].second, int(i % 2));
+    // The defensive proofs run before every think only under this setting.
+    if (lostMovesPerThink > 0) e.ProofEveryMove = 1;
     while (b.moveCount < b.cellCount) {
       DeepeningReport report;
       const CellIndex m = engineMove(e, turnMs, report);
       if (m >= BoardCells || b.cells[m] != Empty) break;
+      for (const CellIndex lost : lostMoves(e)) {
+        std::vector<Cell> after = moves;
+        after.push_back({cellX(lost), cellY(lost)});
+        makeMove(e, lost);
+        e.ply = 0;
+        count(tally, Claim{after, RootProofPlies, LostMoveSource},
+              playOut(e, rule, after, RootProofPlies, checkMs));
+        unmakeMove(e);
+        e.ply = 0;
+      }
       if (report.score >= DecidedScore) {
         const Claim claim{moves, WinScore + 1 - report.score, report.proof ? report.proof : "search"};
         count(tally, claim, playOut(e, rule, moves, claim.plies, checkMs));
@@ -172,6 +209,9 @@ int cmdProveCheck(const Options& opt) {
   long long nodes = 0;
   if (!readInt(opt, "check-nodes", 0, 0, 2000000000, nodes)) return 1;
   checkNodes = int32_t(nodes);
+  long long lost = 0;
+  if (!readInt(opt, "lost-moves", 0, 0, 1000, lost)) return 1;
+  lostMovesPerThink = int(lost);
   verbose = opt.has("verbose");
   Tally tally;
   if (opt.has("positions")) {
@@ -194,6 +234,9 @@ int cmdProveCheck(const Options& opt) {
   } else {
     checkGames(opt, rule, int(size), int(games), int32_t(turn), int32_t(check), uint64_t(seed), tally);
   }
+  if (lostMovesPerThink > 0)
+    std::cout << "lost moves " << tally.lostClaims << " held " << tally.lostClaims - tally.lostFailed
+              << " failed " << tally.lostFailed << "\n";
   std::cout << "claims " << tally.claims << " held " << tally.held << " failed " << tally.failed << std::endl;
   return tally.failed == 0 ? 0 : 1;
 }
