@@ -310,8 +310,6 @@ RootResult rootSearch(Engine& e, int32_t depth) {
 
 namespace {
 
-// Plies a root proof may take, its five included.
-
 // The share of the think one proof search may use: a part of the node limit when there is one
 // (so that fixed-node play repeats), else a part of the time budget.
 struct ProofShare {

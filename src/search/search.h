@@ -33,7 +33,7 @@ RootResult rootSearch(Engine& e, int32_t depth);
 // every candidate move after which it still wins is marked rootLoss. Returns 0 without a win;
 // ran, when given, tells whether the proofs ran at all.
 CellIndex proveAtRoot(Engine& e, bool* ran = nullptr);
-// The plies within which the root proofs look for a win, either side's.
+// The plies within which the root proofs look for a win, either side's, its five included.
 constexpr int32_t RootProofPlies = 35;
 // Whether the root proofs run before this think whatever the table holds: all of them with
 // ProofEveryMove; those of a win of our own on a timed think whose budget reaches ProofMinTime (not
