@@ -306,6 +306,29 @@ TEST(ThinkTimeBudget, LargestLimitsThinkWithoutOverflow) {
   EXPECT_EQ(at(think(e)), "10,7");
 }
 
+// A fresh table is put to use in proportion to the think's budget, so that short games do not
+// fault in pages they cannot fill; it keeps that size until it is emptied.
+TEST(ThinkTimeBudget, FreshTableIsSizedToTheBudget) {
+  Game g(15, Freestyle);
+  g.play("7,7 8,8 7,8 9,6");
+  Engine& e = g.e();
+  const TranspositionTable& t = *e.TransTable;
+  const auto search = [&] {
+    e.ThinkStartMs = nowMs();
+    e.Stopped = 0;
+    searchPosition(e);
+  };
+  e.Settings.TimeoutTurn = 100;  // a 40 ms budget: 163,840 buckets wanted
+  search();
+  EXPECT_EQ(t.mask + 1, 1u << 17);
+  e.Settings.NodeLimit = 2000;  // would take the whole table, but this one holds entries
+  search();
+  EXPECT_EQ(t.mask + 1, 1u << 17);
+  clearTable(*e.TransTable);
+  search();
+  EXPECT_EQ(t.mask + 1, t.count);
+}
+
 TEST(ThinkClock, ElapsedTimeIsExactAcrossTheWrap) {
   constexpr int32_t Max = std::numeric_limits<int32_t>::max(), Min = std::numeric_limits<int32_t>::min();
   EXPECT_EQ(elapsedMs(Max - 5, Min + 4), 10);

@@ -359,6 +359,22 @@ bool proofsBeforeSearch(const Engine& e) {
   return budget >= e.ProofMinTime && budget <= UnlimitedBudgetMs;
 }
 
+// The first write to each page of the table costs a page fault, several microseconds apiece on a
+// virtual machine. A brain started for each game at 100 ms a move spent most of its thinking on
+// the faults of a 256 MiB table, since the whole game searches only a few hundred thousand nodes.
+// A table of 4096 buckets per millisecond of the budget holds several moves of search, and its
+// faults take under a percent of any game's thinking. Thinks limited by nodes or depth, and those
+// without a practical time limit, keep the whole table, so that they repeat as before.
+constexpr int64_t TableBucketsPerBudgetMs = 4096;
+
+uint32_t tableBucketsForThink(const Engine& e) {
+  constexpr uint32_t Whole = MaxTableBuckets;
+  if (e.Settings.NodeLimit > 0 || e.MaxDepth < DeepestIteration) return Whole;
+  const int64_t budget = timeBudget(e);
+  if (budget > UnlimitedBudgetMs) return Whole;
+  return uint32_t(std::min<int64_t>(std::max<int64_t>(budget, 1) * TableBucketsPerBudgetMs, Whole));
+}
+
 CellIndex proveAtRoot(Engine& e, bool* ran) {
   if (ran != nullptr) *ran = false;
   Board& b = *e.board;

@@ -39,6 +39,10 @@ constexpr int32_t RootProofPlies = 35;
 // ProofEveryMove; those of a win of our own on a timed think whose budget reaches ProofMinTime (not
 // one limited by nodes or depth, nor one without a practical time limit).
 bool proofsBeforeSearch(const Engine& e);
+// The buckets a table that holds nothing is sized to for this think (see fitTable): in proportion
+// to a timed think's budget, the whole table for thinks limited by nodes or depth or without a
+// practical time limit.
+uint32_t tableBucketsForThink(const Engine& e);
 // The move to play; 0 when no candidate cell exists.
 CellIndex iterativeDeepening(Engine& e);
 

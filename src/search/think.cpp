@@ -93,6 +93,7 @@ CellIndex searchPosition(Engine& e) {
   for (int t = b.firstCell; t <= b.lastCell; ++t)
     if (b.cells[t] != Wall) e.cellInfo[t].rootLoss = 0;
   if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
+  fitTable(*e.TransTable, tableBucketsForThink(e));
   ageTable(*e.TransTable);
   // 9. The search, and its last report.
   const CellIndex move = avoidFoul(e, iterativeDeepening(e));

@@ -112,13 +112,22 @@ TranspositionTable::~TranspositionTable() {
 
 void clearTable(TranspositionTable& t) {
   if (t.dirty) {
+    // Only the buckets in use can hold anything (see fitTable).
+    const size_t bytes = (size_t(t.mask) + 1) * sizeof(TTBucket);
     if (t.bytes)
-      rezero(t.buckets, t.bytes);
+      rezero(t.buckets, bytes);
     else
-      std::memset(static_cast<void*>(t.buckets), 0, size_t(t.count) * sizeof(TTBucket));
+      std::memset(static_cast<void*>(t.buckets), 0, bytes);
     t.dirty = false;
   }
   t.generation = 0;
+}
+
+void fitTable(TranspositionTable& t, uint32_t wanted) {
+  if (t.dirty) return;
+  uint32_t n = t.count;
+  while (n > MinTableBuckets && n > wanted) n >>= 1;
+  t.mask = n - 1;
 }
 
 }  // namespace kesta

@@ -1,5 +1,6 @@
 // Transposition table: up to 2^23 buckets of 32 bytes, three packed 10-byte entries each, aged by
-// a generation counter. Entry points: probe, cutoffTest, store, clearTable, tableBucketsFor.
+// a generation counter. Entry points: probe, cutoffTest, store, clearTable, fitTable,
+// tableBucketsFor.
 #pragma once
 
 #include <cstddef>
@@ -45,8 +46,8 @@ uint32_t tableBucketsFor(int64_t limitBytes);
 enum Bound : uint8_t { BoundNone = 0, BoundUpper = 1, BoundLower = 2, BoundExact = 3 };
 
 struct TranspositionTable {
-  uint32_t count = 0;
-  uint32_t mask = 0;
+  uint32_t count = 0;  // buckets allocated
+  uint32_t mask = 0;   // buckets in use, less one: a power of two up to count (see fitTable)
   TTBucket* buckets = nullptr;
   uint8_t generation = 0;
   bool dirty = false;  // something was written since the memory was last zeroed
@@ -150,6 +151,12 @@ inline void store(TranspositionTable& t, TTEntry* slot, uint64_t hash, int32_t s
 
 // Empties every entry and sets the generation to 0.
 void clearTable(TranspositionTable& t);
+
+// Puts a table that holds nothing to use with wanted buckets: the largest power of two not above
+// wanted, from MinTableBuckets up to the buckets allocated. The buckets beyond stay untouched, so
+// their pages cost nothing. A table that holds entries keeps its size, so everything written since
+// the last emptying lies in the buckets in use.
+void fitTable(TranspositionTable& t, uint32_t wanted);
 
 // Starts a new think: generation + 4, wrapping from 252 to 0.
 inline void ageTable(TranspositionTable& t) { t.generation = uint8_t(t.generation + 4); }
