@@ -379,6 +379,23 @@ TEST_F(ProtocolBoard, ReplacesThePreviousGame) {
   EXPECT_EQ(s.at(2, 2), Empty);
 }
 
+// A BOARD that continues the game keeps the table, as TURN would; any other position empties it.
+TEST_F(ProtocolBoard, KeepsTheTableOnlyForTheSameGameContinued) {
+  Session s(
+      "START 15\nBOARD\n7,7,1\n8,8,2\n7,8,1\nDONE\n"
+      "BOARD\n7,7,1\n8,8,2\n7,8,1\n9,9,2\n6,6,1\nDONE\n"
+      "BOARD\n7,7,1\n9,9,2\n7,8,1\n8,8,2\n6,6,1\nDONE\n");
+  s.steps(2);
+  constexpr uint64_t Marker = 0x0123456789ABCDEFull;
+  TranspositionTable& table = *s.engine().TransTable;
+  store(table, probe(table, Marker).slot, Marker, 0, 9, BoundExact, 0);
+  s.step();
+  EXPECT_NE(findEntry(table, Marker), nullptr);
+  s.step();  // the same stones, in another order: another game
+  EXPECT_EQ(findEntry(table, Marker), nullptr);
+  EXPECT_EQ(s.lines(), std::vector<std::string>{"OK"});  // no BOARD was answered
+}
+
 TEST_F(ProtocolBoard, EmptyListUsesTheRememberedWho) {
   // Before any BOARD line the remembered who is 2, so the first empty BOARD is answered.
   {

@@ -55,6 +55,7 @@ struct MatchConfig {
   int64_t pairs = 0;
   int concurrency = 1;
   int64_t toleranceMs = 0;
+  bool boardEveryMove = false;  // BOARD before every move, as some GUIs send, instead of TURN
   bool sprt = false;
   double elo0 = 0, elo1 = 5;
   uint64_t seed = 0;
@@ -144,6 +145,7 @@ GameSetup setupOf(const MatchConfig& config, int64_t pair, int game) {
   setup.rule = config.rule;
   setup.size = config.size;
   setup.toleranceMs = config.toleranceMs;
+  setup.boardEveryMove = config.boardEveryMove;
   if (config.openings.empty()) {
     std::mt19937_64 rng(mix(config.seed ^ mix(uint64_t(pair))));
     setup.opening = randomOpening(rng, config.size);
@@ -274,6 +276,7 @@ int cmdMatch(const Options& opt) {
   config.size = int(size);
   config.concurrency = int(concurrency);
   config.toleranceMs = tolerance;
+  config.boardEveryMove = opt.has("board-every-move");
   config.seed = seed >= 0 ? uint64_t(seed) : uint64_t(std::time(nullptr));
   for (int i = 0; i < 2; ++i) {
     BrainSettings& b = config.brains[i];

@@ -262,8 +262,9 @@ bool CommandLoop::onTurn() {
 }
 
 bool CommandLoop::onBoard() {
+  const int32_t played = board_->moveCount;
+  previousMoves_.assign(board_->moves.begin(), board_->moves.begin() + played);
   resetGame(*engine_);
-  clearTable(*engine_->TransTable);
   std::string token;
   for (;;) {
     if (!readToken(token)) return false;
@@ -282,6 +283,13 @@ bool CommandLoop::onBoard() {
     }
     makeMove(*engine_, cellOf(x, y));
   }
+  // A position that continues the game on the board (its moves first, in order) keeps the table,
+  // as TURN would: a GUI that sends the whole position before every move then searches with what
+  // the earlier thinks stored, and the table is not emptied and its pages faulted in again each
+  // move. Any other position starts with an empty table.
+  if (board_->moveCount < played ||
+      !std::equal(previousMoves_.begin(), previousMoves_.end(), board_->moves.begin()))
+    clearTable(*engine_->TransTable);
   if (lastWho_ == 2) return thinkAndReply();
   return true;
 }

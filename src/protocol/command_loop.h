@@ -7,6 +7,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "board/board.h"
 #include "protocol/command_input.h"
@@ -88,6 +89,7 @@ class CommandLoop {
   SearchInfoPrinter info_;
   std::string notices_;  // MESSAGE lines due before the next reply
   int32_t lastWho_ = 2;  // the who of the last BOARD line read, kept across commands
+  std::vector<uint16_t> previousMoves_;  // the game a BOARD replaces, to tell whether it continues
 };
 
 // Converts a token to capitals (only the bytes a..z change).
