@@ -346,6 +346,12 @@ ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMil
   return proveWin(e, kind, maxPlies, share.nodes, share.deadlineMs);
 }
 
+// A think that only its time budget limits: no node or depth limit, and a practical time limit.
+// Thinks of the other kinds must repeat, so what the time allows does not shape them.
+bool limitedByTimeAlone(const Engine& e) {
+  return e.Settings.NodeLimit <= 0 && e.MaxDepth >= DeepestIteration && timeBudget(e) <= UnlimitedBudgetMs;
+}
+
 }  // namespace
 
 // The proofs' shares cost more than they gain on short thinks, at fixed nodes too, but a long timed
@@ -354,9 +360,7 @@ ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMil
 // verdict, so that they repeat.
 bool proofsBeforeSearch(const Engine& e) {
   if (e.ProofEveryMove) return true;
-  if (e.Settings.NodeLimit > 0 || e.MaxDepth < DeepestIteration) return false;
-  const int32_t budget = timeBudget(e);
-  return budget >= e.ProofMinTime && budget <= UnlimitedBudgetMs;
+  return limitedByTimeAlone(e) && timeBudget(e) >= e.ProofMinTime;
 }
 
 // The first write to each page of the table costs a page fault, several microseconds apiece on a
@@ -368,11 +372,9 @@ bool proofsBeforeSearch(const Engine& e) {
 constexpr int64_t TableBucketsPerBudgetMs = 4096;
 
 uint32_t tableBucketsForThink(const Engine& e) {
-  constexpr uint32_t Whole = MaxTableBuckets;
-  if (e.Settings.NodeLimit > 0 || e.MaxDepth < DeepestIteration) return Whole;
-  const int64_t budget = timeBudget(e);
-  if (budget > UnlimitedBudgetMs) return Whole;
-  return uint32_t(std::min<int64_t>(std::max<int64_t>(budget, 1) * TableBucketsPerBudgetMs, Whole));
+  if (!limitedByTimeAlone(e)) return MaxTableBuckets;
+  const int64_t budget = std::max<int64_t>(timeBudget(e), 1);
+  return uint32_t(std::min<int64_t>(budget * TableBucketsPerBudgetMs, MaxTableBuckets));
 }
 
 CellIndex proveAtRoot(Engine& e, bool* ran) {
