@@ -321,12 +321,19 @@ TEST(ThinkTimeBudget, FreshTableIsSizedToTheBudget) {
   e.Settings.TimeoutTurn = 100;  // a 40 ms budget: 163,840 buckets wanted
   search();
   EXPECT_EQ(t.mask + 1, 1u << 17);
+  EXPECT_FALSE(t.largePages) << "a first touch of 2 MiB could cost a timed think its clock";
   e.Settings.NodeLimit = 2000;  // would take the whole table, but this one holds entries
   search();
   EXPECT_EQ(t.mask + 1, 1u << 17);
+  EXPECT_FALSE(t.largePages);
   clearTable(*e.TransTable);
   search();
   EXPECT_EQ(t.mask + 1, t.count);
+  EXPECT_EQ(t.largePages, t.bytes != 0) << "the system's memory, not a heap table, takes the advice";
+  e.Settings.NodeLimit = 0;
+  clearTable(*e.TransTable);
+  search();
+  EXPECT_FALSE(t.largePages) << "the next timed game goes back to the usual pages";
 }
 
 TEST(ThinkClock, ElapsedTimeIsExactAcrossTheWrap) {

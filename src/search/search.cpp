@@ -346,13 +346,11 @@ ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMil
   return proveWin(e, kind, maxPlies, share.nodes, share.deadlineMs);
 }
 
-// A think that only its time budget limits: no node or depth limit, and a practical time limit.
-// Thinks of the other kinds must repeat, so what the time allows does not shape them.
+}  // namespace
+
 bool limitedByTimeAlone(const Engine& e) {
   return e.Settings.NodeLimit <= 0 && e.MaxDepth >= DeepestIteration && timeBudget(e) <= UnlimitedBudgetMs;
 }
-
-}  // namespace
 
 // The proofs' shares cost more than they gain on short thinks, at fixed nodes too, but a long timed
 // think can spare them, and they find wins by threats long before the search reaches their depth.

@@ -39,6 +39,9 @@ constexpr int32_t RootProofPlies = 35;
 // ProofEveryMove; those of a win of our own on a timed think whose budget reaches ProofMinTime (not
 // one limited by nodes or depth, nor one without a practical time limit).
 bool proofsBeforeSearch(const Engine& e);
+// A think that only its time budget limits: no node or depth limit, and a practical time limit.
+// Thinks of the other kinds must repeat, so what the time allows does not shape them.
+bool limitedByTimeAlone(const Engine& e);
 // The buckets a table that holds nothing is sized to for this think (see fitTable): in proportion
 // to a timed think's budget, the whole table for thinks limited by nodes or depth or without a
 // practical time limit.

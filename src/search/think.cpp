@@ -93,7 +93,8 @@ CellIndex searchPosition(Engine& e) {
   for (int t = b.firstCell; t <= b.lastCell; ++t)
     if (b.cells[t] != Wall) e.cellInfo[t].rootLoss = 0;
   if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
-  fitTable(*e.TransTable, tableBucketsForThink(e));
+  // Large pages only where no clock can be lost to their first touch (see fitTable).
+  fitTable(*e.TransTable, tableBucketsForThink(e), !limitedByTimeAlone(e));
   ageTable(*e.TransTable);
   // 9. The search, and its last report.
   const CellIndex move = avoidFoul(e, iterativeDeepening(e));

@@ -23,13 +23,17 @@ void* allocateZeroed(size_t bytes) {
 #else
   void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) return nullptr;
-#ifdef KESTA_TT_HUGEPAGES
-  // Off by default. Huge pages make a deep search about 1.2x faster (fewer TLB misses), but the
-  // first touch of each one zeroes 2 MiB and may wait for the kernel to compact memory: at 100 ms a
-  // move, brains started per game lost 17 of 200 games on time, with moves of up to 329 ms.
-  madvise(p, bytes, MADV_HUGEPAGE);
-#endif
   return p;
+#endif
+}
+
+// Asks the system to back the memory with large pages (2 MiB on x86-64 Linux) or with the usual
+// ones, for the pages faulted in from now on. Where the system has no such advice, it does nothing.
+void adviseLargePages(void* p, size_t bytes, bool large) {
+#if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+  madvise(p, bytes, large ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+#else
+  (void)p, (void)bytes, (void)large;
 #endif
 }
 
@@ -123,11 +127,15 @@ void clearTable(TranspositionTable& t) {
   t.generation = 0;
 }
 
-void fitTable(TranspositionTable& t, uint32_t wanted) {
+void fitTable(TranspositionTable& t, uint32_t wanted, bool largePages) {
   if (t.dirty) return;
   uint32_t n = t.count;
   while (n > MinTableBuckets && n > wanted) n >>= 1;
   t.mask = n - 1;
+  if (t.bytes && largePages != t.largePages) {
+    adviseLargePages(t.buckets, t.bytes, largePages);
+    t.largePages = largePages;
+  }
 }
 
 }  // namespace kesta
