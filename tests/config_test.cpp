@@ -79,6 +79,7 @@ void expectDefaults(const Engine& e) {
   EXPECT_EQ(64, e.MaxDepth);
   EXPECT_EQ(0, e.ProofEveryMove);
   EXPECT_EQ(DefaultProofMinTime, e.ProofMinTime);
+  EXPECT_EQ(1, e.LargePages);
 }
 
 TEST_F(ConfigFile, NoFileGivesTheDefaults) {
@@ -190,9 +191,9 @@ TEST_F(ConfigFile, TheReleasedFileRestatesTheDefaults) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   expectDefaults(load(text));
   EXPECT_EQ(FileRead::Read, engine_->ConfigFileRead);
-  for (const char* key :
-       {"ExtensionCoefficient:", "UseOpeningBook:", "FutilityPurningMargin:", "RazoringMargin:",
-        "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:", "SearchInfo:", "ThreatProofMinTime:"})
+  for (const char* key : {"ExtensionCoefficient:", "UseOpeningBook:", "FutilityPurningMargin:",
+                          "RazoringMargin:", "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:",
+                          "SearchInfo:", "ThreatProofMinTime:", "LargePages:"})
     EXPECT_NE(text.find(std::string("\n") + key), std::string::npos) << key << " is not in the file";
 }
 #endif
@@ -209,6 +210,7 @@ TEST_F(ConfigFile, TimeReserveSearchInfoAndProofTime) {
   EXPECT_EQ(0, load("Override:1\nSearchInfo:0\n").SearchInfo);
   EXPECT_EQ(1, load("Override:1\nSearchInfo:1\n").SearchInfo);
   EXPECT_EQ(1, load("Override:1\nSearchInfo:off\n").SearchInfo);
+  EXPECT_EQ(0, load("Override:1\nLargePages:0\n").LargePages);
 }
 
 TEST_F(ConfigFile, ByteOrderMarkAndHowTheReadWent) {

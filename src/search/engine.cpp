@@ -57,6 +57,7 @@ void setDefaultSearchParameters(Engine& e) {
   std::memcpy(e.ProofShares, shares, sizeof shares);
   e.ProofEveryMove = 0;
   e.ProofMinTime = DefaultProofMinTime;
+  e.LargePages = 1;
 }
 
 namespace {
@@ -140,6 +141,8 @@ FileRead loadConfig(Engine& e) {
         e.TimeReserve = v[0];
     } else if (startsWith(line, "SearchInfo:")) {
       if (scanKey(line, "SearchInfo:", v, 1) == 1) e.SearchInfo = v[0] != 0;
+    } else if (startsWith(line, "LargePages:")) {
+      if (scanKey(line, "LargePages:", v, 1) == 1) e.LargePages = v[0] != 0;
     }
   }
   return FileRead::Read;

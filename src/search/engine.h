@@ -51,6 +51,8 @@ struct SearchParameters {
   // The root proofs of a win of our own also run before every timed think whose budget is at
   // least this many ms: long thinks can spare their shares, and short ones cannot.
   int32_t ProofMinTime;
+  // 1: thinks that no clock limits ask the system for large pages for the table (see fitTable).
+  uint8_t LargePages;
 };
 
 // TimeReserve's built-in value and the most a configuration may set, in ms.

@@ -94,7 +94,7 @@ CellIndex searchPosition(Engine& e) {
     if (b.cells[t] != Wall) e.cellInfo[t].rootLoss = 0;
   if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
   // Large pages only where no clock can be lost to their first touch (see fitTable).
-  fitTable(*e.TransTable, tableBucketsForThink(e), !limitedByTimeAlone(e));
+  fitTable(*e.TransTable, tableBucketsForThink(e), e.LargePages && !limitedByTimeAlone(e));
   ageTable(*e.TransTable);
   // 9. The search, and its last report.
   const CellIndex move = avoidFoul(e, iterativeDeepening(e));
