@@ -69,7 +69,7 @@ void expectRazoring(const Engine& e, int count, int m0, int m1, int m2, int m3) 
 void expectDefaults(const Engine& e) {
   EXPECT_EQ(DefaultCoefficient, e.ExtensionCoefficient);
   EXPECT_EQ(8, e.IIDMinDepth);
-  expectFutility(e, 4, 120, 200, 250, 300);
+  expectFutility(e, 4, 80, 130, 170, 200);
   expectRazoring(e, 4, 150, 250, 300, 300);
   EXPECT_EQ(10, e.ThreatSearchPlies);
   EXPECT_EQ(1, e.UseOpeningBook);
@@ -95,7 +95,7 @@ TEST_F(ConfigFile, NoFileGivesTheDefaults) {
 
 TEST_F(ConfigFile, TheDocumentedExampleRestatesTheDefaults) {
   expectDefaults(
-      load("Override:1\nExtensionCoefficient:20\nUseOpeningBook:1\nFutilityPurningMargin:120 200 250 300\n"
+      load("Override:1\nExtensionCoefficient:20\nUseOpeningBook:1\nFutilityPurningMargin:80 130 170 200\n"
            "RazoringMargin:150 250 300 300\nIIDMinDepth:8\nReloadConfigOnEachMove:0\n"));
 }
 
@@ -125,17 +125,17 @@ TEST_F(ConfigFile, ExtensionCoefficient) {
 
 TEST_F(ConfigFile, MarginsKeepWhatTheScanDoesNotReach) {
   const Engine& a = load("Override:1\nFutilityPurningMargin:100 150\nRazoringMargin:100\n");
-  expectFutility(a, 2, 100, 150, 250, 300);
+  expectFutility(a, 2, 100, 150, 170, 200);
   expectRazoring(a, 1, 100, 250, 300, 300);
 
   expectFutility(load("Override:1\nFutilityPurningMargin:1 2 3 4 5\n"), 4, 1, 2, 3, 4);
-  expectFutility(load("Override:1\nFutilityPurningMargin:7,8\n"), 1, 7, 200, 250, 300);
+  expectFutility(load("Override:1\nFutilityPurningMargin:7,8\n"), 1, 7, 130, 170, 200);
   expectRazoring(load("Override:1\nRazoringMargin:\t-5   6 x 7\n"), 2, -5, 6, 300, 300);
   // Nothing after the colon: the scan ends before its first number and reports -1.
-  expectFutility(load("Override:1\nFutilityPurningMargin:\n"), -1, 120, 200, 250, 300);
+  expectFutility(load("Override:1\nFutilityPurningMargin:\n"), -1, 80, 130, 170, 200);
   expectRazoring(load("Override:1\nRazoringMargin:   \n"), -1, 150, 250, 300, 300);
   // Something that is not a number: nothing converted.
-  expectFutility(load("Override:1\nFutilityPurningMargin:abc\n"), 0, 120, 200, 250, 300);
+  expectFutility(load("Override:1\nFutilityPurningMargin:abc\n"), 0, 80, 130, 170, 200);
 }
 
 TEST_F(ConfigFile, LinesMustBeginWithTheKey) {
@@ -176,11 +176,11 @@ TEST_F(ConfigFile, CarriageReturnLineEnds) {
       "RazoringMargin:100\r\nIIDMinDepth:3\r\nReloadConfigOnEachMove:1\r\n");
   EXPECT_EQ(1.0f / std::log(10.0f), e.ExtensionCoefficient);
   EXPECT_EQ(0, e.UseOpeningBook);
-  expectFutility(e, 2, 100, 150, 250, 300);
+  expectFutility(e, 2, 100, 150, 170, 200);
   expectRazoring(e, 1, 100, 250, 300, 300);
   EXPECT_EQ(3, e.IIDMinDepth);
   EXPECT_EQ(1, e.ReloadConfigOnEachMove);
-  expectFutility(load("Override:1\r\nFutilityPurningMargin:\r\n"), -1, 120, 200, 250, 300);
+  expectFutility(load("Override:1\r\nFutilityPurningMargin:\r\n"), -1, 80, 130, 170, 200);
 }
 
 #ifndef _WIN32
@@ -272,7 +272,7 @@ TEST_F(ConfigFile, OverlongLines) {
   // A margins line cut between its numbers.
   std::string margins = "FutilityPurningMargin:11 22";
   margins.resize(999, ' ');
-  expectFutility(load("Override:1\n" + margins + " 33 44\n"), 2, 11, 22, 250, 300);
+  expectFutility(load("Override:1\n" + margins + " 33 44\n"), 2, 11, 22, 170, 200);
 
   // A long first line still enables the keys.
   std::string first = "Override:1";

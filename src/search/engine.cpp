@@ -42,7 +42,7 @@ void setDefaultSearchParameters(Engine& e) {
   e.ExtensionCoefficient = 1.0f / std::log(20.0f);
   e.IIDMinDepth = 8;
   e.FutilityPurningMarginCount = 4;
-  const int32_t futility[4] = {120, 200, 250, 300};
+  const int32_t futility[4] = {80, 130, 170, 200};
   const int32_t razoring[4] = {150, 250, 300, 300};
   std::memcpy(e.FutilityPurningMargin, futility, sizeof futility);
   e.RazoringMarginCount = 4;
