@@ -160,7 +160,7 @@ void clearTable(TranspositionTable& t);
 //
 // largePages asks the system to back the table with large pages from then on. A search that reaches
 // all over a large table then faults in 2 MiB at a time instead of 4 KiB, and misses the address
-// cache far less: a depth-limited search over a 256 MiB table ran about 2.5x as fast. But each
+// cache far less: the bench, depth-limited over 256 MiB tables, ran about 2.7x as fast. But each
 // first touch then zeroes 2 MiB and may wait for the kernel to compact memory, and brains started
 // per game at 100 ms a move, each faulting in a whole table, lost 17 of 200 games on time, with
 // moves of up to 329 ms. So only thinks that no clock limits ask for them.
