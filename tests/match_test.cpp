@@ -67,6 +67,30 @@ TEST(MatchTool, FixedNodeMatchesRepeatFromTheirSeed) {
   EXPECT_NE(first[3].find(" moves 6,7 7,7 7,6 9,9 "), std::string::npos) << first[3];
 }
 
+// Brains kept running from game to game (START each game) play the very games of fresh brains:
+// nothing of one game leaks into the next. A match clock reports each engine's share of it used.
+TEST(MatchTool, KeptBrainsPlayTheGamesOfFreshOnes) {
+  kesta_test::ScratchDir dir;
+  const std::string openings = (dir.path() / "openings.txt").string();
+  std::ofstream(openings) << "0,0, 1,1, -1,1\n-1,0, 0,0, 0,-1, 2,2\n";
+  std::vector<std::string> games[2];
+  for (int reuse = 0; reuse < 2; ++reuse) {
+    const std::string pgn = (dir.path() / ("games" + std::to_string(reuse) + ".txt")).string();
+    const std::string out = runTool("match --engine '" KESTA_BRAIN_PATH "' --engine '" KESTA_BRAIN_PATH
+                                    "' --nodes 1500 --games 4 --concurrency 2 --seed 5 --openings '" +
+                                    openings + "' --pgn '" + pgn + "'" + (reuse ? " --reuse" : ""));
+    EXPECT_NE(out.find(reuse ? "mode brains kept running" : "mode a fresh brain per game"), std::string::npos) << out;
+    games[reuse] = gameLines(pgn);
+  }
+  ASSERT_EQ(games[0].size(), 4u);
+  EXPECT_EQ(games[0], games[1]);
+  const std::string timed = runTool("match --engine '" KESTA_BRAIN_PATH "' --engine '" KESTA_BRAIN_PATH
+                                    "' --turn-time 40 --match-time 800 --games 2 --reuse --openings '" +
+                                    openings + "'");
+  EXPECT_NE(timed.find("engine 1 match clock used per game: median "), std::string::npos) << timed;
+  EXPECT_NE(timed.find("% of 800 ms"), std::string::npos) << timed;
+}
+
 TEST(MatchTool, RefusesBadArguments) {
   int status = 0;
   runTool("match --engine '" KESTA_BRAIN_PATH "' 2>/dev/null", &status);

@@ -111,7 +111,10 @@ int64_t msSince(std::chrono::steady_clock::time_point start) {
 std::string firstLine(const std::string& command) { return command.substr(0, command.find('\n')); }
 
 struct Brain {
-  BrainProcess process;
+  // The game's own process, or the kept one of a match that keeps its brains running.
+  BrainProcess own;
+  BrainProcess* kept = nullptr;
+  BrainProcess& process() { return kept != nullptr ? *kept : own; }
   const BrainSettings* settings = nullptr;
   bool informed = false;  // has been given the position once (BEGIN or BOARD)
   int64_t clockMs = 0;
@@ -119,14 +122,14 @@ struct Brain {
 
   bool send(const std::string& line) {
     *transcript += line + "\n";
-    return process.writeLine(line);
+    return process().writeLine(line);
   }
 
   bool spawn(int cpu) {
     const std::string& command = settings->command;
     return startPinned(cpu, [&] {
-      if (command.find_first_of(" \t") == std::string::npos) return process.spawn(command);
-      return process.spawn(std::vector<std::string>{"/bin/sh", "-c", "exec " + command});
+      if (command.find_first_of(" \t") == std::string::npos) return process().spawn(command);
+      return process().spawn(std::vector<std::string>{"/bin/sh", "-c", "exec " + command});
     });
   }
 
@@ -136,7 +139,7 @@ struct Brain {
     for (;;) {
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-      auto line = process.readLine(int(std::max<int64_t>(left.count(), 0)));
+      auto line = process().readLine(int(std::max<int64_t>(left.count(), 0)));
       if (!line || line->rfind("MESSAGE", 0) != 0) return line;
       ++messages;
     }
@@ -144,10 +147,10 @@ struct Brain {
 
   // A tournament suspends a brain while its opponent thinks.
   void suspend(bool on) {
-    if (on && process.pid() > 0) ::kill(process.pid(), SIGSTOP);
+    if (on && process().pid() > 0) ::kill(process().pid(), SIGSTOP);
   }
   void resume(bool on) {
-    if (on && process.pid() > 0) ::kill(process.pid(), SIGCONT);
+    if (on && process().pid() > 0) ::kill(process().pid(), SIGCONT);
   }
 };
 
@@ -157,6 +160,11 @@ class Game {
     for (int side = 0; side < 2; ++side) {
       brains_[side].settings = &setup.brains[side];
       brains_[side].transcript = &record_.transcripts[side];
+      if (KeptBrain* kept = setup.kept[side]; kept != nullptr) {
+        // A brain that has ended (or never started) makes way for a new process.
+        if (!kept->process || kept->process->pid() <= 0) kept->process = std::make_unique<BrainProcess>();
+        brains_[side].kept = kept->process.get();
+      }
     }
   }
 
@@ -180,12 +188,12 @@ class Game {
   // A brain that did not answer: it crashed when it has ended, else it hangs.
   void silent(int side, const std::string& note) {
     Brain& b = brains_[side];
-    const auto status = b.process.waitExit(0);
+    const auto status = b.process().waitExit(0);
     if (status) {
       fault(side, Outcome::Crash, note + ", " + status->describe());
     } else {
       fault(side, Outcome::Hang, note);
-      b.process.kill();
+      b.process().kill();
     }
   }
 
@@ -194,7 +202,10 @@ class Game {
       Brain& b = brains_[side];
       const BrainSettings& s = *b.settings;
       b.clockMs = s.matchMs;
-      if (!b.spawn(setup_.pinCpu)) {
+      if (b.process().started()) {
+        // A brain kept from the last game: whatever it printed since then is not this game's.
+        b.process().takeOutput();
+      } else if (!b.spawn(setup_.pinCpu)) {
         fault(side, Outcome::StartFailure, "cannot start " + s.command);
         return false;
       }
@@ -264,10 +275,10 @@ class Game {
       else
         command = "TURN " + cellText(record_.moves.back().first, record_.moves.back().second);
       b.informed = true;
-      const CpuTimes cpuBefore = cpuTimes(b.process.pid());
+      const CpuTimes cpuBefore = cpuTimes(b.process().pid());
       const auto start = std::chrono::steady_clock::now();
       if (!b.send(command)) {
-        const auto status = b.process.waitExit(1000);
+        const auto status = b.process().waitExit(1000);
         fault(side, Outcome::Crash, "input closed, " + (status ? status->describe() : std::string("still running")));
         return;
       }
@@ -281,7 +292,7 @@ class Game {
         reply = b.reply(int(std::max<int64_t>(deadline - msSince(start), 0)), record_.messages);
       }
       stat.tookMs = msSince(start);
-      const CpuTimes cpuAfter = cpuTimes(b.process.pid());
+      const CpuTimes cpuAfter = cpuTimes(b.process().pid());
       if (cpuBefore.runNs >= 0 && cpuAfter.runNs >= 0) {
         stat.runMs = (cpuAfter.runNs - cpuBefore.runNs) / 1000000;
         stat.waitMs = (cpuAfter.waitNs - cpuBefore.waitNs) / 1000000;
@@ -326,20 +337,22 @@ class Game {
     const bool brainFault = o == Outcome::Crash || o == Outcome::Hang || o == Outcome::StartFailure;
     for (int side = 0; side < 2; ++side) {
       Brain& b = brains_[side];
-      record_.peakBytes[side] = peakResident(b.process.pid());
-      if (!b.process.started()) continue;
+      record_.peakBytes[side] = peakResident(b.process().pid());
+      if (!b.process().started()) continue;
       if (brainFault && side == record_.loser) {
-        b.process.kill();
+        b.process().kill();
         continue;
       }
       b.resume(setup_.suspendBetweenMoves);
+      // A kept brain waits for the next game's START.
+      if (b.kept != nullptr) continue;
       b.send("END");
-      const auto status = b.process.waitExit(5000);
+      const auto status = b.process().waitExit(5000);
       if (!status || !status->cleanExit()) {
         ++record_.badExits;
         record_.note += std::string(record_.note.empty() ? "" : "; ") + (side == 0 ? "Black " : "White ") +
                         (status ? status->describe() : "did not end") + " after END";
-        b.process.kill();
+        b.process().kill();
       }
     }
     switch (o) {
@@ -398,6 +411,16 @@ class Game {
 }  // namespace
 
 GameRecord playGame(const GameSetup& setup) { return Game(setup).play(); }
+
+bool endKeptBrain(KeptBrain& brain) {
+  if (!brain.process || brain.process->pid() <= 0) return true;
+  BrainProcess& p = *brain.process;
+  p.writeLine("END");
+  const auto status = p.waitExit(5000);
+  if (status && status->cleanExit()) return true;
+  p.kill();
+  return false;
+}
 
 CpuCompetitor::CpuCompetitor(int cpu) {
 #ifdef __linux__

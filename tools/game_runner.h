@@ -9,9 +9,11 @@
 #ifndef _WIN32
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tools/brain_process.h"
 #include "tools/referee.h"
 
 namespace kesta::tool {
@@ -32,6 +34,16 @@ struct BrainSettings {
   int64_t stopAfterMs = 0;
 };
 
+// A brain process that a match keeps running from game to game, as c-gomoku-cli and GUIs do:
+// each game after the first starts on it with START. One that crashed or hung is replaced by a new
+// process at its next game; endKeptBrain sends the last END.
+struct KeptBrain {
+  std::unique_ptr<BrainProcess> process;
+};
+
+// Ends a kept brain with END; false when it did not end with status 0 within 5 s (it is killed).
+bool endKeptBrain(KeptBrain& brain);
+
 struct GameSetup {
   int index = 0;  // the game's number in messages
   int rule = RuleFreestyle;
@@ -44,6 +56,7 @@ struct GameSetup {
   bool checkFouls = false;          // compare the engine's own forbidden test with the referee's
   bool suspendBetweenMoves = false;  // SIGSTOP after each reply, SIGCONT before the next command
   int pinCpu = -1;                   // run both brains on this core only; -1: anywhere
+  KeptBrain* kept[2] = {nullptr, nullptr};  // per colour; null: a new process for this game only
 };
 
 enum class Outcome { BlackFive, WhiteFive, Foul, Draw, Illegal, Crash, Hang, Time, StartFailure };

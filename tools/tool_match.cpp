@@ -2,7 +2,10 @@
 // tournament manager drives them, over an opening suite with each opening played twice (the
 // engines swap colours). Pairs of games are the unit of the statistics: the summary gives the
 // pentanomial counts, the Elo difference with its 95% interval and an SPRT, from the first
-// engine's view. Games run on several threads; each game starts fresh brain processes. POSIX only.
+// engine's view. Games run on several threads; each game starts fresh brain processes, as
+// GomocupJudge does, or (--reuse) each thread keeps its two brains running for the whole match and
+// starts every game with START, as c-gomoku-cli and GUIs do. POSIX only.
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -56,6 +59,7 @@ struct MatchConfig {
   int concurrency = 1;
   int64_t toleranceMs = 0;
   bool boardEveryMove = false;  // BOARD before every move, as some GUIs send, instead of TURN
+  bool reuse = false;           // brains kept running from game to game
   bool sprt = false;
   double elo0 = 0, elo1 = 5;
   uint64_t seed = 0;
@@ -74,6 +78,8 @@ struct MatchState {
   int64_t gamesDone = 0;
   int64_t discardedGames = 0;  // played after the SPRT decided
   int64_t longestMs[2] = {0, 0}, longestLimit[2] = {0, 0};
+  std::vector<double> clockShares[2];  // per game, the part of the engine's match clock it used
+  int badExits[2] = {0, 0};            // brains that did not end with status 0 after END
   int64_t fives = 0, fullBoards = 0;
   std::atomic<int64_t> nextPair{0};
   std::atomic<bool> stop{false};
@@ -181,6 +187,10 @@ void recordGame(MatchState& s, const GameSetup& setup, const GameRecord& r, int 
   if (r.reason == "five") ++s.fives;
   if (r.reason == "full board") ++s.fullBoards;
   if (r.loser >= 0) countFault(s.faults[r.loser ^ blackEngine], r.outcome);
+  for (int colour = 0; colour < 2; ++colour) {
+    const int64_t clock = setup.brains[colour].matchMs;
+    if (clock > 0) s.clockShares[colour ^ blackEngine].push_back(double(clock - r.clockMs[colour]) / double(clock));
+  }
   for (const MoveStat& m : r.stats) {
     const int engine = m.side ^ blackEngine;
     if (m.tookMs > s.longestMs[engine]) {
@@ -208,7 +218,9 @@ double firstEngineScore(const GameRecord& r, int game) {
   return r.winner == game ? 1.0 : 0.0;
 }
 
-void worker(const MatchConfig& config, MatchState& s) {
+// Plays pairs until the match is over. With --reuse the thread's two brains (one per engine) live
+// from its first game to its last.
+void playPairs(const MatchConfig& config, MatchState& s, KeptBrain kept[2]) {
   for (;;) {
     if (s.stop) return;
     const int64_t pair = s.nextPair++;
@@ -217,6 +229,8 @@ void worker(const MatchConfig& config, MatchState& s) {
     GameRecord records[2];
     for (int game = 0; game < 2; ++game) {
       setups[game] = setupOf(config, pair, game);
+      if (config.reuse)
+        for (int colour = 0; colour < 2; ++colour) setups[game].kept[colour] = &kept[colour ^ game];
       records[game] = playGame(setups[game]);
     }
     std::lock_guard<std::mutex> guard(s.lock);
@@ -235,6 +249,28 @@ void worker(const MatchConfig& config, MatchState& s) {
     s.decision = sprtDecision(sprtLlr(s.score, config.elo0, config.elo1));
     if (config.sprt && s.decision != SprtDecision::None) s.stop = true;
   }
+}
+
+void worker(const MatchConfig& config, MatchState& s) {
+  KeptBrain kept[2];
+  playPairs(config, s, kept);
+  for (int engine = 0; engine < 2; ++engine)
+    if (!endKeptBrain(kept[engine])) {
+      std::lock_guard<std::mutex> guard(s.lock);
+      ++s.badExits[engine];
+    }
+}
+
+// "median 63.2%, least 20.1%, most 95.0%" of the shares, or "none".
+std::string sharesText(std::vector<double> shares) {
+  if (shares.empty()) return "none";
+  std::sort(shares.begin(), shares.end());
+  const size_t n = shares.size();
+  const double median = n % 2 == 1 ? shares[n / 2] : (shares[n / 2 - 1] + shares[n / 2]) / 2;
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << "median " << 100 * median << "%, least " << 100 * shares.front()
+       << "%, most " << 100 * shares.back() << "%";
+  return text.str();
 }
 
 bool parseSprt(const std::string& text, double& elo0, double& elo1) {
@@ -277,6 +313,7 @@ int cmdMatch(const Options& opt) {
   config.concurrency = int(concurrency);
   config.toleranceMs = tolerance;
   config.boardEveryMove = opt.has("board-every-move");
+  config.reuse = opt.has("reuse");
   config.seed = seed >= 0 ? uint64_t(seed) : uint64_t(std::time(nullptr));
   for (int i = 0; i < 2; ++i) {
     BrainSettings& b = config.brains[i];
@@ -317,7 +354,9 @@ int cmdMatch(const Options& opt) {
             << " games at most, openings "
             << (config.openings.empty() ? "random" : config.openingsPath + " (" +
                                                          std::to_string(config.openings.size()) + ")")
-            << ", concurrency " << config.concurrency << ", seed " << config.seed << "\n";
+            << ", concurrency " << config.concurrency << ", seed " << config.seed << "\n       "
+            << (config.reuse ? "brains kept running for the match (START each game)" : "a fresh brain per game")
+            << (config.boardEveryMove ? ", BOARD before every move" : "") << "\n";
   for (int i = 0; i < 2; ++i) {
     const BrainSettings& b = config.brains[i];
     std::cout << "       engine " << i + 1 << ": turn " << b.turnMs << " ms"
@@ -342,9 +381,16 @@ int cmdMatch(const Options& opt) {
   std::cout << "\n";
   std::cout << "pentanomial (engine 1's points per pair: 0, 1/2, 1, 3/2, 2) " << s.pairs[0] << " " << s.pairs[1]
             << " " << s.pairs[2] << " " << s.pairs[3] << " " << s.pairs[4] << "\n";
-  for (int i = 0; i < 2; ++i)
+  std::cout << "mode " << (config.reuse ? "brains kept running (--reuse)" : "a fresh brain per game") << "\n";
+  for (int i = 0; i < 2; ++i) {
     std::cout << "engine " << i + 1 << " losses by fault: " << faultsText(state.faults[i]) << "; longest move "
-              << state.longestMs[i] << " ms (limit " << state.longestLimit[i] << " ms)\n";
+              << state.longestMs[i] << " ms (limit " << state.longestLimit[i] << " ms)";
+    if (state.badExits[i] > 0) std::cout << "; " << state.badExits[i] << " unclean exits after END";
+    std::cout << "\n";
+    if (config.brains[i].matchMs > 0)
+      std::cout << "engine " << i + 1 << " match clock used per game: " << sharesText(state.clockShares[i])
+                << " of " << config.brains[i].matchMs << " ms\n";
+  }
   if (config.sprt)
     std::cout << "sprt elo0 " << config.elo0 << " elo1 " << config.elo1 << ", alpha 0.05 beta 0.05, bounds +-"
               << std::fixed << std::setprecision(2) << std::log(19.0) << "\n";

@@ -3,7 +3,8 @@
 // Sizes, rules and short openings are drawn at random unless fixed; each side's match clock
 // shrinks by the time it uses and is sent before every move. As on a tournament machine, each
 // brain may be suspended between its moves (--suspend) and the brains may share one core with a
-// CPU-bound competitor (--cpu-competition, Linux). The summary counts results, illegal moves,
+// CPU-bound competitor (--cpu-competition, Linux), and the two brains may be kept running from game
+// to game (--reuse), each game starting with START. The summary counts results, illegal moves,
 // crashes, hangs and time overruns, and reports the longest move against its limit and the peak
 // resident memory of the brain processes against the limit sent. POSIX only.
 #include <algorithm>
@@ -84,6 +85,7 @@ struct Config {
   bool suspend = false;
   int pinCpu = -1;          // with a competitor on the same core
   int64_t stopAfterMs = 0;  // YXSTOP when a move has not come by then
+  bool reuse = false;       // the two brains kept running for every game
 };
 
 std::string mib(int64_t bytes) {
@@ -94,7 +96,7 @@ std::string mib(int64_t bytes) {
 }
 
 // Draws the game's rule, size, mode and opening, plays it and adds it to the totals.
-void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int index) {
+void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int index, KeptBrain kept[2]) {
   GameSetup setup;
   setup.index = index;
   setup.rule = config.rule >= 0 ? config.rule : int(rng() % 3);
@@ -112,6 +114,8 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
     b.stopAfterMs = config.stopAfterMs;
   }
   setup.opening = randomOpening(rng, setup.size);
+  if (config.reuse)
+    for (int side = 0; side < 2; ++side) setup.kept[side] = &kept[side];
   const GameRecord r = playGame(setup);
 
   ++totals.games;
@@ -222,6 +226,7 @@ int cmdSoak(const Options& opt) {
   config.verbose = opt.has("verbose");
   config.suspend = opt.has("suspend");
   config.stopAfterMs = stopAfter;
+  config.reuse = opt.has("reuse");
   if (::access(config.brain.c_str(), X_OK) != 0) return fail("soak: no brain executable at " + config.brain);
   std::unique_ptr<CpuCompetitor> competitor;
   if (opt.has("cpu-competition")) {
@@ -236,10 +241,14 @@ int cmdSoak(const Options& opt) {
             << config.seed << (config.suspend ? ", brains suspended between moves" : "");
   if (competitor) std::cout << ", brains on core " << config.pinCpu << " with a CPU-bound competitor";
   if (config.stopAfterMs > 0) std::cout << ", YXSTOP after " << config.stopAfterMs << " ms";
+  if (config.reuse) std::cout << ", brains kept running from game to game";
   std::cout << std::endl;
   std::mt19937_64 rng(config.seed);
   Totals totals;
-  for (int i = 1; i <= config.games; ++i) soakGame(config, totals, rng, i);
+  KeptBrain kept[2];
+  for (int i = 1; i <= config.games; ++i) soakGame(config, totals, rng, i, kept);
+  for (KeptBrain& k : kept)
+    if (!endKeptBrain(k)) ++totals.badExits;
 
   // Every brain has been reaped: the kernel's figure for the largest of them backs up the
   // per-process readings.
