@@ -91,14 +91,39 @@ TEST_F(MatchSettingsSession, TurnAndMatchTimeoutsReachBothCopiesAndSurviveRestar
   EXPECT_EQ(2000, engineSettings().TimeoutTurn);
   EXPECT_EQ(90000, engineSettings().TimeoutMatch);
 
-  // Values that are not positive are dropped.
-  EXPECT_EQ("", send("INFO TIMEOUT_TURN 0\nINFO TIMEOUT_TURN -300\nINFO TIMEOUT_MATCH 0\n"));
+  // Values that are not positive are dropped, but for a match time of 0: no match clock.
+  EXPECT_EQ("", send("INFO TIMEOUT_TURN 0\nINFO TIMEOUT_TURN -300\nINFO TIMEOUT_MATCH -1\n"));
   EXPECT_EQ(2000, engineSettings().TimeoutTurn);
   EXPECT_EQ(2000, remembered().TimeoutTurn);
   EXPECT_EQ(90000, engineSettings().TimeoutMatch);
   EXPECT_EQ("OK\n", send("RESTART\n"));
   EXPECT_EQ(2000, engineSettings().TimeoutTurn);
   EXPECT_EQ(90000, remembered().TimeoutMatch);
+  EXPECT_EQ("", send("INFO TIMEOUT_MATCH 0\n"));
+  EXPECT_EQ(NoMatchClock, remembered().TimeoutMatch);
+  EXPECT_EQ(NoMatchClock, engineSettings().TimeLeft);
+}
+
+// Without time_left the brain counts its match clock down itself, from timeout_match (sent before
+// or after START) less what its thinks took; a time_left replaces the count, and a new game starts
+// with the clock full.
+TEST_F(MatchSettingsSession, MatchClockCountsDownWithoutTimeLeft) {
+  ASSERT_EQ("OK\n", send("START 15\nINFO timeout_turn 300\n"));
+  EXPECT_EQ("", send("INFO timeout_match 9000\n"));
+  EXPECT_EQ(9000, engineSettings().TimeLeft);
+  const std::string move = send("BOARD\n7,7,2\n8,8,1\n6,8,2\n9,6,1\n7,9,2\nDONE\n");
+  ASSERT_NE("", move);
+  const int32_t left = engineSettings().TimeLeft;
+  EXPECT_LT(left, 9000);
+  EXPECT_GT(left, 9000 - 300);
+  EXPECT_EQ("", send("INFO timeout_match 9000\n"));  // the count stands
+  EXPECT_EQ(left, engineSettings().TimeLeft);
+  EXPECT_EQ("", send("INFO time_left 4000\n"));
+  EXPECT_EQ(4000, engineSettings().TimeLeft);
+  EXPECT_EQ("", send("INFO timeout_match 9000\n"));
+  EXPECT_EQ(4000, engineSettings().TimeLeft);
+  EXPECT_EQ("OK\n", send("RESTART\n"));
+  EXPECT_EQ(9000, engineSettings().TimeLeft);
 }
 
 TEST_F(MatchSettingsSession, TimeLeftLastsUntilTheNextRestart) {

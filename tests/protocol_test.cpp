@@ -502,7 +502,7 @@ TEST_F(ProtocolInfo, ValuesInAndOutOfRange) {
   Session s(
       "START 15\n"
       "INFO TIMEOUT_TURN 0\nINFO TIMEOUT_TURN -5\n"
-      "INFO TIMEOUT_MATCH 123456\nINFO TIMEOUT_MATCH 0\n"
+      "INFO TIMEOUT_MATCH 123456\nINFO TIMEOUT_MATCH -5\n"
       "INFO TIME_LEFT 60000\nINFO TIME_LEFT 0\nINFO time_left -1\n"
       "INFO MAX_MEMORY 83886080\n"
       "INFO MAX_MEMORY -1\n"
@@ -533,9 +533,9 @@ TEST_F(ProtocolInfo, ValuesInAndOutOfRange) {
   EXPECT_EQ(s.board().moveCount, 0);
   s.engine().Settings.MaxMemory = 1;
   s.engine().Settings.TimeLeft = 5;
-  // A restart copies the remembered record back over the Engine's.
+  // A restart copies the remembered record back over the Engine's, with the match clock full.
   s.steps(1);
-  EXPECT_EQ(s.engine().Settings.TimeLeft, defaults.TimeLeft);
+  EXPECT_EQ(s.engine().Settings.TimeLeft, 123456);
   EXPECT_EQ(s.engine().Settings.MaxMemory, defaults.MaxMemory);
   EXPECT_EQ(s.engine().Settings.TimeoutMatch, 123456);
   EXPECT_EQ(s.run(), 0);

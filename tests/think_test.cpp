@@ -22,6 +22,7 @@
 #include "search/opening_book.h"
 #include "search/search.h"
 #include "search/search_clock.h"
+#include "search/time_manager.h"
 #include "search_position.h"
 
 namespace kesta {
@@ -256,44 +257,97 @@ TEST(ThinkOpening, UniformDraw) {
 // ---------------------------------------------------------------------------------------------
 // Time budget
 
-TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndAShareOfTheTimeLeft) {
+TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndTheClocksShareOfTheMovesToGo) {
   // The built-in reserve, 60 ms, was measured: the smallest that gave no move over its limit in
   // soaks of suspended brains sharing a core with a CPU-bound competitor.
   ASSERT_EQ(DefaultTimeReserve, 60);
   Game empty(15, Freestyle);
-  EXPECT_EQ(timeBudget(empty.e()), 4940) << "defaults: TimeoutTurn 5000, TimeLeft 1000000000";
+  EXPECT_EQ(movesToGo(empty.b()), 20);
+  EXPECT_EQ(timeBudget(empty.e()), 4940) << "defaults: TimeoutTurn 5000, no match clock";
   EXPECT_EQ(hardTimeLimit(empty.e()), 4940);
+  EXPECT_FALSE(clockBound(empty.e()));
 
-  Game twenty(15, Freestyle);
-  fillWithoutFives(twenty, 20);
-  EXPECT_EQ(timeBudget(twenty.e()), 4940);
-  twenty.e().Settings.TimeoutTurn = 5000;
-  twenty.e().Settings.TimeLeft = 60000;
-  EXPECT_EQ(timeBudget(twenty.e()), 2797) << "205 / 225 x 23 = 20.96, d = 21, 60000 / 21 - 60";
-  EXPECT_EQ(hardTimeLimit(twenty.e()), 4940) << "a seventh of 60000 is more than the turn";
-  twenty.e().TimeReserve = 250;
-  EXPECT_EQ(timeBudget(twenty.e()), 2607);
-  EXPECT_EQ(hardTimeLimit(twenty.e()), 4750);
-  twenty.e().TimeReserve = 0;
-  EXPECT_EQ(timeBudget(twenty.e()), 2857);
+  // Gomocup's 180 s / 30 s scaled down twentyfold, four stones played: 9000 / 18.
+  Game opening(20, Freestyle);
+  fillWithoutFives(opening, 4);
+  Engine& e = opening.e();
+  e.Settings.TimeoutTurn = 1500;
+  e.Settings.TimeLeft = 9000;
+  EXPECT_EQ(movesToGo(opening.b()), 18);
+  EXPECT_TRUE(clockBound(e));
+  EXPECT_EQ(timeBudget(e), 500 - 60);
+  EXPECT_EQ(hardTimeLimit(e), 1500 - 60) << "a fifth of 9000 is more than the turn";
+  e.TimeReserve = 250;
+  EXPECT_EQ(timeBudget(e), 250);
+  EXPECT_EQ(hardTimeLimit(e), 1250);
+  e.Settings.TimeLeft = 5000;
+  EXPECT_EQ(hardTimeLimit(e), 1000 - 250);
+  e.Settings.TimeLeft = 40000;
+  EXPECT_FALSE(clockBound(e)) << "40000 / 18 exceeds the turn limit";
+  EXPECT_EQ(timeBudget(e), 1250);
 
+  // Past the expected length of a game ten own moves stay in the plan; a small board's empty
+  // cells bound it too.
   Game late(15, Freestyle);
   fillWithoutFives(late, 200);
-  late.e().Settings.TimeLeft = 60000;
-  EXPECT_EQ(timeBudget(late.e()), 4940) << "d falls to 7; 60000 / 7 = 8571 exceeds the turn limit";
+  EXPECT_EQ(movesToGo(late.b()), 10);
   late.e().Settings.TimeLeft = 7000;
-  EXPECT_EQ(timeBudget(late.e()), 940) << "7000 / 7 - 60";
-  EXPECT_EQ(hardTimeLimit(late.e()), 940);
+  EXPECT_EQ(timeBudget(late.e()), 700 - 60);
+  EXPECT_EQ(hardTimeLimit(late.e()), 1400 - 60);
+  Game small(6, Freestyle);
+  fillWithoutFives(small, 31);
+  EXPECT_EQ(movesToGo(small.b()), 3) << "five empty cells: Black plays three of them at most";
 
   // No overflow at the largest limits the protocol can send, nor with the largest reserve.
   empty.e().Settings.TimeoutTurn = std::numeric_limits<int32_t>::max();
   empty.e().Settings.TimeLeft = std::numeric_limits<int32_t>::max();
-  EXPECT_EQ(timeBudget(empty.e()), std::numeric_limits<int32_t>::max() / 23 - 60);
+  EXPECT_EQ(timeBudget(empty.e()), std::numeric_limits<int32_t>::max() / 20 - 60);
   empty.e().Settings.TimeoutTurn = 1;
   empty.e().Settings.TimeLeft = 1;
   empty.e().TimeReserve = MaxTimeReserve;
-  EXPECT_EQ(timeBudget(empty.e()), 0 - MaxTimeReserve) << "1 / 23 is 0";
+  EXPECT_EQ(timeBudget(empty.e()), 0 - MaxTimeReserve) << "1 / 20 is 0";
   EXPECT_EQ(hardTimeLimit(empty.e()), 0 - MaxTimeReserve);
+}
+
+// After each iteration the deepening asks the think's clock whether to go on.
+TEST(ThinkTimeBudget, DeepeningStopsByTheClassicRuleOrTheMatchClocksTarget) {
+  Game g(20, Freestyle);
+  fillWithoutFives(g, 4);
+  Engine& e = g.e();
+  const CellIndex a = cellOf(9, 9), b = cellOf(10, 10);
+  // A turn limit alone: past 70% of the budget, an iteration of 2/9 of it is the last.
+  e.Settings.TimeoutTurn = 5000;
+  ThinkClock classic(e);
+  EXPECT_FALSE(classic.clockBound());
+  EXPECT_TRUE(classic.startNext(e, {6, a, 0, 1000, 3600, true}));
+  EXPECT_FALSE(classic.startNext(e, {6, a, 0, 1100, 3600, true}));
+
+  // A match clock: 12000 / 18 - 60 = 606 ms aimed for, 1440 at most.
+  e.Settings.TimeoutTurn = 1500;
+  e.Settings.TimeLeft = 12000;
+  ThinkClock clock(e);
+  ASSERT_TRUE(clock.clockBound());
+  EXPECT_TRUE(clock.startNext(e, {4, a, 10, 5, 10, true}));
+  EXPECT_EQ(clock.targetMs(), 606);
+  EXPECT_TRUE(clock.startNext(e, {5, a, 10, 300, 500, true}));
+  EXPECT_FALSE(clock.startNext(e, {6, a, 10, 480, 500, true})) << "it could not finish by 1440";
+  EXPECT_FALSE(clock.startNext(e, {7, a, 10, 10, 610, true})) << "past the target";
+  // A new best move, or a score that falls, stretches the target up to the hard limit.
+  ThinkClock unstable(e);
+  EXPECT_TRUE(unstable.startNext(e, {4, a, 10, 5, 10, true}));
+  EXPECT_TRUE(unstable.startNext(e, {5, b, 10, 100, 200, true}));
+  EXPECT_EQ(unstable.targetMs(), 606 * 3 / 2);
+  EXPECT_TRUE(unstable.startNext(e, {6, b, 10, 200, 700, true})) << "over 606, under the target still stretched";
+  ThinkClock falling(e);
+  EXPECT_TRUE(falling.startNext(e, {4, a, 50, 5, 10, true}));
+  EXPECT_TRUE(falling.startNext(e, {5, a, -50, 100, 200, true}));
+  EXPECT_EQ(falling.targetMs(), 606 * 3 / 2);
+  // A best move that stands for five iterations cuts it.
+  ThinkClock stable(e);
+  for (int depth = 4; depth < 8; ++depth) EXPECT_TRUE(stable.startNext(e, {depth, a, 10, 5, 10, true}));
+  EXPECT_TRUE(stable.startNext(e, {8, a, 10, 5, 10, true}));
+  EXPECT_EQ(stable.targetMs(), 606 * 7 / 10);
+  EXPECT_FALSE(stable.startNext(e, {9, a, 10, 100, 500, true}));
 }
 
 TEST(ThinkTimeBudget, LargestLimitsThinkWithoutOverflow) {

@@ -10,6 +10,7 @@
 #include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "protocol/version.h"
+#include "search/clock.h"
 #include "search/proof_search.h"
 #include "search/think.h"
 #include "search/threat_search.h"
@@ -177,7 +178,7 @@ bool CommandLoop::step() {
   capitalise(token);
   if (token == "START") return onStart();
   if (token == "RESTART") {
-    restart(*engine_, settings_);
+    newGame();
     reply(ReplyOk);
     return true;
   }
@@ -210,7 +211,7 @@ bool CommandLoop::onStart() {
     return true;
   }
   if (board_->size != n) buildEngine(n);
-  restart(*engine_, settings_);
+  newGame();
   reply(ReplyOk);
   return true;
 }
@@ -228,9 +229,14 @@ bool CommandLoop::thinkAndReply() {
     resizeTable(*engine_, tableMadeFor_);
   }
   input_.beginThink();
+  const int32_t start = nowMs();
   const CellIndex cell = think(*engine_);
   const bool end = input_.endThink();
   engine_->Stopped = 1;
+  // The brain's own count of its match clock, which stands until the manager tells the time left.
+  const int32_t took = std::max(0, elapsedMs(start));
+  spentMs_ += took;
+  engine_->Settings.TimeLeft = std::max(1, engine_->Settings.TimeLeft - took);
   // END during the think: the session is over and nobody waits for the move.
   if (end) return false;
   if (cell >= BoardCells || board_->cells[cell] != Empty) {
@@ -326,9 +332,17 @@ void CommandLoop::applyInfo(const std::string& line) {
   if (key == "TIMEOUT_TURN") {
     if (v > 0) settings_.TimeoutTurn = e.Settings.TimeoutTurn = v;
   } else if (key == "TIMEOUT_MATCH") {
-    if (v > 0) settings_.TimeoutMatch = e.Settings.TimeoutMatch = v;
+    // 0 is no match clock. Until the manager tells the time left, the clock is the match time less
+    // what this game's thinks took.
+    if (v < 0) return;
+    settings_.TimeoutMatch = e.Settings.TimeoutMatch = v == 0 ? NoMatchClock : v;
+    if (!timeLeftTold_)
+      e.Settings.TimeLeft = int32_t(std::max<int64_t>(1, int64_t(e.Settings.TimeoutMatch) - spentMs_));
   } else if (key == "TIME_LEFT") {
-    if (v > 0) e.Settings.TimeLeft = v;
+    if (v > 0) {
+      e.Settings.TimeLeft = v;
+      timeLeftTold_ = true;
+    }
   } else if (key == "MAX_MEMORY") {
     // The limit holds for the rest of the session; the next think sizes the table to it.
     if (v >= 0) settings_.MaxMemory = e.Settings.MaxMemory = v == 0 ? 2147483647 : v;
@@ -353,8 +367,14 @@ void CommandLoop::applyInfo(const std::string& line) {
     } else {
       return;
     }
-    restart(e, settings_);
+    newGame();
   }
+}
+
+void CommandLoop::newGame() {
+  restart(*engine_, settings_);
+  timeLeftTold_ = false;
+  spentMs_ = 0;
 }
 
 }  // namespace kesta

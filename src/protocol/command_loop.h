@@ -77,6 +77,8 @@ class CommandLoop {
   bool onInfo();
   void applyInfo(const std::string& line);
   bool thinkAndReply();
+  // restart, and the match clock full again.
+  void newGame();
 
   CommandInput input_;
   std::istream& in_;
@@ -90,6 +92,10 @@ class CommandLoop {
   std::string notices_;  // MESSAGE lines due before the next reply
   int32_t lastWho_ = 2;  // the who of the last BOARD line read, kept across commands
   std::vector<uint16_t> previousMoves_;  // the game a BOARD replaces, to tell whether it continues
+  // The match clock is the manager's last time_left, less what the thinks took since; until the
+  // first time_left of a game, timeout_match less what the game's thinks took.
+  bool timeLeftTold_ = false;
+  int64_t spentMs_ = 0;
 };
 
 // Converts a token to capitals (only the bytes a..z change).

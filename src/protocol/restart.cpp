@@ -14,8 +14,9 @@ void restart(Engine& e, const MatchSettings& settings) {
     buildEvalTables(e.ExeDirectory);
     clearTable(*e.TransTable);
   }
-  // 3-5. Settings, depth limit, the stop flag.
+  // 3-5. Settings, depth limit, the stop flag. The match clock starts full.
   e.Settings = settings;
+  e.Settings.TimeLeft = settings.TimeoutMatch;
   e.MaxDepth = maxDepthOf(settings);
   e.Stopped = 1;
   // 6-7. An empty game with an empty table.

@@ -7,7 +7,8 @@
 namespace kesta {
 
 // Selects the rule mode from the record (rebuilding the tables when it changes), copies the
-// settings into the Engine, sets MaxDepth and Stopped, empties the board and the table.
+// settings into the Engine with the match clock full (TimeLeft = TimeoutMatch), sets MaxDepth and
+// Stopped, empties the board and the table.
 void restart(Engine& e, const MatchSettings& settings);
 
 }  // namespace kesta

@@ -89,6 +89,10 @@ struct Engine : Position, SearchParameters {
   int32_t threatPlyLimit = 0;
   int32_t bestChangeCount = 0;
   int32_t SearchCounter = 0;
+  // The score of the engine's last searched think and the stones on the board then: the next
+  // think's clock spends more when its score has fallen since (see ThinkClock).
+  int32_t LastThinkScore = 0;
+  int32_t LastThinkStones = -1;
   MatchSettings Settings;
   std::unique_ptr<ProofEntry[]> ProofCache;  // ProofCacheEntries entries
 

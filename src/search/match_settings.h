@@ -6,10 +6,13 @@
 
 namespace kesta {
 
+// The match time that stands for no match clock: the manager sent none, or timeout_match 0.
+constexpr int32_t NoMatchClock = 1000000000;
+
 struct MatchSettings {
   int32_t TimeoutTurn = 5000;         // ms for one move
-  int32_t TimeoutMatch = 1000000000;  // ms for the match; kept only
-  int32_t TimeLeft = 1000000000;      // ms left in the match
+  int32_t TimeoutMatch = NoMatchClock;  // ms for the match (a game, in Gomocup's terms)
+  int32_t TimeLeft = NoMatchClock;      // ms left in the match
   int32_t MaxMemory = 2147483647;     // bytes; kept only
   uint8_t ExactFive = 0;
   uint8_t Renju = 0;

@@ -42,10 +42,6 @@ int chebyshev(CellIndex a, CellIndex b) {
                   std::abs(coordByte(a, false) - coordByte(b, false)));
 }
 
-// The root stops once a move has a result and the think has used its budget less a reserve of
-// 200 ms; short budgets keep a quarter instead, so a fast game still compares its root moves.
-int32_t rootStopTime(int32_t budget) { return budget - std::min(200, budget / 4); }
-
 int32_t threatProbe(Engine& e, int attacker) {
   e.threatAttacker = uint8_t(attacker);
   e.threatPlyLimit = e.ThreatSearchPlies + e.ply;
@@ -297,7 +293,7 @@ RootResult rootSearch(Engine& e, int32_t depth) {
         alpha = score;
       }
     }
-    if (finished > 0 && elapsedMs(e.ThinkStartMs) > rootStopTime(timeBudget(e))) e.Stopped = 1;
+    if (finished > 0 && elapsedMs(e.ThinkStartMs) > rootStopMs(e)) e.Stopped = 1;
   }
   // At most one root move avoids a loss: deeper iterations cannot change the choice.
   if (finished < 2) {
@@ -458,7 +454,6 @@ CellIndex proveAtRoot(Engine& e, bool* ran) {
 
 CellIndex iterativeDeepening(Engine& e) {
   Board& b = *e.board;
-  int64_t budget = timeBudget(e);
   MovePicker& root = e.PlyLists[0];
   report = DeepeningReport{};
   // Whether the root proofs ran before this search, or wait until it has claimed a result.
@@ -469,7 +464,7 @@ CellIndex iterativeDeepening(Engine& e) {
   root.index = 0;
   RootResult result{0, 0};
   int32_t prevScore = NoScore;
-  const int64_t turn = e.Settings.TimeoutTurn, left = e.Settings.TimeLeft;
+  ThinkClock clock(e);
   for (int32_t depth = 2; e.MaxDepth >= 2;) {
     const int32_t iterStart = nowMs();
     const int32_t before = e.SearchCounter;
@@ -480,14 +475,17 @@ CellIndex iterativeDeepening(Engine& e) {
     report = {r.score, e.Stopped ? report.depth : depth};
     if (e.InfoHook && !e.Stopped && depth >= 4)
       e.InfoHook(e, SearchReport{depth, r.score, e.SearchCounter, elapsedMs(e.ThinkStartMs), r.move, false});
-    const int32_t now = nowMs();
-    if (e.SearchCounter != before && depth >= 7)
-      budget = std::min<int64_t>(budget * 105 / 100, hardTimeLimit(e));
-    const int64_t sinceThink = elapsedMs(e.ThinkStartMs, now), iteration = elapsedMs(iterStart, now);
     if (e.Stopped || r.score >= DecidedScore || r.score <= -DecidedScore) break;
-    if ((left / 40 < turn || sinceThink > budget * 70 / 100) && iteration * 45 >= budget * 10) break;
+    const int32_t now = nowMs();
+    const IterationReport done{depth, r.move, r.score, elapsedMs(iterStart, now), elapsedMs(e.ThinkStartMs, now),
+                               e.SearchCounter != before};
+    if (!clock.startNext(e, done)) break;
     if (++depth > e.MaxDepth) break;
     prevScore = result.score;
+  }
+  if (report.depth > 0) {
+    e.LastThinkScore = result.score;
+    e.LastThinkStones = b.moveCount;
   }
   // A win that the search claims for the first time is checked by the proofs at once, as the next
   // think would do: the decided rules the search stands on estimate some distances, and a proof

@@ -5,15 +5,9 @@
 
 #include "search/clock.h"
 #include "search/engine.h"
+#include "search/time_manager.h"
 
 namespace kesta {
-
-// Milliseconds after the think's start at which the node searches stop: the smaller of the turn
-// limit and a seventh of the match time left, less the reserve (both limits are positive and the
-// reserve at most MaxTimeReserve, so nothing overflows).
-inline int32_t hardTimeLimit(const Engine& e) {
-  return std::min(e.Settings.TimeoutTurn, e.Settings.TimeLeft / 7) - e.TimeReserve;
-}
 
 // True when the think has searched its node limit. Otherwise counts countdown down; when it falls
 // below 0 it is reloaded, and the think ends when a stop was requested (YXSTOP from the manager)

@@ -1,7 +1,6 @@
 #include "search/think.h"
 
 #include <algorithm>
-#include <cmath>
 #include <ctime>
 
 #include "board/forbidden.h"
@@ -127,15 +126,6 @@ CellIndex avoidFoul(Engine& e, CellIndex move) {
   for (int t = b.firstCell; best == 0 && t <= b.lastCell; ++t)
     if (b.cells[t] == Empty && !isForbidden(e, CellIndex(t))) best = CellIndex(t);
   return best != 0 ? best : move;
-}
-
-int32_t timeBudget(const Engine& e) {
-  const Board& b = *e.board;
-  const double x = double(b.cellCount - b.moveCount) / b.cellCount * 23;
-  const int32_t q = int32_t(std::round(x));
-  const int32_t d = q > 7 ? q : 7;
-  const int32_t share = e.Settings.TimeLeft / d;
-  return (e.Settings.TimeoutTurn < share ? e.Settings.TimeoutTurn : share) - e.TimeReserve;
 }
 
 int applyAndJudge(Engine& e, int x, int y) {

@@ -1,10 +1,11 @@
-// The think entry: the engine's move for the side to move, with the opening rules, the opening
-// book and the time budget. Entry points: think, timeBudget, applyAndJudge.
+// The think entry: the engine's move for the side to move, with the opening rules and the opening
+// book (the time budget is in time_manager.h). Entry points: think, applyAndJudge.
 #pragma once
 
 #include <random>
 
 #include "search/engine.h"
+#include "search/time_manager.h"
 
 namespace kesta {
 
@@ -15,10 +16,6 @@ CellIndex think(Engine& e);
 // whose only block is forbidden, say), any legal cell keeps the game going; the move itself is
 // kept only when every empty cell is forbidden.
 CellIndex avoidFoul(Engine& e, CellIndex move);
-
-// Milliseconds the current move may use: the turn limit or a share of the match time left, less
-// the TimeReserve.
-int32_t timeBudget(const Engine& e);
 
 // Makes the engine's move at (x, y) when Stopped is set: 1 five, -1 renju foul, 0 otherwise.
 int applyAndJudge(Engine& e, int x, int y);

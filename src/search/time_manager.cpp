@@ -1,0 +1,61 @@
+#include "search/time_manager.h"
+
+namespace kesta {
+
+int32_t movesToGo(const Board& b) {
+  const int32_t byLength = std::max(MinMovesToGo, (ExpectedGamePlies - b.moveCount) / 2);
+  const int32_t byCells = (b.cellCount - b.moveCount + 1) / 2;
+  return std::max(1, std::min(byLength, byCells));
+}
+
+namespace {
+
+int32_t shareOfClock(const Engine& e) { return e.Settings.TimeLeft / movesToGo(*e.board); }
+
+// The root stops once a move has a result and the think has used its limit less a reserve of
+// 200 ms; short limits keep a quarter instead, so a fast game still compares its root moves.
+int32_t rootStopTime(int32_t limit) { return limit - std::min(200, limit / 4); }
+
+}  // namespace
+
+bool clockBound(const Engine& e) { return shareOfClock(e) < e.Settings.TimeoutTurn; }
+
+int32_t timeBudget(const Engine& e) { return std::min(e.Settings.TimeoutTurn, shareOfClock(e)) - e.TimeReserve; }
+
+int32_t rootStopMs(const Engine& e) { return rootStopTime(clockBound(e) ? hardTimeLimit(e) : timeBudget(e)); }
+
+ThinkClock::ThinkClock(const Engine& e)
+    : clockBound_(kesta::clockBound(e)),
+      budget_(timeBudget(e)),
+      hard_(hardTimeLimit(e)),
+      target_(budget_),
+      turnBinds_(e.Settings.TimeLeft / 40 < e.Settings.TimeoutTurn),
+      haveReference_(e.LastThinkStones >= 0 && e.LastThinkStones + 2 == e.board->moveCount),
+      reference_(e.LastThinkScore) {}
+
+bool ThinkClock::startNext(const Engine&, const IterationReport& r) {
+  if (!clockBound_) {
+    if (r.searched && r.depth >= 7) budget_ = std::min<int64_t>(budget_ * 105 / 100, hard_);
+    target_ = budget_;
+    return !((turnBinds_ || r.elapsedMs > budget_ * 70 / 100) && int64_t(r.iterationMs) * 45 >= budget_ * 10);
+  }
+  // Instability: best-move changes, the older ones counting less.
+  const bool changed = lastMove_ != 0 && r.move != lastMove_;
+  changes_ = changes_ / 2 + (changed ? 1 : 0);
+  stableIterations_ = changed || lastMove_ == 0 ? 1 : stableIterations_ + 1;
+  lastMove_ = r.move;
+  if (!haveReference_ && r.depth >= 4) {
+    haveReference_ = true;
+    reference_ = r.score;
+  }
+  const double falling =
+      haveReference_ ? std::clamp(1.0 + double(reference_ - r.score) / FallingScoreScale, 0.8, 1.5) : 1.0;
+  const double stable = stableIterations_ >= StableIterations ? StableMoveShare : 1.0;
+  const double factor = (1 + changes_ / 2) * falling * stable;
+  target_ = std::min<int64_t>(int64_t(double(budget_) * factor), hard_);
+  if (r.elapsedMs >= target_) return false;
+  // Only an iteration that can finish before the hard limit starts.
+  return int64_t(r.elapsedMs) + int64_t(r.iterationMs) * IterationGrowth <= hard_;
+}
+
+}  // namespace kesta
