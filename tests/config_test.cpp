@@ -80,6 +80,8 @@ void expectDefaults(const Engine& e) {
   EXPECT_EQ(0, e.ProofEveryMove);
   EXPECT_EQ(DefaultProofMinTime, e.ProofMinTime);
   EXPECT_EQ(1, e.LargePages);
+  EXPECT_EQ(DefaultMovesToGoPlies, e.MovesToGoPlies);
+  EXPECT_EQ(DefaultMinMovesToGo, e.MinMovesToGo);
 }
 
 TEST_F(ConfigFile, NoFileGivesTheDefaults) {
@@ -193,7 +195,7 @@ TEST_F(ConfigFile, TheReleasedFileRestatesTheDefaults) {
   EXPECT_EQ(FileRead::Read, engine_->ConfigFileRead);
   for (const char* key : {"ExtensionCoefficient:", "UseOpeningBook:", "FutilityPurningMargin:",
                           "RazoringMargin:", "IIDMinDepth:", "ReloadConfigOnEachMove:", "TimeReserve:",
-                          "SearchInfo:", "ThreatProofMinTime:", "LargePages:"})
+                          "SearchInfo:", "ThreatProofMinTime:", "LargePages:", "MovesToGo:"})
     EXPECT_NE(text.find(std::string("\n") + key), std::string::npos) << key << " is not in the file";
 }
 #endif
@@ -211,6 +213,15 @@ TEST_F(ConfigFile, TimeReserveSearchInfoAndProofTime) {
   EXPECT_EQ(1, load("Override:1\nSearchInfo:1\n").SearchInfo);
   EXPECT_EQ(1, load("Override:1\nSearchInfo:off\n").SearchInfo);
   EXPECT_EQ(0, load("Override:1\nLargePages:0\n").LargePages);
+  const Engine& plan = load("Override:1\nMovesToGo:30 8\n");
+  EXPECT_EQ(30, plan.MovesToGoPlies);
+  EXPECT_EQ(8, plan.MinMovesToGo);
+  const Engine& longer = load("Override:1\nMovesToGo:50\n");
+  EXPECT_EQ(50, longer.MovesToGoPlies);
+  EXPECT_EQ(DefaultMinMovesToGo, longer.MinMovesToGo);
+  // A plan of no own moves, or of a negative length, is no plan: the setting stays.
+  for (const char* bad : {"MovesToGo:40 0\n", "MovesToGo:-1 10\n", "MovesToGo:later\n"})
+    EXPECT_EQ(DefaultMinMovesToGo, load(std::string("Override:1\n") + bad).MinMovesToGo) << bad;
 }
 
 TEST_F(ConfigFile, ByteOrderMarkAndHowTheReadWent) {

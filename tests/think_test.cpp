@@ -262,7 +262,7 @@ TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndTheClocksShareOfTheMovesToGo) {
   // soaks of suspended brains sharing a core with a CPU-bound competitor.
   ASSERT_EQ(DefaultTimeReserve, 60);
   Game empty(15, Freestyle);
-  EXPECT_EQ(movesToGo(empty.b()), 20);
+  EXPECT_EQ(movesToGo(empty.e()), 20);
   EXPECT_EQ(timeBudget(empty.e()), 4940) << "defaults: TimeoutTurn 5000, no match clock";
   EXPECT_EQ(hardTimeLimit(empty.e()), 4940);
   EXPECT_FALSE(clockBound(empty.e()));
@@ -273,7 +273,7 @@ TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndTheClocksShareOfTheMovesToGo) {
   Engine& e = opening.e();
   e.Settings.TimeoutTurn = 1500;
   e.Settings.TimeLeft = 9000;
-  EXPECT_EQ(movesToGo(opening.b()), 18);
+  EXPECT_EQ(movesToGo(opening.e()), 18);
   EXPECT_TRUE(clockBound(e));
   EXPECT_EQ(timeBudget(e), 500 - 60);
   EXPECT_EQ(hardTimeLimit(e), 1500 - 60) << "a fifth of 9000 is more than the turn";
@@ -290,13 +290,13 @@ TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndTheClocksShareOfTheMovesToGo) {
   // cells bound it too.
   Game late(15, Freestyle);
   fillWithoutFives(late, 200);
-  EXPECT_EQ(movesToGo(late.b()), 10);
+  EXPECT_EQ(movesToGo(late.e()), 10);
   late.e().Settings.TimeLeft = 7000;
   EXPECT_EQ(timeBudget(late.e()), 700 - 60);
   EXPECT_EQ(hardTimeLimit(late.e()), 1400 - 60);
   Game small(6, Freestyle);
   fillWithoutFives(small, 31);
-  EXPECT_EQ(movesToGo(small.b()), 3) << "five empty cells: Black plays three of them at most";
+  EXPECT_EQ(movesToGo(small.e()), 3) << "five empty cells: Black plays three of them at most";
 
   // No overflow at the largest limits the protocol can send, nor with the largest reserve.
   empty.e().Settings.TimeoutTurn = std::numeric_limits<int32_t>::max();

@@ -58,6 +58,8 @@ void setDefaultSearchParameters(Engine& e) {
   e.ProofEveryMove = 0;
   e.ProofMinTime = DefaultProofMinTime;
   e.LargePages = 1;
+  e.MovesToGoPlies = DefaultMovesToGoPlies;
+  e.MinMovesToGo = DefaultMinMovesToGo;
 }
 
 namespace {
@@ -143,6 +145,14 @@ FileRead loadConfig(Engine& e) {
       if (scanKey(line, "SearchInfo:", v, 1) == 1) e.SearchInfo = v[0] != 0;
     } else if (startsWith(line, "LargePages:")) {
       if (scanKey(line, "LargePages:", v, 1) == 1) e.LargePages = v[0] != 0;
+    } else if (startsWith(line, "MovesToGo:")) {
+      v[0] = e.MovesToGoPlies;
+      v[1] = e.MinMovesToGo;
+      if (scanKey(line, "MovesToGo:", v, 2) >= 1 && v[0] >= 0 && v[0] <= MaxMovesToGo && v[1] >= 1 &&
+          v[1] <= MaxMovesToGo) {
+        e.MovesToGoPlies = v[0];
+        e.MinMovesToGo = v[1];
+      }
     }
   }
   return FileRead::Read;

@@ -53,6 +53,10 @@ struct SearchParameters {
   int32_t ProofMinTime;
   // 1: thinks that no clock limits ask the system for large pages for the table (see fitTable).
   uint8_t LargePages;
+  // The plan of a match clock (see movesToGo): a game's expected length in plies, and the fewest
+  // own moves it is still expected to last.
+  int32_t MovesToGoPlies;
+  int32_t MinMovesToGo;
 };
 
 // TimeReserve's built-in value and the most a configuration may set, in ms.
@@ -60,6 +64,10 @@ constexpr int32_t DefaultTimeReserve = 60;
 // ThreatProofMinTime's built-in value, in ms: thinks of a one-second turn limit qualify.
 constexpr int32_t DefaultProofMinTime = 900;
 constexpr int32_t MaxTimeReserve = 60000;
+// MovesToGo's built-in values, and the most either may be.
+constexpr int32_t DefaultMovesToGoPlies = 40;
+constexpr int32_t DefaultMinMovesToGo = 10;
+constexpr int32_t MaxMovesToGo = 1000;
 
 // What the deepening has found so far, handed to Engine::InfoHook.
 struct SearchReport {

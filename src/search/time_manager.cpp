@@ -2,15 +2,16 @@
 
 namespace kesta {
 
-int32_t movesToGo(const Board& b) {
-  const int32_t byLength = std::max(MinMovesToGo, (ExpectedGamePlies - b.moveCount) / 2);
+int32_t movesToGo(const Engine& e) {
+  const Board& b = *e.board;
+  const int32_t byLength = std::max(e.MinMovesToGo, (e.MovesToGoPlies - b.moveCount) / 2);
   const int32_t byCells = (b.cellCount - b.moveCount + 1) / 2;
   return std::max(1, std::min(byLength, byCells));
 }
 
 namespace {
 
-int32_t shareOfClock(const Engine& e) { return e.Settings.TimeLeft / movesToGo(*e.board); }
+int32_t shareOfClock(const Engine& e) { return e.Settings.TimeLeft / movesToGo(e); }
 
 // The root stops once a move has a result and the think has used its limit less a reserve of
 // 200 ms; short limits keep a quarter instead, so a fast game still compares its root moves.

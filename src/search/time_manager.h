@@ -13,15 +13,11 @@
 
 namespace kesta {
 
-// The length of an average game between strong players, in plies, and the own moves that a game
-// which has lasted beyond it still lasts: a long game's end is about as near after 30 plies as
-// after 60.
-constexpr int32_t ExpectedGamePlies = 40;
-constexpr int32_t MinMovesToGo = 10;
-
-// The own moves a game may still last from this board: (ExpectedGamePlies - stones) / 2, at least
+// The own moves a game may still last from this position: (MovesToGoPlies - stones) / 2, at least
 // MinMovesToGo, and at most half the empty cells, rounded up (a small board fills first).
-int32_t movesToGo(const Board& b);
+// MovesToGoPlies is about an average game's length, and MinMovesToGo what a game that has lasted
+// beyond it still lasts: a long game's end is about as near after 30 plies as after 60.
+int32_t movesToGo(const Engine& e);
 
 // True when the match clock's share for this move (the time left over movesToGo), not the turn
 // limit, sets the move's budget.
