@@ -42,7 +42,7 @@ int usage() {
                "       [--tolerance MS] [--seed S] [--brain PATH] [--reuse]\n"
                "  match --engine CMD --engine CMD [--openings FILE] [--rule R] [--size N] [--games N]\n"
                "        [--turn-time MS] [--match-time MS] [--nodes N] [--depth D] [--concurrency K]\n"
-               "        [--sprt ELO0,ELO1] [--pgn FILE] [--seed S] [--tolerance MS]\n"
+               "        [--sprt ELO0,ELO1] [--pgn FILE] [--times FILE] [--seed S] [--tolerance MS]\n"
                "        [--board-every-move] [--reuse]\n"
                "  make-openings --rule R [--size N] [--count K] [--min-stones A] [--max-stones B]\n"
                "        [--depth D] [--band S] [--spread R] [--seed S]\n"

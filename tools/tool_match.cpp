@@ -85,6 +85,7 @@ struct MatchState {
   std::atomic<bool> stop{false};
   SprtDecision decision = SprtDecision::None;
   std::ofstream pgn;
+  std::ofstream times;  // --times: each game's move times
   bool terminal = false;
 };
 
@@ -206,6 +207,14 @@ void recordGame(MatchState& s, const GameSetup& setup, const GameRecord& r, int 
     if (!r.note.empty()) s.pgn << " # " << r.note;
     s.pgn << '\n';
     s.pgn.flush();
+  }
+  if (s.times.is_open()) {
+    // "game N black E white E clocks B W ms" and each move's time in ms, by the order of play.
+    s.times << "game " << setup.index << " black " << blackEngine + 1 << " white " << 2 - blackEngine << " clocks "
+            << r.clockMs[0] << " " << r.clockMs[1] << " ms";
+    for (const MoveStat& m : r.stats) s.times << ' ' << m.tookMs;
+    s.times << '\n';
+    s.times.flush();
   }
   if (const char* name = faultName(r.outcome); name && r.loser >= 0)
     std::cerr << "match: game " << setup.index << ": engine " << (r.loser ^ blackEngine) + 1 << " loses by " << name
@@ -346,6 +355,10 @@ int cmdMatch(const Options& opt) {
     state.pgn << "# kesta-tool match, seed " << config.seed << ", " << RuleNames[config.rule] << " " << config.size
               << "x" << config.size << "\n# engine 1: " << config.engines[0] << "\n# engine 2: " << config.engines[1]
               << "\n";
+  }
+  if (opt.has("times")) {
+    state.times.open(opt.get("times"));
+    if (!state.times) return fail("match: cannot write " + opt.get("times"));
   }
   state.terminal = ::isatty(STDOUT_FILENO) != 0;
 

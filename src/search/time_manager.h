@@ -89,8 +89,8 @@ class ThinkClock {
 };
 
 constexpr int32_t FallingScoreScale = 200;
-constexpr int32_t StableIterations = 5;
-constexpr double StableMoveShare = 0.7;
+constexpr int32_t StableIterations = 6;
+constexpr double StableMoveShare = 0.8;
 constexpr int32_t IterationGrowth = 2;
 
 // The time after the think's start at which the root stops between its moves once one has a
