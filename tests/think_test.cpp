@@ -342,12 +342,13 @@ TEST(ThinkTimeBudget, DeepeningStopsByTheClassicRuleOrTheMatchClocksTarget) {
   EXPECT_TRUE(falling.startNext(e, {4, a, 50, 5, 10, true}));
   EXPECT_TRUE(falling.startNext(e, {5, a, -50, 100, 200, true}));
   EXPECT_EQ(falling.targetMs(), 606 * 3 / 2);
-  // A best move that stands for five iterations cuts it.
+  // A best move that stands for six iterations cuts it.
   ThinkClock stable(e);
-  for (int depth = 4; depth < 8; ++depth) EXPECT_TRUE(stable.startNext(e, {depth, a, 10, 5, 10, true}));
-  EXPECT_TRUE(stable.startNext(e, {8, a, 10, 5, 10, true}));
-  EXPECT_EQ(stable.targetMs(), 606 * 7 / 10);
-  EXPECT_FALSE(stable.startNext(e, {9, a, 10, 100, 500, true}));
+  for (int depth = 4; depth < 9; ++depth) EXPECT_TRUE(stable.startNext(e, {depth, a, 10, 5, 10, true}));
+  EXPECT_EQ(stable.targetMs(), 606);
+  EXPECT_TRUE(stable.startNext(e, {9, a, 10, 5, 10, true}));
+  EXPECT_EQ(stable.targetMs(), 606 * 8 / 10);
+  EXPECT_FALSE(stable.startNext(e, {10, a, 10, 100, 500, true}));
 }
 
 TEST(ThinkTimeBudget, LargestLimitsThinkWithoutOverflow) {
