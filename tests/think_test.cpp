@@ -262,37 +262,36 @@ TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndTheClocksShareOfTheMovesToGo) {
   // soaks of suspended brains sharing a core with a CPU-bound competitor.
   ASSERT_EQ(DefaultTimeReserve, 60);
   Game empty(15, Freestyle);
-  EXPECT_EQ(movesToGo(empty.e()), 20);
+  EXPECT_EQ(movesToGo(empty.e()), 15);
   EXPECT_EQ(timeBudget(empty.e()), 4940) << "defaults: TimeoutTurn 5000, no match clock";
   EXPECT_EQ(hardTimeLimit(empty.e()), 4940);
   EXPECT_FALSE(clockBound(empty.e()));
 
-  // Gomocup's 180 s / 30 s scaled down twentyfold, four stones played: 9000 / 18.
+  // Gomocup's 180 s / 30 s scaled down twentyfold, four stones played: 9000 / 13.
   Game opening(20, Freestyle);
   fillWithoutFives(opening, 4);
   Engine& e = opening.e();
   e.Settings.TimeoutTurn = 1500;
   e.Settings.TimeLeft = 9000;
-  EXPECT_EQ(movesToGo(opening.e()), 18);
+  EXPECT_EQ(movesToGo(opening.e()), 13);
   EXPECT_TRUE(clockBound(e));
-  EXPECT_EQ(timeBudget(e), 500 - 60);
+  EXPECT_EQ(timeBudget(e), 692 - 60);
   EXPECT_EQ(hardTimeLimit(e), 1500 - 60) << "a fifth of 9000 is more than the turn";
   e.TimeReserve = 250;
-  EXPECT_EQ(timeBudget(e), 250);
+  EXPECT_EQ(timeBudget(e), 442);
   EXPECT_EQ(hardTimeLimit(e), 1250);
   e.Settings.TimeLeft = 5000;
   EXPECT_EQ(hardTimeLimit(e), 1000 - 250);
   e.Settings.TimeLeft = 40000;
-  EXPECT_FALSE(clockBound(e)) << "40000 / 18 exceeds the turn limit";
+  EXPECT_FALSE(clockBound(e)) << "40000 / 13 exceeds the turn limit";
   EXPECT_EQ(timeBudget(e), 1250);
 
-  // Past the expected length of a game ten own moves stay in the plan; a small board's empty
-  // cells bound it too.
+  // Late in a game eight own moves stay in the plan; a small board's empty cells bound it too.
   Game late(15, Freestyle);
   fillWithoutFives(late, 200);
-  EXPECT_EQ(movesToGo(late.e()), 10);
+  EXPECT_EQ(movesToGo(late.e()), 8);
   late.e().Settings.TimeLeft = 7000;
-  EXPECT_EQ(timeBudget(late.e()), 700 - 60);
+  EXPECT_EQ(timeBudget(late.e()), 875 - 60);
   EXPECT_EQ(hardTimeLimit(late.e()), 1400 - 60);
   Game small(6, Freestyle);
   fillWithoutFives(small, 31);
@@ -301,11 +300,11 @@ TEST(ThinkTimeBudget, SmallerOfTheTurnLimitAndTheClocksShareOfTheMovesToGo) {
   // No overflow at the largest limits the protocol can send, nor with the largest reserve.
   empty.e().Settings.TimeoutTurn = std::numeric_limits<int32_t>::max();
   empty.e().Settings.TimeLeft = std::numeric_limits<int32_t>::max();
-  EXPECT_EQ(timeBudget(empty.e()), std::numeric_limits<int32_t>::max() / 20 - 60);
+  EXPECT_EQ(timeBudget(empty.e()), std::numeric_limits<int32_t>::max() / 15 - 60);
   empty.e().Settings.TimeoutTurn = 1;
   empty.e().Settings.TimeLeft = 1;
   empty.e().TimeReserve = MaxTimeReserve;
-  EXPECT_EQ(timeBudget(empty.e()), 0 - MaxTimeReserve) << "1 / 20 is 0";
+  EXPECT_EQ(timeBudget(empty.e()), 0 - MaxTimeReserve) << "1 / 15 is 0";
   EXPECT_EQ(hardTimeLimit(empty.e()), 0 - MaxTimeReserve);
 }
 
@@ -322,33 +321,33 @@ TEST(ThinkTimeBudget, DeepeningStopsByTheClassicRuleOrTheMatchClocksTarget) {
   EXPECT_TRUE(classic.startNext(e, {6, a, 0, 1000, 3600, true}));
   EXPECT_FALSE(classic.startNext(e, {6, a, 0, 1100, 3600, true}));
 
-  // A match clock: 12000 / 18 - 60 = 606 ms aimed for, 1440 at most.
+  // A match clock: 12000 / 13 - 60 = 863 ms aimed for, 1440 at most.
   e.Settings.TimeoutTurn = 1500;
   e.Settings.TimeLeft = 12000;
   ThinkClock clock(e);
   ASSERT_TRUE(clock.clockBound());
   EXPECT_TRUE(clock.startNext(e, {4, a, 10, 5, 10, true}));
-  EXPECT_EQ(clock.targetMs(), 606);
+  EXPECT_EQ(clock.targetMs(), 863);
   EXPECT_TRUE(clock.startNext(e, {5, a, 10, 300, 500, true}));
   EXPECT_FALSE(clock.startNext(e, {6, a, 10, 480, 500, true})) << "it could not finish by 1440";
-  EXPECT_FALSE(clock.startNext(e, {7, a, 10, 10, 610, true})) << "past the target";
+  EXPECT_FALSE(clock.startNext(e, {7, a, 10, 10, 870, true})) << "past the target";
   // A new best move, or a score that falls, stretches the target up to the hard limit.
   ThinkClock unstable(e);
   EXPECT_TRUE(unstable.startNext(e, {4, a, 10, 5, 10, true}));
   EXPECT_TRUE(unstable.startNext(e, {5, b, 10, 100, 200, true}));
-  EXPECT_EQ(unstable.targetMs(), 606 * 3 / 2);
-  EXPECT_TRUE(unstable.startNext(e, {6, b, 10, 200, 700, true})) << "over 606, under the target still stretched";
+  EXPECT_EQ(unstable.targetMs(), 863 * 3 / 2);
+  EXPECT_TRUE(unstable.startNext(e, {6, b, 10, 200, 950, true})) << "over 863, under the target still stretched";
   ThinkClock falling(e);
   EXPECT_TRUE(falling.startNext(e, {4, a, 50, 5, 10, true}));
   EXPECT_TRUE(falling.startNext(e, {5, a, -50, 100, 200, true}));
-  EXPECT_EQ(falling.targetMs(), 606 * 3 / 2);
+  EXPECT_EQ(falling.targetMs(), 863 * 3 / 2);
   // A best move that stands for six iterations cuts it.
   ThinkClock stable(e);
   for (int depth = 4; depth < 9; ++depth) EXPECT_TRUE(stable.startNext(e, {depth, a, 10, 5, 10, true}));
-  EXPECT_EQ(stable.targetMs(), 606);
+  EXPECT_EQ(stable.targetMs(), 863);
   EXPECT_TRUE(stable.startNext(e, {9, a, 10, 5, 10, true}));
-  EXPECT_EQ(stable.targetMs(), 606 * 8 / 10);
-  EXPECT_FALSE(stable.startNext(e, {10, a, 10, 100, 500, true}));
+  EXPECT_EQ(stable.targetMs(), 863 * 8 / 10);
+  EXPECT_FALSE(stable.startNext(e, {10, a, 10, 100, 700, true}));
 }
 
 TEST(ThinkTimeBudget, LargestLimitsThinkWithoutOverflow) {

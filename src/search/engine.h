@@ -65,8 +65,8 @@ constexpr int32_t DefaultTimeReserve = 60;
 constexpr int32_t DefaultProofMinTime = 900;
 constexpr int32_t MaxTimeReserve = 60000;
 // MovesToGo's built-in values, and the most either may be.
-constexpr int32_t DefaultMovesToGoPlies = 40;
-constexpr int32_t DefaultMinMovesToGo = 10;
+constexpr int32_t DefaultMovesToGoPlies = 30;
+constexpr int32_t DefaultMinMovesToGo = 8;
 constexpr int32_t MaxMovesToGo = 1000;
 
 // What the deepening has found so far, handed to Engine::InfoHook.

@@ -13,10 +13,11 @@
 
 namespace kesta {
 
-// The own moves a game may still last from this position: (MovesToGoPlies - stones) / 2, at least
-// MinMovesToGo, and at most half the empty cells, rounded up (a small board fills first).
-// MovesToGoPlies is about an average game's length, and MinMovesToGo what a game that has lasted
-// beyond it still lasts: a long game's end is about as near after 30 plies as after 60.
+// The own moves the match clock is shared over from this position: (MovesToGoPlies - stones) / 2,
+// at least MinMovesToGo, and at most half the empty cells, rounded up (a small board fills first).
+// The plan is shorter than an average game: a game is mostly decided in its first own moves after
+// the opening, and later moves are often answered by proofs at once. The floor holds because a
+// long game's end is about as near after 30 plies as after 60.
 int32_t movesToGo(const Engine& e);
 
 // True when the match clock's share for this move (the time left over movesToGo), not the turn
