@@ -19,7 +19,9 @@ int32_t rootStopTime(int32_t limit) { return limit - std::min(200, limit / 4); }
 
 }  // namespace
 
-bool clockBound(const Engine& e) { return shareOfClock(e) < e.Settings.TimeoutTurn; }
+bool clockBound(const Engine& e) {
+  return shareOfClock(e) < e.Settings.TimeoutTurn && e.Settings.NodeLimit <= 0 && e.MaxDepth >= DeepestIteration;
+}
 
 int32_t timeBudget(const Engine& e) { return std::min(e.Settings.TimeoutTurn, shareOfClock(e)) - e.TimeReserve; }
 

@@ -21,7 +21,8 @@ namespace kesta {
 int32_t movesToGo(const Engine& e);
 
 // True when the match clock's share for this move (the time left over movesToGo), not the turn
-// limit, sets the move's budget.
+// limit, sets the move's budget, and neither nodes nor depth limit the think (those keep the
+// classic rule, so that what they search does not follow the clock's plan).
 bool clockBound(const Engine& e);
 
 // Milliseconds the current move aims for: the smaller of the turn limit and the clock's share,
