@@ -348,6 +348,23 @@ TEST(ThinkTimeBudget, DeepeningStopsByTheClassicRuleOrTheMatchClocksTarget) {
   EXPECT_TRUE(stable.startNext(e, {9, a, 10, 5, 10, true}));
   EXPECT_EQ(stable.targetMs(), 863 * 8 / 10);
   EXPECT_FALSE(stable.startNext(e, {10, a, 10, 100, 700, true}));
+
+  // A match clock with time to spare (6000 / 13 is over the 250 ms turn): the move may use its
+  // whole turn, 190 ms: no early stop at the root, and iterations start until the hard limit.
+  e.Settings.TimeoutTurn = 250;
+  e.Settings.TimeLeft = 6000;
+  e.Settings.TimeoutMatch = 6000;
+  ThinkClock whole(e);
+  EXPECT_FALSE(whole.clockBound());
+  EXPECT_EQ(rootStopMs(e), 190);
+  EXPECT_TRUE(whole.startNext(e, {5, a, 10, 50, 150, true})) << "past 70% of the budget, and cut at 190";
+  EXPECT_EQ(whole.targetMs(), 190);
+  EXPECT_FALSE(whole.startNext(e, {6, a, 10, 40, 190, true}));
+  // Without a match clock the same turn keeps the classic rule.
+  e.Settings.TimeoutMatch = e.Settings.TimeLeft = NoMatchClock;
+  ThinkClock turnOnly(e);
+  EXPECT_FALSE(turnOnly.startNext(e, {5, a, 10, 50, 150, true}));
+  EXPECT_EQ(rootStopMs(e), 190 - 190 / 4);
 }
 
 TEST(ThinkTimeBudget, LargestLimitsThinkWithoutOverflow) {

@@ -19,16 +19,32 @@ int32_t rootStopTime(int32_t limit) { return limit - std::min(200, limit / 4); }
 
 }  // namespace
 
-bool clockBound(const Engine& e) {
-  return shareOfClock(e) < e.Settings.TimeoutTurn && e.Settings.NodeLimit <= 0 && e.MaxDepth >= DeepestIteration;
+namespace {
+
+bool timeLimitsThink(const Engine& e) { return e.Settings.NodeLimit <= 0 && e.MaxDepth >= DeepestIteration; }
+
+bool hasMatchClock(const Engine& e) {
+  return e.Settings.TimeoutMatch < NoMatchClock && e.Settings.TimeLeft < NoMatchClock;
+}
+
+}  // namespace
+
+bool clockBound(const Engine& e) { return shareOfClock(e) < e.Settings.TimeoutTurn && timeLimitsThink(e); }
+
+bool turnBoundUnderClock(const Engine& e) {
+  return hasMatchClock(e) && shareOfClock(e) >= e.Settings.TimeoutTurn && timeLimitsThink(e);
 }
 
 int32_t timeBudget(const Engine& e) { return std::min(e.Settings.TimeoutTurn, shareOfClock(e)) - e.TimeReserve; }
 
-int32_t rootStopMs(const Engine& e) { return rootStopTime(clockBound(e) ? hardTimeLimit(e) : timeBudget(e)); }
+int32_t rootStopMs(const Engine& e) {
+  if (turnBoundUnderClock(e)) return hardTimeLimit(e);
+  return rootStopTime(clockBound(e) ? hardTimeLimit(e) : timeBudget(e));
+}
 
 ThinkClock::ThinkClock(const Engine& e)
     : clockBound_(kesta::clockBound(e)),
+      wholeTurn_(turnBoundUnderClock(e)),
       budget_(timeBudget(e)),
       hard_(hardTimeLimit(e)),
       target_(budget_),
@@ -37,6 +53,10 @@ ThinkClock::ThinkClock(const Engine& e)
       reference_(e.LastThinkScore) {}
 
 bool ThinkClock::startNext(const Engine&, const IterationReport& r) {
+  if (wholeTurn_) {
+    target_ = hard_;
+    return r.elapsedMs < hard_;
+  }
   if (!clockBound_) {
     if (r.searched && r.depth >= 7) budget_ = std::min<int64_t>(budget_ * 105 / 100, hard_);
     target_ = budget_;

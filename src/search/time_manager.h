@@ -25,6 +25,11 @@ int32_t movesToGo(const Engine& e);
 // classic rule, so that what they search does not follow the clock's plan).
 bool clockBound(const Engine& e);
 
+// True when a match clock is kept but the turn limit, not the clock's share, sets the move's
+// budget (and neither nodes nor depth limit the think): the clock has time to spare, so the move
+// may use its whole turn.
+bool turnBoundUnderClock(const Engine& e);
+
 // Milliseconds the current move aims for: the smaller of the turn limit and the clock's share,
 // less the TimeReserve. Negative when the clock is nearly out (the think then stops at once).
 int32_t timeBudget(const Engine& e);
@@ -56,6 +61,9 @@ struct IterationReport {
 // budget and the last iteration took 2/9 of it; from depth 7 on, each iteration that searched
 // raises the budget by 5%, up to the hard limit.
 //
+// Under a match clock with time to spare (turnBoundUnderClock) the move may use its whole turn:
+// iterations start until the hard limit, and the one cut there counts the root moves it searched.
+//
 // Under a match clock that binds, the think aims for its budget times three factors:
 //  - instability: 1 plus half the best-move changes between iterations, each change counted 1 and
 //    halved at every later iteration (so at most 2);
@@ -79,6 +87,7 @@ class ThinkClock {
 
  private:
   bool clockBound_;
+  bool wholeTurn_;  // turnBoundUnderClock
   int64_t budget_;  // timeBudget at the think's start; the classic rule raises it
   int64_t hard_;    // hardTimeLimit
   int64_t target_;
@@ -96,8 +105,9 @@ constexpr double StableMoveShare = 0.8;
 constexpr int32_t IterationGrowth = 2;
 
 // The time after the think's start at which the root stops between its moves once one has a
-// result: the budget under a turn limit alone, the hard limit under a match clock (an iteration
-// that started was expected to finish), less a small reserve.
+// result: the budget under a turn limit alone, the hard limit under a match clock that binds (an
+// iteration that started was expected to finish), less a small reserve; the hard limit itself
+// when the clock has time to spare, where the move uses its whole turn.
 int32_t rootStopMs(const Engine& e);
 
 }  // namespace kesta
