@@ -130,7 +130,7 @@ GameData playGame(const GenConfig& cfg, Player& p, int64_t game) {
     if (move >= BoardCells || b.cells[move] != Empty) break;
     const DeepeningReport& r = lastDeepeningReport();
     const int16_t score = r.depth > 0 ? int16_t(std::clamp(r.score, -32767, 32767)) : NoSearchScore;
-    if (open && (score == NoSearchScore || std::abs(score) < DecidedScore))
+    if (open && (score == NoSearchScore || !isDecided(score)))
       candidates.push_back({b.moveCount, score, flags});
     lastMoveClass = e.cellInfo[move].cellClass[S];
     const int judged = applyAndJudge(e, cellX(move), cellY(move));

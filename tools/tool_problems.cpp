@@ -122,7 +122,7 @@ int cmdProblems(const Options& opt) {
     const TimedThink t = timedThink(e);
     const CellIndex m = t.move;
     const DeepeningReport& r = t.report;
-    const bool won = r.score >= DecidedScore;
+    const bool won = isWin(r.score);
     ++total;
     proven += won;
     std::cout << "problem " << total << " " << p.rule << " known " << p.plies << " move "

@@ -179,7 +179,7 @@ void checkGames(const Options& opt, int rule, int size, int games, int32_t turnM
         unmakeMove(e);
         e.ply = 0;
       }
-      if (report.score >= DecidedScore) {
+      if (isWin(report.score)) {
         const Claim claim{moves, WinScore + 1 - report.score, report.proof ? report.proof : "search"};
         count(tally, claim, playOut(e, rule, moves, claim.plies, checkMs));
       }

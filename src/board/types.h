@@ -38,9 +38,16 @@ extern uint8_t RuleMode;
 constexpr int PatternKeyCount = 18 * 18 * 18 * 18;
 constexpr int patternKey(int c0, int c1, int c2, int c3) { return ((c0 * 18 + c1) * 18 + c2) * 18 + c3; }
 
-// Scores seen from the side to move. 19000 and above is a proven win; five at ply p scores 20000 - p.
+// Scores seen from the side to move. DecidedScore and above is a proven win; a five made at ply p
+// (counted from the root) scores winIn(p) = WinScore - p, and the five the opponent makes there
+// lossIn(p). Nearer wins score higher, nearer losses lower.
 constexpr int32_t WinScore = 20000;
 constexpr int32_t DecidedScore = 19000;
+constexpr int32_t winIn(int32_t ply) { return WinScore - ply; }
+constexpr int32_t lossIn(int32_t ply) { return ply - WinScore; }
+constexpr bool isWin(int32_t score) { return score >= DecidedScore; }
+constexpr bool isLoss(int32_t score) { return score <= -DecidedScore; }
+constexpr bool isDecided(int32_t score) { return isWin(score) || isLoss(score); }
 constexpr int32_t NoScore = -32768;            // start value of a node's best score
 constexpr int32_t InfiniteScore = 2147483646;  // root search window
 constexpr int32_t UnknownScore = -2147483646;  // an interrupted root move

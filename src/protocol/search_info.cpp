@@ -14,10 +14,10 @@ std::string formatSearchInfo(Engine& e, const SearchReport& r) {
   line += " score ";
   // A side that has a five to make at ply p scores WinScore - p, so the five itself comes
   // WinScore - |score| + 1 plies from now.
-  if (r.score >= DecidedScore) {
+  if (isWin(r.score)) {
     line += "win in ";
     line += std::to_string(WinScore + 1 - r.score);
-  } else if (r.score <= -DecidedScore) {
+  } else if (isLoss(r.score)) {
     line += "loss in ";
     line += std::to_string(WinScore + 1 + r.score);
   } else {
@@ -44,7 +44,7 @@ std::string formatSearchInfo(Engine& e, const SearchReport& r) {
 
 void SearchInfoPrinter::report(Engine& e, const SearchReport& r) {
   // Nothing to show before the first completed iteration, unless a proof at the root decided.
-  if (r.depth <= 0 && r.score < DecidedScore && r.score > -DecidedScore) return;
+  if (r.depth <= 0 && !isDecided(r.score)) return;
   const int32_t now = nowMs();
   int recent = 0;
   for (int i = 0; i < printed_; ++i) recent += elapsedMs(printedAt_[i], now) < 1000;

@@ -29,11 +29,11 @@ int32_t fourThreeScan(Engine& e, int n) {
       const CellIndex g = fiveCellOf(e, k, S);
       if (RuleMode == RenjuRule && isForbidden(e, g)) {
         unmakeScratch(e);
-        return 19996 - e.ply;
+        return winIn(e.ply + 4);
       }
       const int cls = e.cellInfo[g].cellClass[O];
       unmakeScratch(e);
-      if (cls < 9) return 19996 - e.ply;
+      if (cls < 9) return winIn(e.ply + 4);
       if (--n == 0) return 0;
     }
   return 0;
@@ -84,28 +84,28 @@ int32_t decidedScore(Engine& e) {
   const int S = b.sideToMove, O = b.opponent;
   const int32_t ply = e.ply;
   // 1-3. Fives.
-  if (e.classCount[S][13] >= 1) return WinScore - ply;
-  if (e.classCount[O][13] >= 2) return ply - 19999;
+  if (e.classCount[S][13] >= 1) return winIn(ply);
+  if (e.classCount[O][13] >= 2) return lossIn(ply + 1);
   if (e.classCount[O][13] == 1) {
     // Black may not block on a forbidden cell: the five comes next, as against two fives.
-    if (RuleMode == RenjuRule && S == Black && isForbidden(e, findClassCell(e, O, 13))) return ply - 19999;
+    if (RuleMode == RenjuRule && S == Black && isForbidden(e, findClassCell(e, O, 13))) return lossIn(ply + 1);
     return 0;
   }
   // 4. An open four or double four.
-  if (e.classCount[S][12] >= 1) return 19998 - ply;
+  if (e.classCount[S][12] >= 1) return winIn(ply + 2);
   // 5. Four-threes.
   const int n = e.classCount[S][11];
   if (n >= 1) {
-    if (!hasFourCell(e, O)) return 19996 - ply;
+    if (!hasFourCell(e, O)) return winIn(ply + 4);
     if (RuleMode == Freestyle || (RuleMode == RenjuRule && S == White))
       if (const int32_t r = fourThreeScan(e, n); r != 0) return r;
   }
   // 6-9. Freestyle only, right after a double-three move.
   if (RuleMode != Freestyle || e.currentMoveClass[0] != 8) return 0;
-  if (e.classCount[S][8] >= 1 && !hasFourCell(e, O)) return 19996 - ply;
+  if (e.classCount[S][8] >= 1 && !hasFourCell(e, O)) return winIn(ply + 4);
   if (probe(*e.TransTable, b.hash).found) return 0;
   const int32_t r = doubleThreeRefutation(e);
-  return r <= -DecidedScore ? r : 0;
+  return isLoss(r) ? r : 0;
 }
 
 int32_t doubleThreeRefutation(Engine& e) {
@@ -142,7 +142,7 @@ int32_t doubleThreeRefutation(Engine& e) {
   for (int32_t i = 0; i < total; ++i) removeSameSide(e);
   // Each of S's fours is two cells in the sweep, and two plies in play: the four and O's block.
   // Counting one ply a four claimed O's five a ply or more too early, on the wrong side's move.
-  return lost ? 2 * (total / 2) + e.ply - 19997 : 0;
+  return lost ? lossIn(e.ply + 3 + 2 * (total / 2)) : 0;
 }
 
 }  // namespace kesta

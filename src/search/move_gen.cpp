@@ -106,24 +106,24 @@ int32_t prepareRootMoves(Engine& e, MovePicker& picker) {
   if (picker.stage != 1) return RootSearch;
   const int s = e.board->sideToMove, o = e.board->opponent;
   if (e.classCount[s][13] > 0) {
-    picker.moves.push_back({findClassCell(e, s, 13), 20000});
+    picker.moves.push_back({findClassCell(e, s, 13), winIn(0)});
     return RootWin;
   }
   if (e.classCount[o][13] >= 2) {
-    picker.moves.push_back({findClassCell(e, o, 13), -19999});
+    picker.moves.push_back({findClassCell(e, o, 13), lossIn(1)});
     return RootLoss;
   }
   if (e.classCount[o][13] == 1) {
     const CellIndex block = findClassCell(e, o, 13);
     if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) {
-      picker.moves.push_back({block, -20000});
+      picker.moves.push_back({block, lossIn(0)});
       return RootLoss;
     }
     picker.moves.push_back({block, 0});
     return RootSearch;
   }
   if (e.classCount[s][12] > 0) {
-    picker.moves.push_back({findClassCell(e, s, 12), 19998});
+    picker.moves.push_back({findClassCell(e, s, 12), winIn(2)});
     return RootWin;
   }
   generateNodeMoves(e, picker.moves);

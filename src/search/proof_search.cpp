@@ -299,7 +299,7 @@ class Prover {
   void storeDecided(int plies, CellIndex move) {
     if (!tableKeysSideToMove_) return;
     const Board& b = *e_.board;
-    const int32_t win = WinScore - (plies - 1);
+    const int32_t win = winIn(plies - 1);
     const ProbeResult pr = probe(*e_.TransTable, b.hash);
     store(*e_.TransTable, pr.slot, b.hash, b.sideToMove == attacker_ ? win : -win, 127, BoundExact,
           b.sideToMove == attacker_ ? move : CellIndex(0));

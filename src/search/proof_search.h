@@ -30,7 +30,7 @@ struct ProofResult {
 ProofResult proveWin(Engine& e, ProofKind kind, int32_t maxPlies, int64_t nodeBudget, int32_t deadlineMs = -1);
 
 // The decided score of a proven win for the side to move at ply: five on the proof's last ply.
-inline int32_t proofScore(const ProofResult& r, int32_t ply) { return WinScore - ply - (r.plies - 1); }
+inline int32_t proofScore(const ProofResult& r, int32_t ply) { return winIn(ply + r.plies - 1); }
 
 // Forgets every cached proof (a new game, other rules).
 void clearProofCache(Engine& e);

@@ -25,13 +25,13 @@ int32_t roundedDepth(float depth) { return int32_t(std::lround(depth)); }
 
 // Decided scores are stored relative to the storing node and read back relative to the root.
 int32_t toTable(int32_t score, int32_t ply) {
-  if (score >= DecidedScore) return score + ply;
-  if (score <= -DecidedScore) return score - ply;
+  if (isWin(score)) return score + ply;
+  if (isLoss(score)) return score - ply;
   return score;
 }
 int32_t fromTable(int32_t score, int32_t ply) {
-  if (score >= DecidedScore) return score - ply;
-  if (score <= -DecidedScore) return score + ply;
+  if (isWin(score)) return score - ply;
+  if (isLoss(score)) return score + ply;
   return score;
 }
 
@@ -56,8 +56,8 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   // The table probe comes after the decided-position test; its bucket loads meanwhile.
   prefetchBucket(*e.TransTable, b.hash);
   // 1. Mate-distance window.
-  alpha = std::max(alpha, ply - WinScore);
-  beta = std::min(beta, 19999 - ply);
+  alpha = std::max(alpha, lossIn(ply));
+  beta = std::min(beta, winIn(ply + 1));
   if (alpha >= beta) return alpha;
   // 2. Decided positions.
   if (const int32_t d = decidedScore(e); d != 0) return d;
@@ -70,12 +70,12 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   if ((depth <= 0 && ply >= e.iterationDepth) || ply >= leafPlyLimit(e)) {
     if (v < beta && f == 0) {
       const int32_t r = threatProbe(e, S);
-      return r >= DecidedScore ? r : v;
+      return isWin(r) ? r : v;
     }
     if (v < beta && v < alpha) return v;
     if (v >= beta && f <= 0) return v;
     const int32_t r = threatProbe(e, O);
-    return r <= -DecidedScore ? r : v;
+    return isLoss(r) ? r : v;
   }
   // 6. Table probe and cutoff.
   const int32_t R = roundedDepth(depth);
@@ -134,12 +134,12 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
     e.currentMoveClass[1] = c.cellClass[O];
     // Late-move rules for quiet moves.
     if (c.cellClass[S] == 3 && c.cellClass[O] == 3) {
-      if (best > -DecidedScore) {
+      if (!isLoss(best)) {
         if (i > lateLimit) continue;
       } else if (i > std::max(50, lateLimit)) {
         if (!(isNear(m, prev1) && chebyshev(m, prev3) <= 4)) continue;
       }
-      if (!PV && best > -DecidedScore && ply >= e.iterationDepth - 2 && childDepth <= 1) {
+      if (!PV && !isLoss(best) && ply >= e.iterationDepth - 2 && childDepth <= 1) {
         const int32_t limit = !isNear(m, prev1) ? 10 : !isNear(m, prev2) ? 18 : 24;
         if (i >= limit) continue;
       }
@@ -234,7 +234,7 @@ RootResult rootSearch(Engine& e, int32_t depth) {
   CellIndex ttMove = 0;
   if (pr.found) {
     const int32_t s = fromTable(pr.slot->score, 0);
-    const bool decided = s >= DecidedScore || s <= -DecidedScore;
+    const bool decided = isDecided(s);
     if ((decided || pr.slot->depth >= depth) && (pr.slot->genBound & 3) == BoundExact)
       return {pr.slot->move, s};
     ttMove = pr.slot->move;
@@ -276,7 +276,7 @@ RootResult rootSearch(Engine& e, int32_t depth) {
       if (finished == 0) return best < -WinScore ? RootResult{0, best} : RootResult{entry.cell, UnknownScore};
       return {bestMove, best};
     }
-    if (score <= -DecidedScore) {
+    if (isLoss(score)) {
       c.rootLoss = 1;
       entry.score = -score;
     } else {
@@ -331,8 +331,8 @@ int32_t tableVerdict(Engine& e) {
   if (!pr.found) return 0;
   const int bound = pr.slot->genBound & 3;
   const int32_t score = pr.slot->score;
-  if (score >= DecidedScore && (bound == BoundLower || bound == BoundExact)) return WinScore + 1 - score;
-  if (score <= -DecidedScore && (bound == BoundUpper || bound == BoundExact)) return -(WinScore + 1 + score);
+  if (isWin(score) && (bound == BoundLower || bound == BoundExact)) return WinScore + 1 - score;
+  if (isLoss(score) && (bound == BoundUpper || bound == BoundExact)) return -(WinScore + 1 + score);
   return 0;
 }
 
@@ -475,7 +475,7 @@ CellIndex iterativeDeepening(Engine& e) {
     report = {r.score, e.Stopped ? report.depth : depth};
     if (e.InfoHook && !e.Stopped && depth >= 4)
       e.InfoHook(e, SearchReport{depth, r.score, e.SearchCounter, elapsedMs(e.ThinkStartMs), r.move, false});
-    if (e.Stopped || r.score >= DecidedScore || r.score <= -DecidedScore) break;
+    if (e.Stopped || isDecided(r.score)) break;
     const int32_t now = nowMs();
     const IterationReport done{depth, r.move, r.score, elapsedMs(iterStart, now), elapsedMs(e.ThinkStartMs, now),
                                e.SearchCounter != before};
@@ -490,7 +490,7 @@ CellIndex iterativeDeepening(Engine& e) {
   // A win that the search claims for the first time is checked by the proofs at once, as the next
   // think would do: the decided rules the search stands on estimate some distances, and a proof
   // that needs more plies than claimed gives the move and the distance instead.
-  if (!provenBefore && !e.Stopped && result.score >= DecidedScore)
+  if (!provenBefore && !e.Stopped && isWin(result.score))
     if (const CellIndex proven = proveAtRoot(e); proven != 0) return proven;
   CellIndex m = result.move;
   if (m >= BoardCells || b.cells[m] != Empty) {

@@ -35,22 +35,22 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
     slot = pr.slot;
     if (pr.found) {
       const int32_t v = pr.slot->score;
-      if (v >= DecidedScore) return v - e.ply;
-      if (v <= -DecidedScore) return v + e.ply;
+      if (isWin(v)) return v - e.ply;
+      if (isLoss(v)) return v + e.ply;
     }
   }
   // 2-5. Decided positions, fives, the ply limit.
   if (const int32_t r = decidedScore(e); r != 0) return r;
-  if (e.classCount[s][13] >= 1) return WinScore - e.ply;
+  if (e.classCount[s][13] >= 1) return winIn(e.ply);
   const int f = e.classCount[o][13];
-  if (f >= 2) return e.ply - 19999;
+  if (f >= 2) return lossIn(e.ply + 1);
   if (e.ply > e.threatPlyLimit) return 0;
   // 6. The forced block; an attacker that must block without making a four gives up.
   if (f == 1) {
     const CellIndex last = b.moveCount > 0 ? b.moves[b.moveCount - 1] : 0;
     const CellIndex block = fiveCellOf(e, last, o);
     if (s == e.threatAttacker && e.cellInfo[block].cellClass[s] < 9) return 0;
-    if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) return e.ply - 19999;
+    if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) return lossIn(e.ply + 1);
     e.SearchCounter += 1;
     makeScratch(e, block);
     const int32_t t = threatNode<Entry>(e);
@@ -83,7 +83,7 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
     const CellIndex d = fiveCellOf(e, a, s);
     if (RuleMode == RenjuRule && o == Black && isForbidden(e, d)) {
       unmakeScratch(e);
-      return 19998 - e.ply;
+      return winIn(e.ply + 2);
     }
     makeScratch(e, d);
     const int32_t v = threatSearchNext(e);
@@ -92,16 +92,16 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
     if (v > best) {
       best = v;
       bestMove = a;
-      if (v >= DecidedScore) break;
+      if (isWin(v)) break;
     }
     if (e.Stopped) break;
   }
   // 13. A refuted attack is no loss: the attacker need not play it.
-  const int32_t result = best > -DecidedScore ? best : 0;
+  const int32_t result = !isLoss(best) ? best : 0;
   if (bestOut) *bestOut = bestMove;
   if (!Entry) return result;
   // 14-15. Proven wins are stored.
-  if (e.Stopped || result < DecidedScore) return result;
+  if (e.Stopped || !isWin(result)) return result;
   store(*e.TransTable, slot, b.hash, result + e.ply, 0, BoundExact, bestMove);
   return result;
 }

@@ -8,7 +8,7 @@
 namespace kesta {
 
 // Entry node: the side to move's result with threatAttacker and threatPlyLimit set by the caller.
-// 19000 or more: the side to move wins by force; -19000 or less: it loses; anything else: no
+// isWin: the side to move wins by force; isLoss: it loses; anything else: no
 // forced win found.
 int32_t threatSearch(Engine& e);
 // The same, also giving the entry node's best attacking move (0 when it tried none).

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/types.h"
+
 namespace kesta {
 
 #pragma pack(push, 1)
@@ -119,9 +121,9 @@ inline const TTEntry* findEntry(const TranspositionTable& t, uint64_t hash) {
 // True when the entry decides the node: decided scores at any depth, others at requiredDepth.
 inline bool cutoffTest(const TTEntry& e, int32_t requiredDepth, int32_t alpha, int32_t beta, int32_t ply) {
   int32_t s = e.score;
-  if (s >= 19000)
+  if (isWin(s))
     s -= ply;
-  else if (s <= -19000)
+  else if (isLoss(s))
     s += ply;
   else if (e.depth < requiredDepth)
     return false;
