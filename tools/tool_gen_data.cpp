@@ -83,10 +83,12 @@ Opening chooseOpening(const GenConfig& cfg, int64_t game, std::mt19937_64& rng) 
 uint8_t sampleFlags(const Engine& e) {
   const int S = e.board->sideToMove, O = e.board->opponent;
   uint8_t flags = 0;
-  if (e.classCount[O][12] > 0) flags |= OpponentOpenThree;
-  if (e.classCount[S][9] + e.classCount[S][10] + e.classCount[S][11] + e.classCount[S][12] > 0)
-    flags |= OwnFourCell;
-  if (e.classCount[O][9] + e.classCount[O][10] + e.classCount[O][11] > 0) flags |= OpponentFourCell;
+  if (e.classCount[O][ClassOpenFour] > 0) flags |= OpponentOpenThree;
+  const int32_t ownFours = e.classCount[S][ClassFour] + e.classCount[S][ClassFourPlus] +
+                           e.classCount[S][ClassFourThree] + e.classCount[S][ClassOpenFour];
+  if (ownFours > 0) flags |= OwnFourCell;
+  if (e.classCount[O][ClassFour] + e.classCount[O][ClassFourPlus] + e.classCount[O][ClassFourThree] > 0)
+    flags |= OpponentFourCell;
   return flags;
 }
 
@@ -122,7 +124,7 @@ GameData playGame(const GenConfig& cfg, Player& p, int64_t game) {
     const int S = b.sideToMove, O = b.opponent;
     e.ply = 0;
     e.currentMoveClass[0] = lastMoveClass;
-    const bool open = b.moveCount >= 1 && e.classCount[O][13] == 0 && decidedScore(e) == 0;
+    const bool open = b.moveCount >= 1 && e.classCount[O][ClassFive] == 0 && decidedScore(e) == 0;
     const uint8_t flags = sampleFlags(e);
     clearDeepeningReport();
     const CellIndex move = think(e);

@@ -29,10 +29,10 @@ void addFeatureCounts(const Position& p, int side, int sign, int32_t counts[Tune
     if (b.cells[t] != Empty) continue;
     const CellInfo& c = p.cellInfo[t];
     // Both sides see the same lines through a cell without stones near it; those cancel.
-    if (std::memcmp(c.lineCode[0], c.lineCode[1], 4) == 0 && c.cellClass[0] > 2) continue;
+    if (std::memcmp(c.lineCode[0], c.lineCode[1], 4) == 0 && c.cellClass[0] > ClassBlackLongLine) continue;
     for (int s = 0; s < 2; ++s) {
       const int sg = s == side ? sign : -sign;
-      if (s == Black && c.cellClass[0] <= 2) {
+      if (s == Black && c.cellClass[0] <= ClassBlackLongLine) {
         forbidden += sg;
         continue;
       }

@@ -7,8 +7,8 @@ namespace kesta {
 bool isForbidden(Position& p, CellIndex cell) {
   if (p.board->cells[cell] != Empty) return false;
   const int cls = p.cellInfo[cell].cellClass[Black];
-  if (cls == 1 || cls == 2) return true;
-  if (cls != 0) return false;
+  if (cls == ClassBlackDoubleFour || cls == ClassBlackLongLine) return true;
+  if (cls != ClassBlackDoubleThree) return false;
   // A double-three candidate: forbidden when two of its threes are real.
   int real = 0;
   for (int k = 0; k < 4; ++k)

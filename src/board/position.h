@@ -39,7 +39,7 @@ static_assert(sizeof(CellUndo) == 40);
 // The board-wide sums before one stone, and where its cell records end.
 struct StoneUndo {
   int32_t evalSum[2];
-  int32_t classCount[2][14];
+  int32_t classCount[2][CellClassCount];
   uint32_t end;  // one past the stone's last CellUndo
 };
 
@@ -65,7 +65,7 @@ struct Position {
   CellInfo cellInfo[BoardCells];
   Board* board;  // owned by the caller, who keeps it alive as long as the position
   int32_t evalSum[2];
-  int32_t classCount[2][14];
+  int32_t classCount[2][CellClassCount];
   int32_t ply;
   // One record per stone on the board, in the order of the board's move list.
   StoneUndo stoneUndo[MaxStones];

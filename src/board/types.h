@@ -34,6 +34,26 @@ enum RuleModes : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
 // 0 freestyle, 1 exact five, 2 renju. Starts at 2; written only by restart (and the developer tool).
 extern uint8_t RuleMode;
 
+// A cell's class for one side: what playing the cell makes, from the four line codes through it.
+// Classes 0 to 2 are Black's forbidden or doubtful cells; the class rule is in eval/patterns.
+enum CellClass : uint8_t {
+  ClassBlackDoubleThree = 0,  // Black under renju: a double three candidate (the forbidden test decides)
+  ClassBlackDoubleFour = 1,   // Black under renju: a double four
+  ClassBlackLongLine = 2,     // Black: an overline (renju), or a long line that does not win (exact five)
+  ClassNone = 3,              // none of the classes above
+  ClassTwos = 4,              // two or more twos, and no three
+  ClassClosedThrees = 5,      // two closed threes, or a closed three and a two
+  ClassOpenThree = 6,         // a lone open three
+  ClassOpenThreePlus = 7,     // an open three with a closed three or a two
+  ClassDoubleThree = 8,       // two open threes
+  ClassFour = 9,              // a lone four
+  ClassFourPlus = 10,         // a four with a closed three or a two
+  ClassFourThree = 11,        // a four with an open three
+  ClassOpenFour = 12,         // an open four, or two fours: wins unless the opponent has a five
+  ClassFive = 13,             // makes five
+  CellClassCount = 14
+};
+
 // Number of distinct PatternKeys: four line codes of 18 values each.
 constexpr int PatternKeyCount = 18 * 18 * 18 * 18;
 constexpr int patternKey(int c0, int c1, int c2, int c3) { return ((c0 * 18 + c1) * 18 + c2) * 18 + c3; }

@@ -123,7 +123,8 @@ void writeEvaluationDump(const Engine& e, const std::string& prefix, std::ostrea
     }
   }
   // 5-8. Class sections.
-  static constexpr char ClassLetter[14] = {'.', '.', '.', '.', '.', 'I', 'H', 'G', 'F', 'E', 'D', 'C', 'B', 'A'};
+  static constexpr char ClassLetter[CellClassCount] = {'.', '.', '.', '.', '.', 'I', 'H',
+                                                       'G', 'F', 'E', 'D', 'C', 'B', 'A'};
   for (int side = 0; side < 2; ++side) {
     lineBreak();
     out << (side == Black ? "---Pattern4--Black------" : "---Pattern4--White------");

@@ -149,7 +149,7 @@ void buildScoreAndClassTables() {
             EvalScoreTable[side][key] = EvalScoreByCombo[rank];
             const int cls = cellClassOf(side, ruleMode, c0, c1, c2, c3);
             CellClassTable[side][key] = uint8_t(cls);
-            if (side == Black && cls <= 2) {
+            if (side == Black && cls <= ClassBlackLongLine) {
               MoveScoreTable[0][key] = ForbiddenMoveScore;
               EvalScoreTable[0][key] = forbiddenEval;
             }

@@ -146,13 +146,13 @@ int generalClass(const int n[18]) {
   const int open3 = n[13] + n[14];
   const int three = n[10] + n[11] + n[12];
   const int two = n[7] + n[8] + n[9];
-  if (n[1] >= 1 || n[15] >= 2 || n[16] >= 1) return 12;
-  if (n[15] == 1) return open3 >= 1 ? 11 : (three >= 1 || two >= 1) ? 10 : 9;
-  if (open3 >= 2) return 8;
-  if (open3 == 1) return (three >= 1 || two >= 1) ? 7 : 6;
-  if (three >= 2 || (three == 1 && two >= 1)) return 5;
-  if (two >= 2) return 4;
-  return 3;
+  if (n[1] >= 1 || n[15] >= 2 || n[16] >= 1) return ClassOpenFour;
+  if (n[15] == 1) return open3 >= 1 ? ClassFourThree : (three >= 1 || two >= 1) ? ClassFourPlus : ClassFour;
+  if (open3 >= 2) return ClassDoubleThree;
+  if (open3 == 1) return (three >= 1 || two >= 1) ? ClassOpenThreePlus : ClassOpenThree;
+  if (three >= 2 || (three == 1 && two >= 1)) return ClassClosedThrees;
+  if (two >= 2) return ClassTwos;
+  return ClassNone;
 }
 
 }  // namespace
@@ -164,19 +164,19 @@ int cellClassOf(int side, int ruleMode, int c0, int c1, int c2, int c3) {
   ++n[c2];
   ++n[c3];
   if (ruleMode == Freestyle) {
-    if (n[0] >= 1 || n[17] >= 1) return 13;
+    if (n[0] >= 1 || n[17] >= 1) return ClassFive;
     return generalClass(n);
   }
-  if (n[17] >= 1) return 13;
+  if (n[17] >= 1) return ClassFive;
   if (ruleMode == ExactFiveRule) {
     const int g = generalClass(n);
-    if (g == 3 && side == Black && n[0] >= 1) return 2;
+    if (g == ClassNone && side == Black && n[0] >= 1) return ClassBlackLongLine;
     return g;
   }
   if (side == Black) {
-    if (n[0] >= 1) return 2;
-    if (n[1] >= 1 || n[15] + n[16] >= 2) return 1;
-    if (n[13] + n[14] >= 2) return 0;
+    if (n[0] >= 1) return ClassBlackLongLine;
+    if (n[1] >= 1 || n[15] + n[16] >= 2) return ClassBlackDoubleFour;
+    if (n[13] + n[14] >= 2) return ClassBlackDoubleThree;
   }
   return generalClass(n);
 }

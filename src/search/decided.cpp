@@ -24,7 +24,7 @@ int32_t fourThreeScan(Engine& e, int n) {
     for (int x = b.box.xMin; x <= b.box.xMax; ++x) {
       const CellIndex k = CellIndex((y + 5) * 32 + x + 5);
       const CellInfo& c = e.cellInfo[k];
-      if (b.cells[k] != Empty || c.nearCount == 0 || c.cellClass[S] != 11) continue;
+      if (b.cells[k] != Empty || c.nearCount == 0 || c.cellClass[S] != ClassFourThree) continue;
       makeScratch(e, k);
       const CellIndex g = fiveCellOf(e, k, S);
       if (RuleMode == RenjuRule && isForbidden(e, g)) {
@@ -33,7 +33,7 @@ int32_t fourThreeScan(Engine& e, int n) {
       }
       const int cls = e.cellInfo[g].cellClass[O];
       unmakeScratch(e);
-      if (cls < 9) return winIn(e.ply + 4);
+      if (cls < ClassFour) return winIn(e.ply + 4);
       if (--n == 0) return 0;
     }
   return 0;
@@ -49,9 +49,9 @@ bool acceptsFour(const Engine& e, CellIndex j, int k, int S) {
   CellIndex start;
   if (code == 17)
     start = j;
-  else if (e.cellInfo[j - d].cellClass[S] == 13)
+  else if (e.cellInfo[j - d].cellClass[S] == ClassFive)
     start = CellIndex(j - d);
-  else if (e.cellInfo[j + d].cellClass[S] == 13)
+  else if (e.cellInfo[j + d].cellClass[S] == ClassFive)
     start = CellIndex(j + d);
   else
     return true;
@@ -84,25 +84,26 @@ int32_t decidedScore(Engine& e) {
   const int S = b.sideToMove, O = b.opponent;
   const int32_t ply = e.ply;
   // 1-3. Fives.
-  if (e.classCount[S][13] >= 1) return winIn(ply);
-  if (e.classCount[O][13] >= 2) return lossIn(ply + 1);
-  if (e.classCount[O][13] == 1) {
+  if (e.classCount[S][ClassFive] >= 1) return winIn(ply);
+  if (e.classCount[O][ClassFive] >= 2) return lossIn(ply + 1);
+  if (e.classCount[O][ClassFive] == 1) {
     // Black may not block on a forbidden cell: the five comes next, as against two fives.
-    if (RuleMode == RenjuRule && S == Black && isForbidden(e, findClassCell(e, O, 13))) return lossIn(ply + 1);
+    if (RuleMode == RenjuRule && S == Black && isForbidden(e, findClassCell(e, O, ClassFive)))
+      return lossIn(ply + 1);
     return 0;
   }
   // 4. An open four or double four.
-  if (e.classCount[S][12] >= 1) return winIn(ply + 2);
+  if (e.classCount[S][ClassOpenFour] >= 1) return winIn(ply + 2);
   // 5. Four-threes.
-  const int n = e.classCount[S][11];
+  const int n = e.classCount[S][ClassFourThree];
   if (n >= 1) {
     if (!hasFourCell(e, O)) return winIn(ply + 4);
     if (RuleMode == Freestyle || (RuleMode == RenjuRule && S == White))
       if (const int32_t r = fourThreeScan(e, n); r != 0) return r;
   }
   // 6-9. Freestyle only, right after a double-three move.
-  if (RuleMode != Freestyle || e.currentMoveClass[0] != 8) return 0;
-  if (e.classCount[S][8] >= 1 && !hasFourCell(e, O)) return winIn(ply + 4);
+  if (RuleMode != Freestyle || e.currentMoveClass[0] != ClassDoubleThree) return 0;
+  if (e.classCount[S][ClassDoubleThree] >= 1 && !hasFourCell(e, O)) return winIn(ply + 4);
   if (probe(*e.TransTable, b.hash).found) return 0;
   const int32_t r = doubleThreeRefutation(e);
   return isLoss(r) ? r : 0;
@@ -111,17 +112,19 @@ int32_t decidedScore(Engine& e) {
 int32_t doubleThreeRefutation(Engine& e) {
   const Board& b = *e.board;
   const int S = b.sideToMove, O = b.opponent;
-  int32_t threats = e.classCount[O][12];
+  int32_t threats = e.classCount[O][ClassOpenFour];
   int32_t total = 0;
   std::vector<CellIndex>& cells = fourCells();
-  if (e.classCount[S][9] + e.classCount[S][10] >= 1) {
+  if (e.classCount[S][ClassFour] + e.classCount[S][ClassFourPlus] >= 1) {
     for (;;) {
       cells.clear();
       for (int y = b.box.yMin; y <= b.box.yMax; ++y)
         for (int x = b.box.xMin; x <= b.box.xMax; ++x) {
           const CellIndex j = CellIndex((y + 5) * 32 + x + 5);
           const CellInfo& c = e.cellInfo[j];
-          if (b.cells[j] != Empty || c.nearCount == 0 || c.cellClass[S] < 9 || c.cellClass[S] == 12) continue;
+          if (b.cells[j] != Empty || c.nearCount == 0 || c.cellClass[S] < ClassFour ||
+              c.cellClass[S] == ClassOpenFour)
+            continue;
           for (int k = 0; k < 4; ++k)
             if (acceptsFour(e, j, k, S)) {
               cells.push_back(j);
@@ -131,14 +134,14 @@ int32_t doubleThreeRefutation(Engine& e) {
       if (cells.empty()) break;
       for (CellIndex j : cells) placeSameSide(e, j);
       total += int32_t(cells.size());
-      if (e.classCount[S][12] > 0 || e.classCount[S][11] > 0) {
+      if (e.classCount[S][ClassOpenFour] > 0 || e.classCount[S][ClassFourThree] > 0) {
         threats = 0;
         break;
       }
-      if (e.classCount[S][9] + e.classCount[S][10] <= 0) break;
+      if (e.classCount[S][ClassFour] + e.classCount[S][ClassFourPlus] <= 0) break;
     }
   }
-  const bool lost = threats > 0 && e.classCount[O][12] == threats;
+  const bool lost = threats > 0 && e.classCount[O][ClassOpenFour] == threats;
   for (int32_t i = 0; i < total; ++i) removeSameSide(e);
   // Each of S's fours is two cells in the sweep, and two plies in play: the four and O's block.
   // Counting one ply a four claimed O's five a ply or more too early, on the wrong side's move.

@@ -23,7 +23,7 @@ int32_t generateThreatMoves(Engine& e, std::vector<MoveEntry>& list) {
   int32_t appended = 0;
   forEachBoxCell(*e.board, [&](CellIndex t) {
     const CellInfo& c = e.cellInfo[t];
-    if (e.board->cells[t] != Empty || (c.cellClass[o] < 9 && c.cellClass[s] < 9)) return;
+    if (e.board->cells[t] != Empty || (c.cellClass[o] < ClassFour && c.cellClass[s] < ClassFour)) return;
     if (!isCandidate(e, t)) return;
     list.push_back({t, orderScore(e, t)});
     ++appended;
@@ -89,7 +89,7 @@ namespace {
 // The generated list of a node: threat moves when the opponent threatens an open four, else all.
 void generateNodeMoves(Engine& e, std::vector<MoveEntry>& list) {
   const int o = e.board->opponent;
-  if (e.classCount[o][12] > 0 && generateThreatMoves(e, list) > 0) return;
+  if (e.classCount[o][ClassOpenFour] > 0 && generateThreatMoves(e, list) > 0) return;
   generateAllMoves(e, list);
 }
 
@@ -105,16 +105,16 @@ int32_t prepareRootMoves(Engine& e, MovePicker& picker) {
   }
   if (picker.stage != 1) return RootSearch;
   const int s = e.board->sideToMove, o = e.board->opponent;
-  if (e.classCount[s][13] > 0) {
-    picker.moves.push_back({findClassCell(e, s, 13), winIn(0)});
+  if (e.classCount[s][ClassFive] > 0) {
+    picker.moves.push_back({findClassCell(e, s, ClassFive), winIn(0)});
     return RootWin;
   }
-  if (e.classCount[o][13] >= 2) {
-    picker.moves.push_back({findClassCell(e, o, 13), lossIn(1)});
+  if (e.classCount[o][ClassFive] >= 2) {
+    picker.moves.push_back({findClassCell(e, o, ClassFive), lossIn(1)});
     return RootLoss;
   }
-  if (e.classCount[o][13] == 1) {
-    const CellIndex block = findClassCell(e, o, 13);
+  if (e.classCount[o][ClassFive] == 1) {
+    const CellIndex block = findClassCell(e, o, ClassFive);
     if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) {
       picker.moves.push_back({block, lossIn(0)});
       return RootLoss;
@@ -122,8 +122,8 @@ int32_t prepareRootMoves(Engine& e, MovePicker& picker) {
     picker.moves.push_back({block, 0});
     return RootSearch;
   }
-  if (e.classCount[s][12] > 0) {
-    picker.moves.push_back({findClassCell(e, s, 12), winIn(2)});
+  if (e.classCount[s][ClassOpenFour] > 0) {
+    picker.moves.push_back({findClassCell(e, s, ClassOpenFour), winIn(2)});
     return RootWin;
   }
   generateNodeMoves(e, picker.moves);
@@ -151,8 +151,8 @@ bool nextMove(Engine& e, MovePicker& picker, CellIndex& cell) {
     case 1: {
       picker.stage = 2;
       const int o = e.board->opponent;
-      if (e.classCount[o][13] > 0) {
-        cell = findClassCell(e, o, 13);
+      if (e.classCount[o][ClassFive] > 0) {
+        cell = findClassCell(e, o, ClassFive);
         return cell != 0;
       }
       generateNodeMoves(e, picker.moves);

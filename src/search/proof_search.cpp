@@ -48,16 +48,16 @@ class Prover {
   Verdict attack(int limit, int& plies, CellIndex& move) {
     const int A = attacker_, D = defender_;
     move = 0;
-    if (e_.classCount[A][13] > 0) {
+    if (e_.classCount[A][ClassFive] > 0) {
       plies = 1;
-      move = findClassCell(e_, A, 13);
+      move = findClassCell(e_, A, ClassFive);
       return Win;
     }
-    const int defenderFives = e_.classCount[D][13];
+    const int defenderFives = e_.classCount[D][ClassFive];
     if (defenderFives >= 2) return NoWin;
-    if (defenderFives == 0 && e_.classCount[A][12] > 0) {
+    if (defenderFives == 0 && e_.classCount[A][ClassOpenFour] > 0) {
       plies = 3;
-      move = findClassCell(e_, A, 12);
+      move = findClassCell(e_, A, ClassOpenFour);
       return Win;
     }
     if (limit < 3) return NoWin;
@@ -67,7 +67,7 @@ class Prover {
     Verdict verdict = NoWin;
     if (defenderFives == 1) {
       // The attacker must block; its attack goes on only if the block keeps a threat standing.
-      const CellIndex block = findClassCell(e_, D, 13);
+      const CellIndex block = findClassCell(e_, D, ClassFive);
       if (foul(e_, block, A)) return remember(NoWin, limit, 0);
       makeScratch(e_, block);
       int rest = 0;
@@ -92,8 +92,9 @@ class Prover {
       const CellInfo& c = e_.cellInfo[t];
       if (b.cells[t] != Empty || c.nearCount == 0) return;
       const int cls = c.cellClass[A];
-      const bool four = cls >= 9 && cls <= 11;
-      bool three = threes_ && (cls == 6 || cls == 7 || cls == 8 || (cls == 0 && A == Black));
+      const bool four = cls >= ClassFour && cls <= ClassFourThree;
+      bool three = threes_ && (cls == ClassOpenThree || cls == ClassOpenThreePlus ||
+                               cls == ClassDoubleThree || (cls == ClassBlackDoubleThree && A == Black));
       if (three && anchor != 0 && distance(t, anchor) > 3) three = false;
       if (!four && !three) return;
       if (three && foul(e_, t, A)) return;
@@ -127,8 +128,8 @@ class Prover {
   // The defender is to move. Win when every defence loses within `limit` plies.
   Verdict defend(int limit, int& plies) {
     const int A = attacker_, D = defender_;
-    if (e_.classCount[D][13] > 0) return NoWin;
-    const int attackerFives = e_.classCount[A][13];
+    if (e_.classCount[D][ClassFive] > 0) return NoWin;
+    const int attackerFives = e_.classCount[A][ClassFive];
     if (attackerFives >= 2) {
       plies = 2;
       return Win;
@@ -139,7 +140,7 @@ class Prover {
     if (!spend()) return Unknown;
 
     if (attackerFives == 1) {
-      const CellIndex block = findClassCell(e_, A, 13);
+      const CellIndex block = findClassCell(e_, A, ClassFive);
       if (foul(e_, block, D)) {
         plies = 2;
         return remember(Win, 2, 0);
@@ -180,12 +181,13 @@ class Prover {
   // The attacker has a move that makes an open four (or two fours): a legal one for Black.
   bool threatensOpenFour() {
     const int A = attacker_;
-    if (e_.classCount[A][12] > 0) return true;
-    if (RuleMode != RenjuRule || A != Black || e_.classCount[Black][0] == 0) return false;
+    if (e_.classCount[A][ClassOpenFour] > 0) return true;
+    if (RuleMode != RenjuRule || A != Black || e_.classCount[Black][ClassBlackDoubleThree] == 0) return false;
     // A Black cell that also makes two threes is legal when at most one of them is real.
     bool found = false;
     forEachBoxCell(*e_.board, [&](CellIndex t) {
-      if (found || e_.board->cells[t] != Empty || e_.cellInfo[t].cellClass[Black] != 0) return;
+      if (found || e_.board->cells[t] != Empty || e_.cellInfo[t].cellClass[Black] != ClassBlackDoubleThree)
+        return;
       const uint8_t* code = e_.cellInfo[t].lineCode[Black];
       if (std::max({code[0], code[1], code[2], code[3]}) == 16 && !isForbidden(e_, t)) found = true;
     });
@@ -204,12 +206,12 @@ class Prover {
     forEachBoxCell(b, [&](CellIndex t) {
       const CellInfo& c = e_.cellInfo[t];
       if (b.cells[t] != Empty) return;
-      if (c.cellClass[D] >= 9 && c.cellClass[D] <= 12) {
+      if (c.cellClass[D] >= ClassFour && c.cellClass[D] <= ClassOpenFour) {
         list.moves.push_back({t, int32_t(c.moveScore[D]) + 100000});
         return;
       }
       const int cls = c.cellClass[A];
-      if (cls != 12 && !(cls == 0 && A == Black)) return;
+      if (cls != ClassOpenFour && !(cls == ClassBlackDoubleThree && A == Black)) return;
       for (int k = 0; k < 4; ++k) {
         if (c.lineCode[A][k] < 15) continue;
         mark(t);
@@ -222,7 +224,8 @@ class Prover {
     for (int i = 0; i < candidateCount_; ++i) {
       const CellIndex t = candidates_[i];
       const CellInfo& c = e_.cellInfo[t];
-      if (c.cellClass[D] >= 9 && c.cellClass[D] <= 12) continue;  // listed as a four already
+      if (c.cellClass[D] >= ClassFour && c.cellClass[D] <= ClassOpenFour)
+        continue;  // listed as a four already
       if (foul(e_, t, D)) continue;
       makeScratch(e_, t);
       const bool stops = !threatensOpenFour();

@@ -65,7 +65,7 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   if (b.cellCount - b.moveCount <= 1) return 0;
   // 4. Static value and the opponent's five threats.
   int32_t v = staticValue(e);
-  const int32_t f = e.classCount[O][13];
+  const int32_t f = e.classCount[O][ClassFive];
   // 5. Leaf: the static value, confirmed or overridden by a threat-space search.
   if ((depth <= 0 && ply >= e.iterationDepth) || ply >= leafPlyLimit(e)) {
     if (v < beta && f == 0) {
@@ -106,7 +106,7 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   }
   // 11. Internal iterative deepening when there is no usable table move.
   if (PV && b.cells[ttMove] != Empty && depth >= e.IIDMinDepth &&
-      e.classCount[O][12] + e.classCount[O][13] == 0) {
+      e.classCount[O][ClassOpenFour] + e.classCount[O][ClassFive] == 0) {
     searchNode<true>(e, depth * 0.6666667f, alpha, beta);
     const ProbeResult again = probe(*e.TransTable, b.hash);
     if (again.found) ttMove = again.slot->move;
@@ -133,7 +133,7 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
     e.currentMoveClass[0] = c.cellClass[S];
     e.currentMoveClass[1] = c.cellClass[O];
     // Late-move rules for quiet moves.
-    if (c.cellClass[S] == 3 && c.cellClass[O] == 3) {
+    if (c.cellClass[S] == ClassNone && c.cellClass[O] == ClassNone) {
       if (!isLoss(best)) {
         if (i > lateLimit) continue;
       } else if (i > std::max(50, lateLimit)) {
@@ -194,10 +194,10 @@ float depthStep(const Engine& e) {
   const Board& b = *e.board;
   const int O = b.opponent;
   int n;
-  if (e.classCount[O][13] == 1) {
+  if (e.classCount[O][ClassFive] == 1) {
     n = 1;
-  } else if (e.classCount[O][12] > 0) {
-    n = e.classCount[O][12] == 1 ? 3 : 2 * e.classCount[O][12];
+  } else if (e.classCount[O][ClassOpenFour] > 0) {
+    n = e.classCount[O][ClassOpenFour] == 1 ? 3 : 2 * e.classCount[O][ClassOpenFour];
   } else {
     n = 0;
     forEachBoxCell(b, [&](CellIndex t) { n += b.cells[t] == Empty && e.cellInfo[t].nearCount != 0; });
@@ -376,7 +376,7 @@ CellIndex proveAtRoot(Engine& e, bool* ran) {
   Board& b = *e.board;
   // A five to make or to block, or an open four to make: the root settles those without a proof.
   const int S = b.sideToMove, O = b.opponent;
-  if (e.classCount[S][13] + e.classCount[O][13] + e.classCount[S][12] > 0) return 0;
+  if (e.classCount[S][ClassFive] + e.classCount[O][ClassFive] + e.classCount[S][ClassOpenFour] > 0) return 0;
   // Short of a long think, they run once the search has proven a result: a win is then played by
   // its shortest proof, so a claimed win never grows, and a loss is met by moves not proven lost.
   const int32_t verdict = e.ProofEveryMove ? 0 : tableVerdict(e);
@@ -516,7 +516,7 @@ int principalVariation(Engine& e, CellIndex first, CellIndex* line, int maxMoves
   for (CellIndex m = first; n < maxMoves;) {
     if (m == 0 || m >= BoardCells || b.cells[m] != Empty) break;
     if (RuleMode == RenjuRule && b.sideToMove == Black && isForbidden(e, m)) break;
-    const bool five = e.cellInfo[m].cellClass[b.sideToMove] == 13;
+    const bool five = e.cellInfo[m].cellClass[b.sideToMove] == ClassFive;
     line[n++] = m;
     makeMove(e, m);
     if (five || b.moveCount == b.cellCount) break;

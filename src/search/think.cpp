@@ -134,7 +134,7 @@ int applyAndJudge(Engine& e, int x, int y) {
   const int cls = e.cellInfo[cell].cellClass[e.board->sideToMove];
   const bool foul = RuleMode == RenjuRule && e.board->sideToMove == Black && isForbidden(e, cell);
   makeMove(e, cell);
-  return cls == 13 ? 1 : foul ? -1 : 0;
+  return cls == ClassFive ? 1 : foul ? -1 : 0;
 }
 
 }  // namespace kesta

@@ -41,15 +41,15 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
   }
   // 2-5. Decided positions, fives, the ply limit.
   if (const int32_t r = decidedScore(e); r != 0) return r;
-  if (e.classCount[s][13] >= 1) return winIn(e.ply);
-  const int f = e.classCount[o][13];
+  if (e.classCount[s][ClassFive] >= 1) return winIn(e.ply);
+  const int f = e.classCount[o][ClassFive];
   if (f >= 2) return lossIn(e.ply + 1);
   if (e.ply > e.threatPlyLimit) return 0;
   // 6. The forced block; an attacker that must block without making a four gives up.
   if (f == 1) {
     const CellIndex last = b.moveCount > 0 ? b.moves[b.moveCount - 1] : 0;
     const CellIndex block = fiveCellOf(e, last, o);
-    if (s == e.threatAttacker && e.cellInfo[block].cellClass[s] < 9) return 0;
+    if (s == e.threatAttacker && e.cellInfo[block].cellClass[s] < ClassFour) return 0;
     if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) return lossIn(e.ply + 1);
     e.SearchCounter += 1;
     makeScratch(e, block);
@@ -58,7 +58,9 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
     return -t;
   }
   // 7. Nothing to attack with.
-  if (e.classCount[s][11] == 0 && e.classCount[s][10] == 0 && e.classCount[s][9] == 0) return 0;
+  if (e.classCount[s][ClassFourThree] == 0 && e.classCount[s][ClassFourPlus] == 0 &&
+      e.classCount[s][ClassFour] == 0)
+    return 0;
   // 8-9. Clock.
   if (clockCheck(e, Entry ? threatCountdown : threatNextCountdown, ThreatClockInterval)) e.Stopped = 1;
   if (e.Stopped) return 0;
@@ -125,7 +127,7 @@ void generateAttackMoves(Engine& e, std::vector<MoveEntry>& list) {
   const int s = e.board->sideToMove;
   forEachBoxCell(*e.board, [&](CellIndex t) {
     const CellInfo& c = e.cellInfo[t];
-    if (e.board->cells[t] != Empty || c.nearCount == 0 || c.cellClass[s] < 9) return;
+    if (e.board->cells[t] != Empty || c.nearCount == 0 || c.cellClass[s] < ClassFour) return;
     if (excludedFoul(e, t)) return;
     list.push_back({t, c.moveScore[s]});
   });
@@ -140,7 +142,7 @@ void generateFollowUpMoves(Engine& e, std::vector<MoveEntry>& list) {
   for (int off : FollowUpOffsets) {
     const CellIndex t = CellIndex(p + off);
     const CellInfo& c = e.cellInfo[t];
-    if (b.cells[t] != Empty || c.cellClass[s] < 9) continue;
+    if (b.cells[t] != Empty || c.cellClass[s] < ClassFour) continue;
     if (excludedFoul(e, t)) continue;
     list.push_back({t, c.moveScore[s]});
   }
@@ -171,7 +173,7 @@ CellIndex fiveCellOf(Engine& e, CellIndex stone, int side) {
     break;
   }
   if (missingFiveCellHook != nullptr) missingFiveCellHook(e);
-  return findClassCell(e, side, 13);
+  return findClassCell(e, side, ClassFive);
 }
 
 void setMissingFiveCellHook(MissingFiveCellHook hook) { missingFiveCellHook = hook; }
