@@ -33,8 +33,8 @@ bool isRealThree(Position& p, CellIndex cell, int k) {
     const int sign = side == 0 ? 1 : -1;
     for (int m = 1; m <= 4; ++m) {
       const CellIndex t = CellIndex(cell + sign * m * d);
-      if (p.board->cells[t] == Empty && p.cellInfo[t].lineCode[Black][k] == 16 && before[side][m] != 16 &&
-          !isForbidden(p, t)) {
+      if (p.board->cells[t] == Empty && p.cellInfo[t].lineCode[Black][k] == CodeOpenFour &&
+          before[side][m] != CodeOpenFour && !isForbidden(p, t)) {
         unmakeScratch(p);
         return true;
       }

@@ -34,6 +34,31 @@ enum RuleModes : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
 // 0 freestyle, 1 exact five, 2 renju. Starts at 2; written only by restart (and the developer tool).
 extern uint8_t RuleMode;
 
+// A line code: what one direction through an empty cell makes for one side if it plays there.
+// The line tables never produce the spare codes; the class rule counts 8 and 9 as CodeOpenTwo, 11 and
+// 12 as CodeClosedThree and 14 as CodeOpenThree.
+enum LineCode : uint8_t {
+  CodeLongLine = 0,         // six or more in a row where that does not win (exact five; Black in renju)
+  CodeBlackDoubleFour = 1,  // Black: two fours on one line
+  CodeNone = 2,             // none of the codes above
+  CodeClosedOne = 3,        // one more stone gives CodeClosedTwo
+  CodeOpenOne = 4,          // one more stone gives CodeOpenTwo
+  CodeClosedTwo = 5,        // one more stone gives CodeClosedThree
+  CodeSpare6 = 6,
+  CodeOpenTwo = 7,  // one more stone gives CodeOpenThree
+  CodeSpare8 = 8,
+  CodeSpare9 = 9,
+  CodeClosedThree = 10,  // one more stone gives CodeFour
+  CodeSpare11 = 11,
+  CodeSpare12 = 12,
+  CodeOpenThree = 13,  // one more stone in the window can give CodeOpenFour
+  CodeSpare14 = 14,
+  CodeFour = 15,      // a four with exactly one completing cell
+  CodeOpenFour = 16,  // a four with two completing cells; also White's double four on one line
+  CodeFive = 17,      // five; also six or more where that wins
+  LineCodeCount = 18
+};
+
 // A cell's class for one side: what playing the cell makes, from the four line codes through it.
 // Classes 0 to 2 are Black's forbidden or doubtful cells; the class rule is in eval/patterns.
 enum CellClass : uint8_t {
@@ -55,8 +80,10 @@ enum CellClass : uint8_t {
 };
 
 // Number of distinct PatternKeys: four line codes of 18 values each.
-constexpr int PatternKeyCount = 18 * 18 * 18 * 18;
-constexpr int patternKey(int c0, int c1, int c2, int c3) { return ((c0 * 18 + c1) * 18 + c2) * 18 + c3; }
+constexpr int PatternKeyCount = LineCodeCount * LineCodeCount * LineCodeCount * LineCodeCount;
+constexpr int patternKey(int c0, int c1, int c2, int c3) {
+  return ((c0 * LineCodeCount + c1) * LineCodeCount + c2) * LineCodeCount + c3;
+}
 
 // Scores seen from the side to move. DecidedScore and above is a proven win; a five made at ply p
 // (counted from the root) scores winIn(p) = WinScore - p, and the five the opponent makes there

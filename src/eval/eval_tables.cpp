@@ -133,15 +133,15 @@ void buildCodeMultisets() {
 
 void buildScoreAndClassTables() {
   const int ruleMode = RuleMode;
-  int classNumber[18];
-  for (int code = 0; code < 18; ++code) classNumber[code] = scoringClassOf(code, ruleMode) - 2;
+  int classNumber[LineCodeCount];
+  for (int code = 0; code < LineCodeCount; ++code) classNumber[code] = scoringClassOf(code, ruleMode) - 2;
   const int16_t forbiddenEval = int16_t(uint16_t(uint32_t(EvalParams.ForbiddenEval) & 0xFFFF));
   for (int side = 0; side < 2; ++side) {
     int key = 0;
-    for (int c0 = 0; c0 < 18; ++c0)
-      for (int c1 = 0; c1 < 18; ++c1)
-        for (int c2 = 0; c2 < 18; ++c2)
-          for (int c3 = 0; c3 < 18; ++c3, ++key) {
+    for (int c0 = 0; c0 < LineCodeCount; ++c0)
+      for (int c1 = 0; c1 < LineCodeCount; ++c1)
+        for (int c2 = 0; c2 < LineCodeCount; ++c2)
+          for (int c3 = 0; c3 < LineCodeCount; ++c3, ++key) {
             int v[4] = {classNumber[c0], classNumber[c1], classNumber[c2], classNumber[c3]};
             std::sort(v, v + 4);
             const int rank = ComboRankOfKey[((v[0] * 16 + v[1]) * 16 + v[2]) * 16 + v[3]];

@@ -63,7 +63,7 @@ struct CellScore {
 constexpr int CodeKeyCount = 12 * 12 * 12 * 12;
 constexpr int CodeMultisetCount = 1365;  // multisets of four codes out of 12
 // Each occurring code's number among the 12; the codes that never occur map to 0.
-inline constexpr uint8_t DenseCode[18] = {0, 1, 2, 3, 4, 5, 0, 6, 0, 0, 7, 0, 0, 8, 0, 9, 10, 11};
+inline constexpr uint8_t DenseCode[LineCodeCount] = {0, 1, 2, 3, 4, 5, 0, 6, 0, 0, 7, 0, 0, 8, 0, 9, 10, 11};
 // The weight of direction k's code in a code key.
 inline constexpr uint16_t CodeKeyWeight[4] = {1728, 144, 12, 1};
 extern uint16_t CodeMultisetOfKey[CodeKeyCount];

@@ -130,24 +130,28 @@ void computeWindowLevels(int side, int ruleMode, uint8_t levels[WindowCount]) {
 }
 
 int lineCodeOfLevel(int level) {
-  static constexpr int Codes[12] = {2, 3, 4, 5, 7, 10, 13, 15, 16, 17, 0, 1};
+  static constexpr int Codes[12] = {CodeNone,     CodeClosedOne,   CodeOpenOne,   CodeClosedTwo,
+                                    CodeOpenTwo,  CodeClosedThree, CodeOpenThree, CodeFour,
+                                    CodeOpenFour, CodeFive,        CodeLongLine,  CodeBlackDoubleFour};
   return Codes[level];
 }
 
 int scoringClassOf(int code, int ruleMode) {
-  if (code == 0) return ruleMode == ExactFiveRule ? 2 : 17;
-  if (code == 1) return 16;
+  // Scoring classes share the numbers of the codes they are scored as.
+  if (code == CodeLongLine) return ruleMode == ExactFiveRule ? CodeNone : CodeFive;
+  if (code == CodeBlackDoubleFour) return CodeOpenFour;
   return code;
 }
 
 namespace {
 
-int generalClass(const int n[18]) {
-  const int open3 = n[13] + n[14];
-  const int three = n[10] + n[11] + n[12];
-  const int two = n[7] + n[8] + n[9];
-  if (n[1] >= 1 || n[15] >= 2 || n[16] >= 1) return ClassOpenFour;
-  if (n[15] == 1) return open3 >= 1 ? ClassFourThree : (three >= 1 || two >= 1) ? ClassFourPlus : ClassFour;
+int generalClass(const int n[LineCodeCount]) {
+  const int open3 = n[CodeOpenThree] + n[CodeSpare14];
+  const int three = n[CodeClosedThree] + n[CodeSpare11] + n[CodeSpare12];
+  const int two = n[CodeOpenTwo] + n[CodeSpare8] + n[CodeSpare9];
+  if (n[CodeBlackDoubleFour] >= 1 || n[CodeFour] >= 2 || n[CodeOpenFour] >= 1) return ClassOpenFour;
+  if (n[CodeFour] == 1)
+    return open3 >= 1 ? ClassFourThree : (three >= 1 || two >= 1) ? ClassFourPlus : ClassFour;
   if (open3 >= 2) return ClassDoubleThree;
   if (open3 == 1) return (three >= 1 || two >= 1) ? ClassOpenThreePlus : ClassOpenThree;
   if (three >= 2 || (three == 1 && two >= 1)) return ClassClosedThrees;
@@ -158,25 +162,25 @@ int generalClass(const int n[18]) {
 }  // namespace
 
 int cellClassOf(int side, int ruleMode, int c0, int c1, int c2, int c3) {
-  int n[18] = {};
+  int n[LineCodeCount] = {};
   ++n[c0];
   ++n[c1];
   ++n[c2];
   ++n[c3];
   if (ruleMode == Freestyle) {
-    if (n[0] >= 1 || n[17] >= 1) return ClassFive;
+    if (n[CodeLongLine] >= 1 || n[CodeFive] >= 1) return ClassFive;
     return generalClass(n);
   }
-  if (n[17] >= 1) return ClassFive;
+  if (n[CodeFive] >= 1) return ClassFive;
   if (ruleMode == ExactFiveRule) {
     const int g = generalClass(n);
-    if (g == ClassNone && side == Black && n[0] >= 1) return ClassBlackLongLine;
+    if (g == ClassNone && side == Black && n[CodeLongLine] >= 1) return ClassBlackLongLine;
     return g;
   }
   if (side == Black) {
-    if (n[0] >= 1) return ClassBlackLongLine;
-    if (n[1] >= 1 || n[15] + n[16] >= 2) return ClassBlackDoubleFour;
-    if (n[13] + n[14] >= 2) return ClassBlackDoubleThree;
+    if (n[CodeLongLine] >= 1) return ClassBlackLongLine;
+    if (n[CodeBlackDoubleFour] >= 1 || n[CodeFour] + n[CodeOpenFour] >= 2) return ClassBlackDoubleFour;
+    if (n[CodeOpenThree] + n[CodeSpare14] >= 2) return ClassBlackDoubleThree;
   }
   return generalClass(n);
 }

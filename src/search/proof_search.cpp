@@ -213,7 +213,7 @@ class Prover {
       const int cls = c.cellClass[A];
       if (cls != ClassOpenFour && !(cls == ClassBlackDoubleThree && A == Black)) return;
       for (int k = 0; k < 4; ++k) {
-        if (c.lineCode[A][k] < 15) continue;
+        if (c.lineCode[A][k] < CodeFour) continue;
         mark(t);
         for (int m = 1; m <= 5; ++m) {
           mark(CellIndex(t + m * DirectionStep[k]));

@@ -152,7 +152,7 @@ CellIndex fiveCellOf(Engine& e, CellIndex stone, int side) {
   const Board& b = *e.board;
   const CellInfo& own = e.cellInfo[stone];
   for (int k = 0; k < 4; ++k) {
-    if (own.lineCode[side][k] < 15) continue;
+    if (own.lineCode[side][k] < CodeFour) continue;
     const int d = DirectionStep[k];
     int passed = 0;
     for (int m = 1; m <= 4; ++m) {
@@ -161,13 +161,13 @@ CellIndex fiveCellOf(Engine& e, CellIndex stone, int side) {
         ++passed;
         continue;
       }
-      if (b.cells[t] == Empty && e.cellInfo[t].lineCode[side][k] == 17) return t;
+      if (b.cells[t] == Empty && e.cellInfo[t].lineCode[side][k] == CodeFive) return t;
       break;
     }
     for (int m = 1; m <= 4 - passed; ++m) {
       const CellIndex t = CellIndex(stone + m * d);
       if (b.cells[t] == side) continue;
-      if (b.cells[t] == Empty && e.cellInfo[t].lineCode[side][k] == 17) return t;
+      if (b.cells[t] == Empty && e.cellInfo[t].lineCode[side][k] == CodeFive) return t;
       break;
     }
     break;
