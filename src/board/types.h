@@ -40,22 +40,22 @@ extern uint8_t RuleMode;
 enum LineCode : uint8_t {
   CodeLongLine = 0,         // six or more in a row where that does not win (exact five; Black in renju)
   CodeBlackDoubleFour = 1,  // Black: two fours on one line
-  CodeNone = 2,             // none of the codes above
+  CodeNone = 2,             // none of the codes that follow
   CodeClosedOne = 3,        // one more stone gives CodeClosedTwo
   CodeOpenOne = 4,          // one more stone gives CodeOpenTwo
   CodeClosedTwo = 5,        // one more stone gives CodeClosedThree
-  CodeSpare6 = 6,
-  CodeOpenTwo = 7,  // one more stone gives CodeOpenThree
-  CodeSpare8 = 8,
-  CodeSpare9 = 9,
-  CodeClosedThree = 10,  // one more stone gives CodeFour
-  CodeSpare11 = 11,
-  CodeSpare12 = 12,
-  CodeOpenThree = 13,  // one more stone in the window can give CodeOpenFour
-  CodeSpare14 = 14,
-  CodeFour = 15,      // a four with exactly one completing cell
-  CodeOpenFour = 16,  // a four with two completing cells; also White's double four on one line
-  CodeFive = 17,      // five; also six or more where that wins
+  CodeSpare6 = 6,           // never produced
+  CodeOpenTwo = 7,          // one more stone gives CodeOpenThree
+  CodeSpare8 = 8,           // never produced
+  CodeSpare9 = 9,           // never produced
+  CodeClosedThree = 10,     // one more stone gives CodeFour
+  CodeSpare11 = 11,         // never produced
+  CodeSpare12 = 12,         // never produced
+  CodeOpenThree = 13,       // one more stone in the window can give CodeOpenFour
+  CodeSpare14 = 14,         // never produced
+  CodeFour = 15,            // a four with exactly one completing cell
+  CodeOpenFour = 16,        // a four with two completing cells; also White's double four on one line
+  CodeFive = 17,            // five; also six or more where that wins
   LineCodeCount = 18
 };
 
