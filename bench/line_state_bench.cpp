@@ -10,7 +10,7 @@
 
 #include "board/board.h"
 #include "board/line_state.h"
-#include "board/types.h"
+#include "core/types.h"
 #include "search/engine.h"
 
 namespace kesta {

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "board/types.h"
+#include "core/types.h"
 #include "eval/eval_tables.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "board/board.h"
-#include "board/types.h"
+#include "core/types.h"
 #include "eval/eval_tables.h"
 #include "search/engine.h"
 

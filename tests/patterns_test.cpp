@@ -17,7 +17,7 @@
 #include <unistd.h>
 #endif
 
-#include "board/types.h"
+#include "core/types.h"
 #include "eval/eval_tables.h"
 #include "scratch_dir.h"
 #include "eval/patterns.h"

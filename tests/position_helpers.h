@@ -25,7 +25,7 @@
 
 #include "board/board.h"
 #include "board/line_state.h"
-#include "board/types.h"
+#include "core/types.h"
 #include "search/engine.h"
 #include "search/trans_table.h"
 

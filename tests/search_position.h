@@ -19,7 +19,7 @@
 
 #include "board/board.h"
 #include "board/line_state.h"
-#include "board/types.h"
+#include "core/types.h"
 #include "eval/eval_tables.h"
 #include "search/clock.h"
 #include "search/engine.h"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a file under src/ includes a header of a higher layer, or one outside src/. The layers,
 # bottom to top; a file may include its own layer and the layers below it:
-#   1 board/types.h   2 eval/   3 board/   4 search/   5 diag/   6 protocol/   7 main/
+#   1 core/   2 eval/   3 board/   4 search/   5 diag/   6 protocol/   7 main/
 # tools/, tests/, bench/ and fuzz/ sit above them all and are not checked.
 # Usage: tools/check-layers.sh [SRC_DIR]   (default: the src/ beside this script's folder)
 set -euo pipefail
@@ -15,7 +15,7 @@ files=$(find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | LC_
 # shellcheck disable=SC2086
 awk '
   function layer(path) {
-    if (path ~ /^board\/types\.(h|cpp)$/) return 1
+    if (path ~ /^core\//) return 1
     if (path ~ /^eval\//) return 2
     if (path ~ /^board\//) return 3
     if (path ~ /^search\//) return 4

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "board/line_state.h"
-#include "board/types.h"
+#include "core/types.h"
 #include "diag/dump.h"
 #include "eval/eval_tables.h"
 #include "protocol/version.h"

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "board/line_state.h"
-#include "board/types.h"
+#include "core/types.h"
 #include "eval/eval_tables.h"
 #include "eval/number_scan.h"
 #include "protocol/restart.h"

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "board/types.h"
+#include "core/types.h"
 
 namespace kesta {
 

@@ -1,4 +1,4 @@
-// Layer 3 of 7 (tools/check-layers.sh): board/ includes only board/ and eval/.
+// Layer 3 of 7 (tools/check-layers.sh): board/ includes only board/, eval/ and core/.
 // The position record that make and unmake keep: the Board, each cell's line state, the evaluation
 // sums, the class counts and the ply. The Engine extends it with everything of the search.
 #pragma once

@@ -1,4 +1,4 @@
-// Layer 2 of 7 (tools/check-layers.sh): eval/ includes only eval/ and board/types.h.
+// Layer 2 of 7 (tools/check-layers.sh): eval/ includes only eval/ and core/.
 // The evaluation parameter file AIEval.txt and the process-wide tables built from it:
 // LineCodeByWindow, EvalScoreTable, MoveScoreTable and CellClassTable, one copy per side.
 // Entry points: buildEvalTables (at Engine construction and on a rule change), loadEvalFile.
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "board/types.h"
+#include "core/types.h"
 #include "eval/text_file.h"
 
 namespace kesta {

@@ -1,6 +1,6 @@
 #include "eval/patterns.h"
 
-#include "board/types.h"
+#include "core/types.h"
 
 namespace kesta {
 

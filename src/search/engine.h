@@ -1,4 +1,4 @@
-// Layer 4 of 7 (tools/check-layers.sh): search/ includes only search/, board/ and eval/.
+// Layer 4 of 7 (tools/check-layers.sh): search/ includes only search/, board/, eval/ and core/.
 // The Engine: the one object that plays. It extends the position record that make and unmake
 // keep with the search parameters, the transposition table, the per-ply pickers and its copy of
 // the match settings. Entry points: construction over a Board, loadConfig, resizeTable.

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "board/types.h"
+#include "core/types.h"
 
 namespace kesta {
 

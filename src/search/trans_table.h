@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 namespace kesta {
 

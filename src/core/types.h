@@ -1,4 +1,4 @@
-// Layer 1 of 7 (tools/check-layers.sh): board/types.h includes no header of the engine.
+// Layer 1 of 7 (tools/check-layers.sh): core/ includes only core/.
 // Shared vocabulary of the engine: cell numbering on the padded 32x32 board, line directions,
 // cell codes, the rule in force and the score constants that every subsystem agrees on.
 #pragma once

@@ -1,4 +1,4 @@
-#include "board/types.h"
+#include "core/types.h"
 
 namespace kesta {
 
