@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "board/board.h"
-#include "eval/number_scan.h"
+#include "core/number_scan.h"
 #include "protocol/command_loop.h"
 #include "search/engine.h"
 #include "search/match_settings.h"

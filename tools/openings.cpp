@@ -3,7 +3,7 @@
 #include <fstream>
 #include <set>
 
-#include "eval/number_scan.h"
+#include "core/number_scan.h"
 
 namespace kesta::tool {
 

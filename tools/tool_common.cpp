@@ -4,9 +4,9 @@
 #include <sstream>
 
 #include "board/line_state.h"
+#include "core/number_scan.h"
 #include "core/types.h"
 #include "eval/eval_tables.h"
-#include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "search/clock.h"
 #include "search/think.h"

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "eval/number_scan.h"
+#include "core/number_scan.h"
 #include "tools/match_stats.h"
 #include "tools/openings.h"
 #include "tools/tool_common.h"

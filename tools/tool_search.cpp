@@ -1,9 +1,9 @@
 // Developer-tool subcommands that run the threat analysis and the searches.
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <iomanip>
 #include <iostream>
 #include <limits>
@@ -13,8 +13,8 @@
 
 #include "board/forbidden.h"
 #include "board/line_state.h"
+#include "core/number_scan.h"
 #include "diag/dump.h"
-#include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "protocol/search_info.h"
 #include "search/clock.h"

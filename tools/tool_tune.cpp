@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/number_scan.h"
 #include "eval/eval_tables.h"
-#include "eval/number_scan.h"
 #include "tools/tool_common.h"
 #include "tools/train_data.h"
 #include "tools/tuner.h"

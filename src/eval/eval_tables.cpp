@@ -4,7 +4,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "eval/number_scan.h"
+#include "core/number_scan.h"
 #include "eval/patterns.h"
 
 namespace kesta {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/text_file.h"
 #include "core/types.h"
-#include "eval/text_file.h"
 
 namespace kesta {
 

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "board/line_state.h"
+#include "core/number_scan.h"
 #include "diag/dump.h"
-#include "eval/number_scan.h"
 #include "protocol/restart.h"
 #include "protocol/version.h"
 #include "search/clock.h"

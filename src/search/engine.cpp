@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "board/line_state.h"
+#include "core/number_scan.h"
 #include "eval/eval_tables.h"
-#include "eval/number_scan.h"
 
 namespace kesta {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "board/position.h"
-#include "eval/text_file.h"
+#include "core/text_file.h"
 #include "search/match_settings.h"
 #include "search/move_picker.h"
 #include "search/trans_table.h"

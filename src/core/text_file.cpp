@@ -1,4 +1,4 @@
-#include "eval/text_file.h"
+#include "core/text_file.h"
 
 #include <filesystem>
 #include <fstream>
