@@ -12,7 +12,7 @@
 #include <limits>
 #include <string>
 
-#include "search/clock.h"
+#include "core/clock.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "tests/position_helpers.h"

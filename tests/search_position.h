@@ -13,15 +13,14 @@
 #include <sstream>
 #include <string>
 #include <system_error>
-
 #include <utility>
 #include <vector>
 
 #include "board/board.h"
 #include "board/line_state.h"
+#include "core/clock.h"
 #include "core/types.h"
 #include "eval/eval_tables.h"
-#include "search/clock.h"
 #include "search/engine.h"
 #include "search/trans_table.h"
 

@@ -18,7 +18,7 @@
 
 #include "board/forbidden.h"
 #include "board/line_state.h"
-#include "search/clock.h"
+#include "core/clock.h"
 #include "search/opening_book.h"
 #include "search/search.h"
 #include "search/search_clock.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "board/line_state.h"
+#include "core/clock.h"
 #include "diag/dump.h"
-#include "search/clock.h"
 #include "search/move_gen.h"
 #include "search/search.h"
 #include "search/think.h"

@@ -4,11 +4,11 @@
 #include <sstream>
 
 #include "board/line_state.h"
+#include "core/clock.h"
 #include "core/number_scan.h"
 #include "core/types.h"
 #include "eval/eval_tables.h"
 #include "protocol/restart.h"
-#include "search/clock.h"
 #include "search/think.h"
 
 #if defined(_WIN32)

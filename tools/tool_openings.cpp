@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "search/clock.h"
+#include "core/clock.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "search/threat_search.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "board/line_state.h"
-#include "search/clock.h"
+#include "core/clock.h"
 #include "search/proof_search.h"
 #include "search/search.h"
 #include "search/think.h"

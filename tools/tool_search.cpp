@@ -13,11 +13,11 @@
 
 #include "board/forbidden.h"
 #include "board/line_state.h"
+#include "core/clock.h"
 #include "core/number_scan.h"
 #include "diag/dump.h"
 #include "protocol/restart.h"
 #include "protocol/search_info.h"
-#include "search/clock.h"
 #include "search/proof_search.h"
 #include "search/search.h"
 #include "search/think.h"

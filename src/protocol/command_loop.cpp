@@ -6,11 +6,11 @@
 #include <optional>
 
 #include "board/line_state.h"
+#include "core/clock.h"
 #include "core/number_scan.h"
 #include "diag/dump.h"
 #include "protocol/restart.h"
 #include "protocol/version.h"
-#include "search/clock.h"
 #include "search/proof_search.h"
 #include "search/think.h"
 #include "search/threat_search.h"

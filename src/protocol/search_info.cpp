@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "search/clock.h"
+#include "core/clock.h"
 #include "search/search.h"
 
 namespace kesta {

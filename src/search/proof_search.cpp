@@ -6,8 +6,8 @@
 
 #include "board/forbidden.h"
 #include "board/line_state.h"
+#include "core/clock.h"
 #include "search/move_gen.h"
-#include "search/clock.h"
 #include "search/search_clock.h"
 
 namespace kesta {

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "search/clock.h"
+#include "core/clock.h"
 #include "search/engine.h"
 #include "search/time_manager.h"
 

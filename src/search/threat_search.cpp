@@ -2,7 +2,7 @@
 
 #include "board/forbidden.h"
 #include "board/line_state.h"
-#include "search/clock.h"
+#include "core/clock.h"
 #include "search/decided.h"
 #include "search/move_gen.h"
 #include "search/search_clock.h"
