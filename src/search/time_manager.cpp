@@ -29,22 +29,25 @@ bool hasMatchClock(const Engine& e) {
 
 }  // namespace
 
-bool clockBound(const Engine& e) { return shareOfClock(e) < e.Settings.TimeoutTurn && timeLimitsThink(e); }
-
-bool turnBoundUnderClock(const Engine& e) {
-  return hasMatchClock(e) && shareOfClock(e) >= e.Settings.TimeoutTurn && timeLimitsThink(e);
+ClockRule clockRule(const Engine& e) {
+  if (!timeLimitsThink(e)) return ClockRule::TurnOnly;
+  if (shareOfClock(e) < e.Settings.TimeoutTurn) return ClockRule::ClockBound;
+  return hasMatchClock(e) ? ClockRule::WholeTurn : ClockRule::TurnOnly;
 }
 
 int32_t timeBudget(const Engine& e) { return std::min(e.Settings.TimeoutTurn, shareOfClock(e)) - e.TimeReserve; }
 
 int32_t rootStopMs(const Engine& e) {
-  if (turnBoundUnderClock(e)) return hardTimeLimit(e);
-  return rootStopTime(clockBound(e) ? hardTimeLimit(e) : timeBudget(e));
+  switch (clockRule(e)) {
+    case ClockRule::WholeTurn: return hardTimeLimit(e);
+    case ClockRule::ClockBound: return rootStopTime(hardTimeLimit(e));
+    case ClockRule::TurnOnly: break;
+  }
+  return rootStopTime(timeBudget(e));
 }
 
 ThinkClock::ThinkClock(const Engine& e)
-    : clockBound_(kesta::clockBound(e)),
-      wholeTurn_(turnBoundUnderClock(e)),
+    : rule_(clockRule(e)),
       budget_(timeBudget(e)),
       hard_(hardTimeLimit(e)),
       target_(budget_),
@@ -53,11 +56,11 @@ ThinkClock::ThinkClock(const Engine& e)
       reference_(e.LastThinkScore) {}
 
 bool ThinkClock::startNext(const Engine&, const IterationReport& r) {
-  if (wholeTurn_) {
+  if (rule_ == ClockRule::WholeTurn) {
     target_ = hard_;
     return r.elapsedMs < hard_;
   }
-  if (!clockBound_) {
+  if (rule_ == ClockRule::TurnOnly) {
     if (r.searched && r.depth >= 7) budget_ = std::min<int64_t>(budget_ * 105 / 100, hard_);
     target_ = budget_;
     return !((turnBinds_ || r.elapsedMs > budget_ * 70 / 100) && int64_t(r.iterationMs) * 45 >= budget_ * 10);

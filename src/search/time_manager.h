@@ -3,7 +3,7 @@
 // the turn limit less the reserve. Under a match clock that binds, the budget is the clock's share
 // for this move, from the own moves the game may still last, and the deepening (ThinkClock)
 // stretches or shrinks it with the search's stability. Entry points: movesToGo, timeBudget,
-// hardTimeLimit, clockBound, ThinkClock.
+// hardTimeLimit, clockRule, ThinkClock.
 #pragma once
 
 #include <algorithm>
@@ -20,15 +20,21 @@ namespace kesta {
 // long game's end is about as near after 30 plies as after 60.
 int32_t movesToGo(const Engine& e);
 
-// True when the match clock's share for this move (the time left over movesToGo), not the turn
-// limit, sets the move's budget, and neither nodes nor depth limit the think (those keep the
-// classic rule, so that what they search does not follow the clock's plan).
-bool clockBound(const Engine& e);
+// How a think spends its time (see ThinkClock).
+enum class ClockRule : uint8_t {
+  // A turn limit alone, or a think limited by nodes or depth (so that what it searches does not
+  // follow the clock's plan): the classic rule.
+  TurnOnly,
+  // A match clock whose share for this move is at least the turn limit: the clock has time to
+  // spare, so the move may use its whole turn.
+  WholeTurn,
+  // A match clock whose share for this move (the time left over movesToGo), not the turn limit,
+  // sets the move's budget.
+  ClockBound,
+};
 
-// True when a match clock is kept but the turn limit, not the clock's share, sets the move's
-// budget (and neither nodes nor depth limit the think): the clock has time to spare, so the move
-// may use its whole turn.
-bool turnBoundUnderClock(const Engine& e);
+ClockRule clockRule(const Engine& e);
+inline bool clockBound(const Engine& e) { return clockRule(e) == ClockRule::ClockBound; }
 
 // Milliseconds the current move aims for: the smaller of the turn limit and the clock's share,
 // less the TimeReserve. Negative when the clock is nearly out (the think then stops at once).
@@ -61,7 +67,7 @@ struct IterationReport {
 // budget and the last iteration took 2/9 of it; from depth 7 on, each iteration that searched
 // raises the budget by 5%, up to the hard limit.
 //
-// Under a match clock with time to spare (turnBoundUnderClock) the move may use its whole turn:
+// Under a match clock with time to spare (ClockRule::WholeTurn) the move may use its whole turn:
 // iterations start until the hard limit, and the one cut there counts the root moves it searched.
 //
 // Under a match clock that binds, the think aims for its budget times three factors:
@@ -81,13 +87,12 @@ class ThinkClock {
   // After an iteration that produced a move: true when the next iteration starts.
   bool startNext(const Engine& e, const IterationReport& r);
 
-  bool clockBound() const { return clockBound_; }
+  bool clockBound() const { return rule_ == ClockRule::ClockBound; }
   // The time the think aims for, as of the last report.
   int64_t targetMs() const { return target_; }
 
  private:
-  bool clockBound_;
-  bool wholeTurn_;  // turnBoundUnderClock
+  ClockRule rule_;
   int64_t budget_;  // timeBudget at the think's start; the classic rule raises it
   int64_t hard_;    // hardTimeLimit
   int64_t target_;
