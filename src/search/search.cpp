@@ -23,18 +23,6 @@ DeepeningReport report;
 // Depth rounded to the nearest integer, halves away from zero.
 int32_t roundedDepth(float depth) { return int32_t(std::lround(depth)); }
 
-// Decided scores are stored relative to the storing node and read back relative to the root.
-int32_t toTable(int32_t score, int32_t ply) {
-  if (isWin(score)) return score + ply;
-  if (isLoss(score)) return score - ply;
-  return score;
-}
-int32_t fromTable(int32_t score, int32_t ply) {
-  if (isWin(score)) return score - ply;
-  if (isLoss(score)) return score + ply;
-  return score;
-}
-
 int coordByte(CellIndex c, bool column) { return column ? uint8_t((c & 31) - 5) : uint8_t((c >> 5) - 5); }
 
 int chebyshev(CellIndex a, CellIndex b) {

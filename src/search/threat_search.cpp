@@ -35,8 +35,7 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
     slot = pr.slot;
     if (pr.found) {
       const int32_t v = pr.slot->score;
-      if (isWin(v)) return v - e.ply;
-      if (isLoss(v)) return v + e.ply;
+      if (isDecided(v)) return fromTable(v, e.ply);
     }
   }
   // 2-5. Decided positions, fives, the ply limit.
@@ -104,7 +103,7 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
   if (!Entry) return result;
   // 14-15. Proven wins are stored.
   if (e.Stopped || !isWin(result)) return result;
-  store(*e.TransTable, slot, b.hash, result + e.ply, 0, BoundExact, bestMove);
+  store(*e.TransTable, slot, b.hash, toTable(result, e.ply), 0, BoundExact, bestMove);
   return result;
 }
 

@@ -118,15 +118,22 @@ inline const TTEntry* findEntry(const TranspositionTable& t, uint64_t hash) {
   return nullptr;
 }
 
+// Decided scores are stored relative to the storing node and read back relative to the root.
+inline int32_t toTable(int32_t score, int32_t ply) {
+  if (isWin(score)) return score + ply;
+  if (isLoss(score)) return score - ply;
+  return score;
+}
+inline int32_t fromTable(int32_t score, int32_t ply) {
+  if (isWin(score)) return score - ply;
+  if (isLoss(score)) return score + ply;
+  return score;
+}
+
 // True when the entry decides the node: decided scores at any depth, others at requiredDepth.
 inline bool cutoffTest(const TTEntry& e, int32_t requiredDepth, int32_t alpha, int32_t beta, int32_t ply) {
-  int32_t s = e.score;
-  if (isWin(s))
-    s -= ply;
-  else if (isLoss(s))
-    s += ply;
-  else if (e.depth < requiredDepth)
-    return false;
+  if (!isDecided(e.score) && e.depth < requiredDepth) return false;
+  const int32_t s = fromTable(e.score, ply);
   switch (e.genBound & 3) {
     case BoundExact: return true;
     case BoundUpper: return s <= alpha;
