@@ -31,13 +31,12 @@ struct Workload {
 Workload middleGames(uint8_t rule) {
   // A directory without text files: built-in weights and search parameters.
   ExeDirectory = (std::filesystem::temp_directory_path() / "kesta-bench-no-such-dir" / "").string();
-  RuleMode = rule;
   Workload w;
   std::vector<std::vector<CellIndex>> perPosition;
   for (uint32_t seed = 1; seed <= 4; ++seed) {
     Position p;
     p.board = std::make_unique<Board>(15);
-    p.engine = std::make_unique<Engine>(*p.board, 1u << 16);
+    p.engine = std::make_unique<Engine>(*p.board, Rule(rule), 1u << 16);
     Board& b = *p.board;
     std::mt19937 rng(seed);
     while (b.moveCount < 30) {

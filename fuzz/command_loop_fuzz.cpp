@@ -303,7 +303,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > MaxInputBytes) return -1;
   // Each input starts from the state of a fresh process.
-  kesta::RuleMode = kesta::RenjuRule;
   kesta::seedAllGenerators(1);
   kesta::resetSearchCountdowns();
   Harness harness(std::string(Prelude) + std::string(reinterpret_cast<const char*>(data), size));

@@ -125,8 +125,8 @@ void checkLineState(const Engine& e, Report& r) {
       for (int s = 0; s < 2; ++s)
         if (lineBitsOf(got, k, s) != bits[s])
           r.add(cellName(t), " line bits [", k, "][", s, "] ", lineBitsOf(got, k, s), " want ", bits[s]);
-      code[0][k] = lineCodeOf(0, bits[0], bits[1]);
-      code[1][k] = lineCodeOf(1, bits[1], bits[0]);
+      code[0][k] = e.tables->lineCodeOf(0, bits[0], bits[1]);
+      code[1][k] = e.tables->lineCodeOf(1, bits[1], bits[0]);
     }
     for (int s = 0; s < 2; ++s) {
       for (int k = 0; k < 4; ++k)
@@ -134,15 +134,15 @@ void checkLineState(const Engine& e, Report& r) {
           r.add(cellName(t), " lineCode[", s, "][", k, "] ", int(got.lineCode[s][k]), " want ",
                 int(code[s][k]));
       const int key = patternKey(code[s][0], code[s][1], code[s][2], code[s][3]);
-      if (got.moveScore[s] != MoveScoreTable[s][key])
-        r.add(cellName(t), " moveScore[", s, "] ", got.moveScore[s], " want ", MoveScoreTable[s][key]);
-      if (got.evalScore[s] != EvalScoreTable[s][key])
-        r.add(cellName(t), " evalScore[", s, "] ", got.evalScore[s], " want ", EvalScoreTable[s][key]);
-      if (got.cellClass[s] != CellClassTable[s][key])
+      if (got.moveScore[s] != e.tables->moveScore[s][key])
+        r.add(cellName(t), " moveScore[", s, "] ", got.moveScore[s], " want ", e.tables->moveScore[s][key]);
+      if (got.evalScore[s] != e.tables->evalScore[s][key])
+        r.add(cellName(t), " evalScore[", s, "] ", got.evalScore[s], " want ", e.tables->evalScore[s][key]);
+      if (got.cellClass[s] != e.tables->cellClass[s][key])
         r.add(cellName(t), " cellClass[", s, "] ", int(got.cellClass[s]), " want ",
-              int(CellClassTable[s][key]));
-      evalSum[s] += EvalScoreTable[s][key];
-      classCount[s][CellClassTable[s][key]] += 1;
+              int(e.tables->cellClass[s][key]));
+      evalSum[s] += e.tables->evalScore[s][key];
+      classCount[s][e.tables->cellClass[s][key]] += 1;
     }
   }
   for (int s = 0; s < 2; ++s) {

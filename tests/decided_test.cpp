@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "board/forbidden.h"
+#include "rules/forbidden.h"
 #include "tests/position_helpers.h"
 
 namespace kesta {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -25,19 +26,14 @@
 
 #include "core/types.h"
 #include "eval/eval_tables.h"
+#include "rules/rule_tables.h"
 #include "scratch_dir.h"
 
 namespace {
 
 using kesta::Black;
-using kesta::CellClassTable;
 using kesta::ComboRankOfKey;
-using kesta::EvalParams;
-using kesta::EvalScoreByCombo;
-using kesta::EvalScoreTable;
 using kesta::FileRead;
-using kesta::MoveScoreByCombo;
-using kesta::MoveScoreTable;
 using kesta::pairIndex;
 using kesta::patternKey;
 using kesta::PatternKeyCount;
@@ -50,6 +46,21 @@ const char* ruleName(int rule) {
 }
 
 using kesta_test::ScratchDir;
+
+// The weights in force and the tables of the last build, as an Engine keeps them.
+kesta::EvalParameters EvalParams;
+std::shared_ptr<const kesta::PatternTables> InForce;
+
+FileRead loadEvalFile(const std::string& path) {
+  return kesta::loadEvalFile(path, EvalParams);
+}
+
+// The combined scores of the weights in force.
+const kesta::ComboScores& combined() {
+  static kesta::ComboScores scores;
+  kesta::combineScores(EvalParams, scores);
+  return scores;
+}
 
 // The 305 parameters in file order.
 std::vector<long long> fileOrder(const kesta::EvalParameters& p) {
@@ -107,29 +118,29 @@ std::pair<int, int> comboScores(int a, int b, int c, int d) {
     ADD_FAILURE() << "no rank for " << a << "," << b << "," << c << "," << d;
     return {-1, -1};
   }
-  return {EvalScoreByCombo[rank], MoveScoreByCombo[rank]};
+  return {combined().eval[rank], combined().move[rank]};
 }
 
 // (evalScore, moveScore) of one side's table entry for four line codes.
 std::pair<int, int> cellScores(int side, int c0, int c1, int c2, int c3) {
   const int key = patternKey(c0, c1, c2, c3);
-  return {EvalScoreTable[side][key], MoveScoreTable[side][key]};
+  return {InForce->evalScore[side][key], InForce->moveScore[side][key]};
 }
 
 int cellClass(int side, int c0, int c1, int c2, int c3) {
-  return CellClassTable[side][patternKey(c0, c1, c2, c3)];
+  return InForce->cellClass[side][patternKey(c0, c1, c2, c3)];
 }
 
 void build(int rule, const ScratchDir& dir) {
-  kesta::RuleMode = uint8_t(rule);
-  kesta::buildEvalTables(dir.prefix());
+  loadEvalFile(dir.evalFile());
+  InForce = kesta::patternTables(kesta::Rule(rule), EvalParams);
 }
 
 struct Combos {
   std::vector<int16_t> eval, move;
   static Combos take() {
-    return {{std::begin(EvalScoreByCombo), std::end(EvalScoreByCombo)},
-            {std::begin(MoveScoreByCombo), std::end(MoveScoreByCombo)}};
+    const kesta::ComboScores& c = combined();
+    return {{std::begin(c.eval), std::end(c.eval)}, {std::begin(c.move), std::end(c.move)}};
   }
 };
 
@@ -139,7 +150,8 @@ std::vector<uint8_t> flatLineCodes() {
   codes.reserve(size_t(2) << 20);
   for (int side = 0; side < 2; ++side)
     for (unsigned own = 0; own < 1024; ++own)
-      for (unsigned opponent = 0; opponent < 1024; ++opponent) codes.push_back(kesta::lineCodeOf(side, own, opponent));
+      for (unsigned opponent = 0; opponent < 1024; ++opponent)
+        codes.push_back(InForce->lineCodeOf(side, own, opponent));
   return codes;
 }
 
@@ -149,24 +161,24 @@ struct Tables {
   static Tables take() {
     Tables t;
     t.lineCode = flatLineCodes();
-    t.cellClass.assign(&CellClassTable[0][0], &CellClassTable[0][0] + 2 * PatternKeyCount);
-    t.evalScore.assign(&EvalScoreTable[0][0], &EvalScoreTable[0][0] + 2 * PatternKeyCount);
-    t.moveScore.assign(&MoveScoreTable[0][0], &MoveScoreTable[0][0] + 2 * PatternKeyCount);
+    t.cellClass.assign(&InForce->cellClass[0][0], &InForce->cellClass[0][0] + 2 * PatternKeyCount);
+    t.evalScore.assign(&InForce->evalScore[0][0], &InForce->evalScore[0][0] + 2 * PatternKeyCount);
+    t.moveScore.assign(&InForce->moveScore[0][0], &InForce->moveScore[0][0] + 2 * PatternKeyCount);
     return t;
   }
 };
 
 [[maybe_unused]] void expectSameTables(const Tables& a, const Tables& b, const std::string& what) {
   EXPECT_TRUE(a.lineCode == b.lineCode) << "line codes differ: " << what;
-  EXPECT_TRUE(a.cellClass == b.cellClass) << "CellClassTable differs: " << what;
-  EXPECT_TRUE(a.evalScore == b.evalScore) << "EvalScoreTable differs: " << what;
-  EXPECT_TRUE(a.moveScore == b.moveScore) << "MoveScoreTable differs: " << what;
+  EXPECT_TRUE(a.cellClass == b.cellClass) << "cell classes differ: " << what;
+  EXPECT_TRUE(a.evalScore == b.evalScore) << "evaluation scores differ: " << what;
+  EXPECT_TRUE(a.moveScore == b.moveScore) << "move scores differ: " << what;
 }
 
 TEST(EvalFile, NoFileGivesTheDefaultWeights) {
   ScratchDir dir;
   EvalParams = kesta::EvalParameters{};
-  EXPECT_EQ(kesta::loadEvalFile(dir.evalFile()), FileRead::Missing);
+  EXPECT_EQ(loadEvalFile(dir.evalFile()), FileRead::Missing);
   build(kesta::Freestyle, dir);
 
   EXPECT_EQ(comboScores(2, 2, 2, 2), std::make_pair(0, 0));
@@ -181,10 +193,8 @@ TEST(EvalFile, NoFileGivesTheDefaultWeights) {
   EXPECT_EQ(comboScores(17, 17, 17, 17), std::make_pair(360, 2000));
 
   // Every default weight lies in 0..2000; the two extremes above are the largest.
-  const auto [minEval, maxEval] =
-      std::minmax_element(std::begin(EvalScoreByCombo), std::end(EvalScoreByCombo));
-  const auto [minMove, maxMove] =
-      std::minmax_element(std::begin(MoveScoreByCombo), std::end(MoveScoreByCombo));
+  const auto [minEval, maxEval] = std::minmax_element(std::begin(combined().eval), std::end(combined().eval));
+  const auto [minMove, maxMove] = std::minmax_element(std::begin(combined().move), std::end(combined().move));
   EXPECT_EQ(*minEval, 0);
   EXPECT_EQ(*maxEval, 378);
   EXPECT_EQ(*minMove, 0);
@@ -197,8 +207,8 @@ TEST(EvalFile, NoFileGivesTheDefaultWeights) {
     EXPECT_EQ(cellScores(side, 2, 2, 2, 2), std::make_pair(0, 0));
   }
 
-  // A missing file leaves the parameters themselves alone.
-  for (long long v : fileOrder(EvalParams)) ASSERT_EQ(v, 0);
+  // A missing file puts the built-in weights in force.
+  EXPECT_EQ(fileOrder(EvalParams), fileOrder(kesta::defaultEvalParameters()));
 }
 
 // The built-in weights by scoring class 2..17: single weights, and the evaluation weight of each
@@ -280,7 +290,7 @@ TEST(EvalFile, ByteOrderMarkIsSkipped) {
   EvalParams = kesta::defaultEvalParameters();
   const std::vector<long long> numbers = sampleNumbers();
   dir.writeEvalFile("\xEF\xBB\xBF" + fileText(numbers));
-  EXPECT_EQ(kesta::loadEvalFile(dir.evalFile()), FileRead::Read);
+  EXPECT_EQ(loadEvalFile(dir.evalFile()), FileRead::Read);
   EXPECT_EQ(fileOrder(EvalParams), numbers);
 }
 
@@ -306,7 +316,7 @@ TEST(EvalFile, UnreadableFileKeepsTheWeightsInForce) {
   for (const std::string& text : cases) {
     SCOPED_TRACE(text.substr(0, 40));
     dir.writeEvalFile(text);
-    EXPECT_EQ(kesta::loadEvalFile(dir.evalFile()), FileRead::Failed);
+    EXPECT_EQ(loadEvalFile(dir.evalFile()), FileRead::Failed);
     EXPECT_EQ(fileOrder(EvalParams), first);
     build(kesta::RenjuRule, dir);
     expectSameTables(Tables::take(), before, "after a failed read");
@@ -314,7 +324,7 @@ TEST(EvalFile, UnreadableFileKeepsTheWeightsInForce) {
   // A folder in the file's place cannot be read either.
   std::filesystem::remove(dir.evalFile());
   std::filesystem::create_directory(dir.evalFile());
-  EXPECT_EQ(kesta::loadEvalFile(dir.evalFile()), FileRead::Failed);
+  EXPECT_EQ(loadEvalFile(dir.evalFile()), FileRead::Failed);
   EXPECT_EQ(fileOrder(EvalParams), first);
 }
 
@@ -360,7 +370,7 @@ TEST(EvalFile, SignsAndWhiteSpaceMix) {
   ScratchDir dir;
   EvalParams = kesta::EvalParameters{};
   dir.writeEvalFile("\n\t -3\r\n+4   \t\t\n-0 +0012\t" + fileText(std::vector<long long>(301, 0)));
-  EXPECT_EQ(kesta::loadEvalFile(dir.evalFile()), FileRead::Read);
+  EXPECT_EQ(loadEvalFile(dir.evalFile()), FileRead::Read);
   EXPECT_EQ(EvalParams.ForbiddenEval, -3);
   EXPECT_EQ(EvalParams.EvalSingle[0], 4);
   EXPECT_EQ(EvalParams.EvalSingle[1], 0);
@@ -465,13 +475,13 @@ TEST(EvalFile, SidesDifferOnlyAtBlacksForbiddenEntries) {
     build(rule, dir);
     int forbidden = 0, differ = 0, whiteForbidden = 0;
     for (int key = 0; key < PatternKeyCount; ++key) {
-      whiteForbidden += CellClassTable[White][key] <= 2;
-      if (CellClassTable[Black][key] <= 2) {
+      whiteForbidden += InForce->cellClass[White][key] <= 2;
+      if (InForce->cellClass[Black][key] <= 2) {
         ++forbidden;
         continue;
       }
-      if (EvalScoreTable[Black][key] != EvalScoreTable[White][key] ||
-          MoveScoreTable[Black][key] != MoveScoreTable[White][key])
+      if (InForce->evalScore[Black][key] != InForce->evalScore[White][key] ||
+          InForce->moveScore[Black][key] != InForce->moveScore[White][key])
         ++differ;
     }
     EXPECT_EQ(differ, 0) << ruleName(rule);
@@ -493,7 +503,7 @@ TEST(EvalFile, LosingTheFileKeepsForbiddenEval) {
   build(kesta::RenjuRule, without);
   EXPECT_EQ(Combos::take().eval, defaults.eval);
   EXPECT_EQ(Combos::take().move, defaults.move);
-  EXPECT_EQ(fileOrder(EvalParams), numbers);
+  EXPECT_EQ(EvalParams.ForbiddenEval, 555);
   EXPECT_EQ(cellScores(Black, 0, 2, 2, 2), std::make_pair(555, -29000));
   EXPECT_EQ(cellScores(Black, 16, 2, 2, 2), std::make_pair(72, 100));
 }
@@ -532,9 +542,11 @@ void expectFilesMatchTables(const std::filesystem::path& out, const std::string&
   ASSERT_EQ(cellClassBytes.size(), size_t(2) * 104976) << what;
   const std::vector<uint8_t> flat = flatLineCodes();
   EXPECT_EQ(std::memcmp(lineCode.data(), flat.data(), lineCode.size()), 0) << what;
-  EXPECT_EQ(std::memcmp(cellClassBytes.data(), &CellClassTable[0][0], cellClassBytes.size()), 0) << what;
-  EXPECT_EQ(int16Mismatches(readBytes(out / "eval_score.bin"), &EvalScoreTable[0][0], 2 * 104976), 0) << what;
-  EXPECT_EQ(int16Mismatches(readBytes(out / "move_score.bin"), &MoveScoreTable[0][0], 2 * 104976), 0) << what;
+  EXPECT_EQ(std::memcmp(cellClassBytes.data(), &InForce->cellClass[0][0], cellClassBytes.size()), 0) << what;
+  EXPECT_EQ(int16Mismatches(readBytes(out / "eval_score.bin"), &InForce->evalScore[0][0], 2 * 104976), 0)
+      << what;
+  EXPECT_EQ(int16Mismatches(readBytes(out / "move_score.bin"), &InForce->moveScore[0][0], 2 * 104976), 0)
+      << what;
 }
 
 TEST(EvalFileTool, DefaultEvalReadsBackAsTheDefaults) {
@@ -547,7 +559,7 @@ TEST(EvalFileTool, DefaultEvalReadsBackAsTheDefaults) {
     const Tables defaults = Tables::take();
 
     EvalParams = kesta::EvalParameters{};
-    ASSERT_EQ(kesta::loadEvalFile(withFile.evalFile()), FileRead::Read);
+    ASSERT_EQ(loadEvalFile(withFile.evalFile()), FileRead::Read);
     EXPECT_EQ(fileOrder(EvalParams), fileOrder(kesta::defaultEvalParameters()));
     EXPECT_EQ(Combos::take().eval, defaultCombos.eval);
     EXPECT_EQ(Combos::take().move, defaultCombos.move);

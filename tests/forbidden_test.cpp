@@ -2,7 +2,7 @@
 // double threes with the recursive test of whether a three is real, and five beating every foul.
 // Most positions are drawn as art in which F marks every cell expected to be forbidden; every
 // other empty cell of the board must be allowed. No test may leave the state changed.
-#include "board/forbidden.h"
+#include "rules/forbidden.h"
 
 #include <gtest/gtest.h>
 

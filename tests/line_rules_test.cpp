@@ -19,13 +19,10 @@
 
 #include "core/types.h"
 #include "eval/eval_tables.h"
+#include "rules/rule_tables.h"
 #include "scratch_dir.h"
 
 namespace {
-
-using kesta::lineCodeOf;
-
-using kesta_test::ScratchDir;
 
 const char* ruleName(int rule) {
   return rule == kesta::Freestyle ? "freestyle" : rule == kesta::ExactFiveRule ? "exact5" : "renju";
@@ -176,11 +173,11 @@ unsigned reversedBits(unsigned mask) {
 
 class LineRules : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override {
-    kesta::RuleMode = uint8_t(GetParam());
-    kesta::buildEvalTables(dir_.prefix());
+  void SetUp() override { tables_ = kesta::defaultPatternTables(kesta::Rule(GetParam())).get(); }
+  int lineCodeOf(int side, unsigned own, unsigned opponent) const {
+    return tables_->lineCodeOf(side, own, opponent);
   }
-  ScratchDir dir_;
+  const kesta::PatternTables* tables_ = nullptr;
 };
 
 TEST_P(LineRules, EveryMaskPairMatchesTheDirectReading) {
@@ -223,7 +220,7 @@ TEST_P(LineRules, OnlyTheCodesOfTheRuleOccur) {
   for (int side = 0; side < 2; ++side) {
     bool seen[18] = {};
     int outOfRange = 0;
-    for (uint8_t code : kesta::LineCodeByWindow[side]) {
+    for (uint8_t code : tables_->lineCodeByWindow[side]) {
       if (code < 18)
         seen[code] = true;
       else

@@ -56,9 +56,8 @@ struct Game {
   std::unique_ptr<Board> board;
   std::unique_ptr<Engine> engine;
   Game(int size, uint8_t rule) {
-    RuleMode = rule;
     board = std::make_unique<Board>(size);
-    engine = std::make_unique<Engine>(*board, 1u << 16);
+    engine = std::make_unique<Engine>(*board, Rule(rule), 1u << 16);
   }
 };
 
@@ -91,7 +90,7 @@ struct Expected {
   int32_t classCount[2][14] = {};
 };
 
-Expected recompute(const Board& b) {
+Expected recompute(const Board& b, const PatternTables& tables) {
   Expected x;
   for (int c = 0; c < BoardCells; ++c) {
     if (b.cells[c] != Black && b.cells[c] != White) continue;
@@ -118,15 +117,15 @@ Expected recompute(const Board& b) {
       for (int s = 0; s < 2; ++s) {
         const unsigned own = bits[s], other = bits[s ^ 1];
         r.lineWindow[k][s] = uint16_t(TernaryOfMask[own & ~other] + 2 * TernaryOfMask[other]);
-        r.lineCode[s][k] = lineCodeOf(s, own, other);
+        r.lineCode[s][k] = tables.lineCodeOf(s, own, other);
       }
     }
     for (int s = 0; s < 2; ++s) {
       const int key =
           ((r.lineCode[s][0] * 18 + r.lineCode[s][1]) * 18 + r.lineCode[s][2]) * 18 + r.lineCode[s][3];
-      r.moveScore[s] = MoveScoreTable[s][key];
-      r.evalScore[s] = EvalScoreTable[s][key];
-      r.cellClass[s] = CellClassTable[s][key];
+      r.moveScore[s] = tables.moveScore[s][key];
+      r.evalScore[s] = tables.evalScore[s][key];
+      r.cellClass[s] = tables.cellClass[s][key];
       x.evalSum[s] += r.evalScore[s];
       x.classCount[s][r.cellClass[s]] += 1;
     }
@@ -189,7 +188,7 @@ std::string snapshotDifference(const Snapshot& want, const Snapshot& got) {
 std::string stateDifference(const Engine& e, const std::array<CellInfo, BoardCells>& frozen,
                             const Snapshot* light) {
   const Board& b = *e.board;
-  const Expected x = recompute(b);
+  const Expected x = recompute(b, *e.tables);
   std::ostringstream out;
   for (int t = 0; t < BoardCells; ++t) {
     const CellInfo& got = e.cellInfo[t];

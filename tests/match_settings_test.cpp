@@ -25,7 +25,6 @@ class MatchSettingsSession : public ::testing::Test {
  protected:
   void SetUp() override {
     ExeDirectory = dir_.prefix();
-    RuleMode = RenjuRule;  // the value at process start
     loop_ = std::make_unique<CommandLoop>(in_, out_, 1u << 16);
   }
   void TearDown() override {
@@ -43,6 +42,7 @@ class MatchSettingsSession : public ::testing::Test {
   }
 
   const MatchSettings& engineSettings() { return loop_->engine().Settings; }
+  Rule rule() { return ruleOf(loop_->engine()); }
   const MatchSettings& remembered() { return loop_->rememberedSettings(); }
   int stones() { return loop_->board().moveCount; }
 
@@ -203,14 +203,14 @@ TEST_F(MatchSettingsSession, MemoryLimitSizesTheTableBeforeTheNextThink) {
 // The line code of Black's six-making cell shows which rule the tables were built for: six wins
 // in freestyle (code 17), not under exact five or renju (code 0).
 TEST_F(MatchSettingsSession, RuleSelectsTheModeAndRestartsTheGame) {
-  EXPECT_EQ(RenjuRule, RuleMode);  // an Engine built before the first START keeps renju
+  EXPECT_EQ(RenjuRule, rule());  // an Engine built before the first START keeps renju
   ASSERT_EQ("OK\n", send("START 15\n"));
-  EXPECT_EQ(Freestyle, RuleMode);
+  EXPECT_EQ(Freestyle, rule());
   setUpSixGap();
   EXPECT_EQ(17, blackCodeAtGap());
 
   EXPECT_EQ("", send("INFO RULE 1\n"));
-  EXPECT_EQ(ExactFiveRule, RuleMode);
+  EXPECT_EQ(ExactFiveRule, rule());
   EXPECT_EQ(0, stones());
   EXPECT_EQ(Empty, loop_->board().cells[cellOf(2, 7)]);
   EXPECT_EQ(1, remembered().ExactFive);
@@ -219,14 +219,14 @@ TEST_F(MatchSettingsSession, RuleSelectsTheModeAndRestartsTheGame) {
   EXPECT_EQ(0, blackCodeAtGap());
 
   EXPECT_EQ("", send("INFO RULE 2\n"));
-  EXPECT_EQ(Freestyle, RuleMode);
+  EXPECT_EQ(Freestyle, rule());
   EXPECT_EQ(0, stones());
   EXPECT_EQ(0, remembered().ExactFive);
   setUpSixGap();
   EXPECT_EQ(17, blackCodeAtGap());
 
   EXPECT_EQ("", send("INFO RULE 4\n"));
-  EXPECT_EQ(RenjuRule, RuleMode);
+  EXPECT_EQ(RenjuRule, rule());
   EXPECT_EQ(0, stones());
   EXPECT_EQ(1, remembered().Renju);
   EXPECT_EQ(1, engineSettings().Renju);
@@ -235,33 +235,33 @@ TEST_F(MatchSettingsSession, RuleSelectsTheModeAndRestartsTheGame) {
 
   // Nothing clears renju again; the game is still restarted.
   EXPECT_EQ("", send("INFO RULE 1\n"));
-  EXPECT_EQ(RenjuRule, RuleMode);
+  EXPECT_EQ(RenjuRule, rule());
   EXPECT_EQ(0, stones());
   EXPECT_EQ(1, remembered().ExactFive);
   EXPECT_EQ(1, remembered().Renju);
   EXPECT_EQ("", send("INFO RULE 2\n"));
-  EXPECT_EQ(RenjuRule, RuleMode);
+  EXPECT_EQ(RenjuRule, rule());
   EXPECT_EQ("OK\n", send("START 15\n"));
-  EXPECT_EQ(RenjuRule, RuleMode);
+  EXPECT_EQ(RenjuRule, rule());
 }
 
 TEST_F(MatchSettingsSession, RuleWithBothBitsZeroAndTwoSelectsExactFive) {
   ASSERT_EQ("OK\n", send("START 15\n"));
   EXPECT_EQ("", send("INFO RULE 5\n"));
-  EXPECT_EQ(ExactFiveRule, RuleMode);
+  EXPECT_EQ(ExactFiveRule, rule());
   EXPECT_EQ(1, remembered().ExactFive);
   EXPECT_EQ(0, remembered().Renju);
 }
 
 TEST_F(MatchSettingsSession, RuleWithoutTheKnownBitsChangesNothing) {
   ASSERT_EQ("OK\n", send("START 15\nINFO RULE 1\n"));
-  ASSERT_EQ(ExactFiveRule, RuleMode);
+  ASSERT_EQ(ExactFiveRule, rule());
   setUpSixGap();
   const uint64_t hash = loop_->board().hash;
-  for (const char* rule : {"0", "8", "16", "-8"}) {
-    SCOPED_TRACE(rule);
-    EXPECT_EQ("", send(std::string("INFO RULE ") + rule + "\n"));
-    EXPECT_EQ(ExactFiveRule, RuleMode);
+  for (const char* bits : {"0", "8", "16", "-8"}) {
+    SCOPED_TRACE(bits);
+    EXPECT_EQ("", send(std::string("INFO RULE ") + bits + "\n"));
+    EXPECT_EQ(ExactFiveRule, rule());
     EXPECT_EQ(10, stones());
     EXPECT_EQ(hash, loop_->board().hash);
     EXPECT_EQ(1, remembered().ExactFive);
@@ -287,7 +287,7 @@ TEST_F(MatchSettingsSession, UnknownKeysAndGameTypeAreDropped) {
   EXPECT_EQ(before.TimeoutMatch, engineSettings().TimeoutMatch);
   EXPECT_EQ(before.TimeLeft, engineSettings().TimeLeft);
   EXPECT_EQ(before.MaxMemory, engineSettings().MaxMemory);
-  EXPECT_EQ(Freestyle, RuleMode);
+  EXPECT_EQ(Freestyle, rule());
   // An INFO line is INFO's, whatever its key: nothing on it is read as a command.
   EXPECT_EQ("", send("INFO SOMETHING ABOUT\n"));
   EXPECT_EQ("", send("INFO THREAD_NUM 4\n"));

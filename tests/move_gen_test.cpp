@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "board/forbidden.h"
+#include "rules/forbidden.h"
 #include "tests/position_helpers.h"
 
 namespace kesta {

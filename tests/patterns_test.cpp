@@ -19,16 +19,13 @@
 
 #include "core/types.h"
 #include "eval/eval_tables.h"
+#include "rules/patterns.h"
+#include "rules/rule_tables.h"
 #include "scratch_dir.h"
-#include "eval/patterns.h"
 
 namespace {
 
 using kesta::Black;
-using kesta::CellClassTable;
-using kesta::EvalScoreTable;
-using kesta::lineCodeOf;
-using kesta::MoveScoreTable;
 using kesta::patternKey;
 using kesta::White;
 
@@ -40,11 +37,12 @@ const char* ruleName(int rule) {
 
 using kesta_test::ScratchDir;
 
-// Tables for rule from the built-in weights, with a fresh parameter set.
-void buildTables(int rule, const ScratchDir& dir) {
-  kesta::EvalParams = kesta::EvalParameters{};
-  kesta::RuleMode = uint8_t(rule);
-  kesta::buildEvalTables(dir.prefix());
+// The tables the tests below read: those of the last buildTables.
+std::shared_ptr<const kesta::PatternTables> tables;
+
+// Tables for rule from the built-in weights.
+void buildTables(int rule, const ScratchDir&) {
+  tables = kesta::defaultPatternTables(kesta::Rule(rule));
 }
 
 struct Masks {
@@ -83,7 +81,7 @@ Masks masksOf(std::string_view window) {
 
 int lineCode(int side, std::string_view window) {
   const Masks m = masksOf(window);
-  return lineCodeOf(side, m.own, m.opponent);
+  return tables->lineCodeOf(side, m.own, m.opponent);
 }
 
 std::string mirrored(std::string_view window) {
@@ -210,10 +208,11 @@ TEST(PatternWindows, OwnStoneInAnOuterCellBreaksTheShape) {
 
 TEST(PatternClasses, ScoringClassOfCodes) {
   for (int rule : Rules) {
-    EXPECT_EQ(kesta::scoringClassOf(0, rule), rule == kesta::ExactFiveRule ? 2 : 17) << ruleName(rule);
-    EXPECT_EQ(kesta::scoringClassOf(1, rule), 16) << ruleName(rule);
+    EXPECT_EQ(kesta::scoringClassOf(0, kesta::Rule(rule)), rule == kesta::ExactFiveRule ? 2 : 17)
+        << ruleName(rule);
+    EXPECT_EQ(kesta::scoringClassOf(1, kesta::Rule(rule)), 16) << ruleName(rule);
     for (int code = 2; code < 18; ++code)
-      EXPECT_EQ(kesta::scoringClassOf(code, rule), code) << ruleName(rule);
+      EXPECT_EQ(kesta::scoringClassOf(code, kesta::Rule(rule)), code) << ruleName(rule);
   }
 }
 
@@ -274,10 +273,11 @@ TEST(PatternClasses, ClassRuleInEveryDirectionOrder) {
         const std::string what = std::string(ruleName(rule)) + " side " + std::to_string(side) + " codes " +
                                  std::to_string(c.codes[0]) + "," + std::to_string(c.codes[1]) + "," +
                                  std::to_string(c.codes[2]) + "," + std::to_string(c.codes[3]);
-        EXPECT_EQ(kesta::cellClassOf(side, rule, c.codes[0], c.codes[1], c.codes[2], c.codes[3]), expected)
+        EXPECT_EQ(kesta::cellClassOf(side, kesta::Rule(rule), c.codes[0], c.codes[1], c.codes[2], c.codes[3]),
+                  expected)
             << what;
         do {
-          EXPECT_EQ(CellClassTable[side][patternKey(codes[0], codes[1], codes[2], codes[3])], expected)
+          EXPECT_EQ(tables->cellClass[side][patternKey(codes[0], codes[1], codes[2], codes[3])], expected)
               << what;
         } while (std::next_permutation(codes, codes + 4));
       }
@@ -290,10 +290,9 @@ TEST(PatternClasses, ClassRuleInEveryDirectionOrder) {
 TEST(PatternClasses, ForbiddenOverrideAndDirectionOrder) {
   ScratchDir dir;
   for (int rule : Rules) {
-    kesta::EvalParams = kesta::EvalParameters{};
-    kesta::EvalParams.ForbiddenEval = 0x2ABCD;  // low 16 bits 0xABCD = -21555
-    kesta::RuleMode = uint8_t(rule);
-    kesta::buildEvalTables(dir.prefix());
+    kesta::EvalParameters weights = kesta::defaultEvalParameters();
+    weights.ForbiddenEval = 0x2ABCD;  // low 16 bits 0xABCD = -21555
+    tables = kesta::buildPatternTables(kesta::Rule(rule), weights);
     int forbidden = 0, badOverride = 0, badOther = 0, badOrder = 0;
     for (int side : {Black, White})
       for (int c0 = 0; c0 < 18; ++c0)
@@ -301,21 +300,21 @@ TEST(PatternClasses, ForbiddenOverrideAndDirectionOrder) {
           for (int c2 = 0; c2 < 18; ++c2)
             for (int c3 = 0; c3 < 18; ++c3) {
               const int key = patternKey(c0, c1, c2, c3);
-              const int cls = CellClassTable[side][key];
+              const int cls = tables->cellClass[side][key];
               if (cls <= 2) {
                 ++forbidden;
-                if (side != Black || MoveScoreTable[side][key] != -29000 ||
-                    EvalScoreTable[side][key] != -21555)
+                if (side != Black || tables->moveScore[side][key] != -29000 ||
+                    tables->evalScore[side][key] != -21555)
                   ++badOverride;
-              } else if (MoveScoreTable[side][key] < 0 || EvalScoreTable[side][key] < 0) {
+              } else if (tables->moveScore[side][key] < 0 || tables->evalScore[side][key] < 0) {
                 ++badOther;
               }
               int sorted[4] = {c0, c1, c2, c3};
               std::sort(sorted, sorted + 4);
               const int base = patternKey(sorted[0], sorted[1], sorted[2], sorted[3]);
-              if (CellClassTable[side][base] != cls ||
-                  MoveScoreTable[side][base] != MoveScoreTable[side][key] ||
-                  EvalScoreTable[side][base] != EvalScoreTable[side][key])
+              if (tables->cellClass[side][base] != cls ||
+                  tables->moveScore[side][base] != tables->moveScore[side][key] ||
+                  tables->evalScore[side][base] != tables->evalScore[side][key])
                 ++badOrder;
             }
     EXPECT_EQ(forbidden > 0, rule != kesta::Freestyle) << ruleName(rule);

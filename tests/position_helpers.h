@@ -102,9 +102,8 @@ struct Position {
 // A fresh Engine on an empty board of the given size, with the tables built for rule.
 inline std::unique_ptr<Position> emptyPosition(uint8_t rule, int size = 15) {
   auto p = std::make_unique<Position>();
-  RuleMode = rule;
   p->board = std::make_unique<Board>(size);
-  p->engine = std::make_unique<Engine>(*p->board, 1u << 16);
+  p->engine = std::make_unique<Engine>(*p->board, Rule(rule), 1u << 16);
   clearTable(*p->engine->TransTable);
   return p;
 }

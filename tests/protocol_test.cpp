@@ -124,20 +124,7 @@ CellIndex expectChosenMove(const std::string& line, const Board& before, const B
   return cell;
 }
 
-// The rule byte and its tables are process-wide; every test leaves them as it found them.
-class ProtocolTest : public ::testing::Test {
- protected:
-  void SetUp() override { savedRule_ = RuleMode; }
-  void TearDown() override {
-    if (RuleMode != savedRule_) {
-      RuleMode = savedRule_;
-      buildEvalTables(ExeDirectory);
-    }
-  }
-
- private:
-  uint8_t savedRule_ = 0;
-};
+class ProtocolTest : public ::testing::Test {};
 
 using ProtocolCommands = ProtocolTest;
 using ProtocolStart = ProtocolTest;
@@ -548,9 +535,9 @@ TEST_F(ProtocolInfo, RuleBitsSelectTheModeAndRestart) {
       "INFO RULE 1\nBEGIN\nINFO RULE 0\nINFO RULE 8\n"
       "INFO RULE 2\nINFO RULE 4\nINFO RULE 1\nINFO RULE 2\n");
   s.steps(3);
-  EXPECT_EQ(RuleMode, Freestyle);
+  EXPECT_EQ(ruleOf(s.engine()), Freestyle);
   s.steps(1);
-  EXPECT_EQ(RuleMode, ExactFiveRule);
+  EXPECT_EQ(ruleOf(s.engine()), ExactFiveRule);
   EXPECT_EQ(s.loop().rememberedSettings().ExactFive, 1);
   EXPECT_EQ(s.board().moveCount, 0);
   EXPECT_EQ(s.engine().Settings.TimeLeft, 1000000000);
@@ -559,19 +546,19 @@ TEST_F(ProtocolInfo, RuleBitsSelectTheModeAndRestart) {
   EXPECT_EQ(s.board().moveCount, 1);
   // 0 and 8 carry none of the three bits: no restart, no change.
   s.steps(2);
-  EXPECT_EQ(RuleMode, ExactFiveRule);
+  EXPECT_EQ(ruleOf(s.engine()), ExactFiveRule);
   EXPECT_EQ(s.board().moveCount, 1);
   s.steps(1);
-  EXPECT_EQ(RuleMode, Freestyle);
+  EXPECT_EQ(ruleOf(s.engine()), Freestyle);
   EXPECT_EQ(s.board().moveCount, 0);
   s.steps(1);
-  EXPECT_EQ(RuleMode, RenjuRule);
+  EXPECT_EQ(ruleOf(s.engine()), RenjuRule);
   EXPECT_EQ(s.engine().Settings.Renju, 1);
   // Nothing clears renju once chosen.
   s.steps(1);
-  EXPECT_EQ(RuleMode, RenjuRule);
+  EXPECT_EQ(ruleOf(s.engine()), RenjuRule);
   s.steps(1);
-  EXPECT_EQ(RuleMode, RenjuRule);
+  EXPECT_EQ(ruleOf(s.engine()), RenjuRule);
   EXPECT_EQ(s.run(), 0);
   EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "7,7", "7,7"}));
 }
@@ -579,7 +566,7 @@ TEST_F(ProtocolInfo, RuleBitsSelectTheModeAndRestart) {
 TEST_F(ProtocolInfo, ExactFiveBitWinsOverRenjuBit) {
   Session s("START 15\nINFO RULE 5\n");
   EXPECT_EQ(s.run(), 0);
-  EXPECT_EQ(RuleMode, ExactFiveRule);
+  EXPECT_EQ(ruleOf(s.engine()), ExactFiveRule);
   EXPECT_EQ(s.loop().rememberedSettings().Renju, 0);
 }
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "board/forbidden.h"
-#include "tools/brain_process.h"
+#include "rules/forbidden.h"
 #include "search_position.h"
+#include "tools/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KESTA_REFEREE_SANITIZED 1

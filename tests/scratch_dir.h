@@ -44,7 +44,7 @@ class ScratchDir {
   const std::filesystem::path& path() const {
     return path_;
   }
-  // The directory with a trailing separator, as buildEvalTables expects.
+  // The directory with a trailing separator, as ExeDirectory holds it.
   std::string prefix() const {
     return (path_ / "").string();
   }

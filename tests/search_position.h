@@ -40,8 +40,6 @@ class EmptyExeDirectory {
     path_ = std::filesystem::temp_directory_path() / name;
     std::filesystem::create_directories(path_);
     ExeDirectory = (path_ / "").string();
-    // Evaluation parameters live for the whole process; start from the built-in ones.
-    EvalParams = EvalParameters{};
   }
   ~EmptyExeDirectory() {
     std::error_code ignored;
@@ -65,9 +63,8 @@ struct Game {
   std::unique_ptr<Engine> engine;
 
   Game(int size, uint8_t rule) {
-    RuleMode = rule;
     board = std::make_unique<Board>(size);
-    engine = std::make_unique<Engine>(*board, 1u << 18);
+    engine = std::make_unique<Engine>(*board, Rule(rule), 1u << 18);
     clearTable(*engine->TransTable);
   }
 

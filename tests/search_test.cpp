@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
+#include "rules/forbidden.h"
 #include "search/decided.h"
 #include "search/move_gen.h"
 #include "search/think.h"

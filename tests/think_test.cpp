@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
 #include "core/clock.h"
+#include "rules/forbidden.h"
 #include "search/opening_book.h"
 #include "search/search.h"
 #include "search/search_clock.h"

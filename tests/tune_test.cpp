@@ -17,6 +17,7 @@
 #include "board/line_state.h"
 #include "eval/eval_tables.h"
 #include "position_helpers.h"
+#include "rules/rule_tables.h"
 #include "scratch_dir.h"
 #include "tools/train_data.h"
 #include "tools/tuner.h"
@@ -128,20 +129,18 @@ EvalParameters randomWeights(std::mt19937_64& rng) {
 // difference for the side to move exactly, through random games near the centre; renju games
 // meet Black's forbidden cells on the way.
 TEST(Tuner, FeatureCountsReproduceEvalSum) {
-  kesta_test::ScratchDir dir;
   std::mt19937_64 rng(15);
   int forbiddenSeen = 0;
-  for (int rule : {Freestyle, ExactFiveRule, RenjuRule}) {
+  for (Rule rule : {Freestyle, ExactFiveRule, RenjuRule}) {
     const EvalParameters p = randomWeights(rng);
-    dir.writeEvalFile(formatEvalFile(p));
-    RuleMode = uint8_t(rule);
-    buildEvalTablesFromFile(dir.evalFile());
+    const auto tables = buildPatternTables(rule, p);
     double w[TuneWeightCount];
     tool::evalWeightsOf(p, w);
     for (int game = 0; game < 6; ++game) {
       Board board(15);
       auto pos = std::make_unique<Position>();
       pos->board = &board;
+      pos->tables = tables.get();
       resetGame(*pos);
       for (int ply = 0; ply < 60; ++ply) {
         int x, y;
@@ -156,21 +155,17 @@ TEST(Tuner, FeatureCountsReproduceEvalSum) {
         double sum = p.ForbiddenEval * double(forbidden);
         for (int i = 0; i < TuneWeightCount; ++i) sum += w[i] * counts[i];
         ASSERT_EQ(sum, double(pos->evalSum[side] - pos->evalSum[side ^ 1]))
-            << "rule " << rule << " ply " << ply;
+            << "rule " << int(rule) << " ply " << ply;
         forbiddenSeen += forbidden != 0;
       }
     }
   }
   EXPECT_GT(forbiddenSeen, 0);
-  RuleMode = RenjuRule;
-  buildEvalTablesFromFile("");
 }
 
 // Samples become positions of the parent's and the position's counts together, labelled with the
 // result for their side to move; the value is the engine's static value before its rounding.
 TEST(Tuner, ExtractedPositionsCarryTheStaticValue) {
-  RuleMode = Freestyle;
-  buildEvalTablesFromFile("");
   GameData g;
   g.rule = Freestyle;
   g.size = 15;
@@ -189,6 +184,7 @@ TEST(Tuner, ExtractedPositionsCarryTheStaticValue) {
   Board board(15);
   auto pos = std::make_unique<Position>();
   pos->board = &board;
+  pos->tables = defaultPatternTables(Freestyle).get();
   resetGame(*pos);
   int32_t before = 0;
   for (int ply = 0; ply < 3; ++ply) {
@@ -197,8 +193,6 @@ TEST(Tuner, ExtractedPositionsCarryTheStaticValue) {
   }
   const double value = 0.5 * (before + pos->evalSum[White] - pos->evalSum[Black]);
   EXPECT_EQ(tool::tunedValue(set, set.positions[0], w, 0), value);
-  RuleMode = RenjuRule;
-  buildEvalTablesFromFile("");
 }
 
 TuneSet tinySet() {
@@ -320,20 +314,16 @@ TEST(GenData, StoppedRunKeepsWholeGamesAndFeedsTheTuner) {
       runTool("tune --rule renju --data '" + data + "' --out '" + out + "' --epochs 3 --holdout 50", &status);
   ASSERT_EQ(status, 0) << tuned;
   EXPECT_NE(tuned.find("epoch 3 train "), std::string::npos) << tuned;
-  EvalParams = EvalParameters{};
-  ASSERT_EQ(loadEvalFile(out), FileRead::Read);
+  EvalParameters read;
+  ASSERT_EQ(loadEvalFile(out, read), FileRead::Read);
   const EvalParameters& d = defaultEvalParameters();
-  EXPECT_EQ(EvalParams.ForbiddenEval, d.ForbiddenEval);
-  EXPECT_TRUE(std::equal(std::begin(d.MoveSingle), std::end(d.MoveSingle), EvalParams.MoveSingle));
-  EXPECT_TRUE(std::equal(std::begin(d.MovePair), std::end(d.MovePair), EvalParams.MovePair));
+  EXPECT_EQ(read.ForbiddenEval, d.ForbiddenEval);
+  EXPECT_TRUE(std::equal(std::begin(d.MoveSingle), std::end(d.MoveSingle), read.MoveSingle));
+  EXPECT_TRUE(std::equal(std::begin(d.MovePair), std::end(d.MovePair), read.MovePair));
   for (int c = 13; c < 16; ++c) {
-    EXPECT_EQ(EvalParams.EvalSingle[c], d.EvalSingle[c]) << c;
-    for (int lo = 0; lo <= c; ++lo)
-      EXPECT_EQ(EvalParams.EvalPair[pairIndex(lo, c)], d.EvalPair[pairIndex(lo, c)]);
+    EXPECT_EQ(read.EvalSingle[c], d.EvalSingle[c]) << c;
+    for (int lo = 0; lo <= c; ++lo) EXPECT_EQ(read.EvalPair[pairIndex(lo, c)], d.EvalPair[pairIndex(lo, c)]);
   }
-  EvalParams = defaultEvalParameters();
-  RuleMode = RenjuRule;
-  buildEvalTablesFromFile("");
 }
 
 #endif

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a file under src/ includes a header of a higher layer, or one outside src/. The layers,
 # bottom to top; a file may include its own layer and the layers below it:
-#   1 core/   2 eval/   3 board/   4 search/   5 diag/   6 protocol/   7 main/
+#   1 core/   2 eval/   3 board/   4 rules/   5 search/   6 diag/   7 protocol/   8 main/
 # tools/, tests/, bench/ and fuzz/ sit above them all and are not checked.
 # Usage: tools/check-layers.sh [SRC_DIR]   (default: the src/ beside this script's folder)
 set -euo pipefail
@@ -18,10 +18,11 @@ awk '
     if (path ~ /^core\//) return 1
     if (path ~ /^eval\//) return 2
     if (path ~ /^board\//) return 3
-    if (path ~ /^search\//) return 4
-    if (path ~ /^diag\//) return 5
-    if (path ~ /^protocol\//) return 6
-    if (path ~ /^main\//) return 7
+    if (path ~ /^rules\//) return 4
+    if (path ~ /^search\//) return 5
+    if (path ~ /^diag\//) return 6
+    if (path ~ /^protocol\//) return 7
+    if (path ~ /^main\//) return 8
     return 0
   }
   FNR == 1 {

@@ -18,8 +18,8 @@
 #include <optional>
 #include <sstream>
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
+#include "rules/forbidden.h"
 #include "tools/brain_process.h"
 #include "tools/tool_common.h"
 

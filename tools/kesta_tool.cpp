@@ -15,6 +15,7 @@
 #include "diag/dump.h"
 #include "eval/eval_tables.h"
 #include "protocol/version.h"
+#include "rules/rule_tables.h"
 #include "search/engine.h"
 #include "search/threat_search.h"
 #include "tools/tool_common.h"
@@ -73,14 +74,15 @@ int cmdTables(const Options& opt) {
   int rule = 0;
   if (!parseRule(opt.get("rule"), rule)) return fail("tables: --rule must be freestyle, exact5 or renju");
   if (!opt.has("out")) return fail("tables: --out DIR is required");
-  RuleMode = uint8_t(rule);
+  EvalParameters weights = defaultEvalParameters();
   if (opt.has("eval")) {
     const std::string path = opt.get("eval");
-    if (buildEvalTablesFromFile(path) != FileRead::Read)
+    if (loadEvalFile(path, weights) != FileRead::Read)
       return fail("tables: cannot read 305 numbers from " + path);
   } else {
-    buildEvalTables(ExeDirectory);
+    loadEvalFile(ExeDirectory + "AIEval.txt", weights);
   }
+  const std::shared_ptr<const PatternTables> tables = patternTables(Rule(rule), weights);
   const std::filesystem::path dir(opt.get("out"));
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
@@ -88,11 +90,12 @@ int cmdTables(const Options& opt) {
   std::vector<uint8_t> lineCodes;
   for (int side = 0; side < 2; ++side)
     for (unsigned own = 0; own < 1024; ++own)
-      for (unsigned opponent = 0; opponent < 1024; ++opponent) lineCodes.push_back(lineCodeOf(side, own, opponent));
+      for (unsigned opponent = 0; opponent < 1024; ++opponent)
+        lineCodes.push_back(tables->lineCodeOf(side, own, opponent));
   ok = ok && writeFile(dir / "line_code.bin", lineCodes.data(), lineCodes.size());
-  ok = ok && writeFile(dir / "cell_class.bin", &CellClassTable[0][0], size_t(2) * PatternKeyCount);
-  ok = ok && writeFile(dir / "eval_score.bin", &EvalScoreTable[0][0], size_t(2) * PatternKeyCount);
-  ok = ok && writeFile(dir / "move_score.bin", &MoveScoreTable[0][0], size_t(2) * PatternKeyCount);
+  ok = ok && writeFile(dir / "cell_class.bin", &tables->cellClass[0][0], size_t(2) * PatternKeyCount);
+  ok = ok && writeFile(dir / "eval_score.bin", &tables->evalScore[0][0], size_t(2) * PatternKeyCount);
+  ok = ok && writeFile(dir / "move_score.bin", &tables->moveScore[0][0], size_t(2) * PatternKeyCount);
   if (!ok) return fail("tables: cannot write into " + dir.string());
   return 0;
 }

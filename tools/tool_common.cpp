@@ -121,9 +121,8 @@ bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_
     fail("give either --moves or --black/--white");
     return false;
   }
-  RuleMode = uint8_t(rule);
   pos.board = std::make_unique<Board>(int(size));
-  pos.engine = std::make_unique<Engine>(*pos.board, tableBuckets);
+  pos.engine = std::make_unique<Engine>(*pos.board, Rule(rule), tableBuckets);
   Board& b = *pos.board;
   Engine& e = *pos.engine;
   clearTable(*e.TransTable);

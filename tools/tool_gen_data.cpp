@@ -61,11 +61,12 @@ struct Player {
 };
 
 void setUpPlayer(const GenConfig& cfg, Player& p) {
-  RuleMode = uint8_t(cfg.rule);
   p.board = std::make_unique<Board>(cfg.size);
-  p.engine = std::make_unique<Engine>(*p.board, 1u << 20);
+  p.engine = std::make_unique<Engine>(*p.board, Rule(cfg.rule), 1u << 20);
   if (!cfg.evalPath.empty()) {
-    buildEvalTablesFromFile(cfg.evalPath);
+    EvalParameters weights = p.engine->EvalParams;
+    loadEvalFile(cfg.evalPath, weights);
+    useEvalParameters(*p.engine, weights);
     resetGame(*p.engine);
   }
 }
@@ -314,7 +315,8 @@ int cmdGenData(const Options& opt) {
   cfg.workers = int(workers);
   cfg.seed = uint64_t(seed);
   cfg.evalPath = opt.get("eval");
-  if (!cfg.evalPath.empty() && loadEvalFile(cfg.evalPath) != FileRead::Read)
+  EvalParameters weights;
+  if (!cfg.evalPath.empty() && loadEvalFile(cfg.evalPath, weights) != FileRead::Read)
     return fail("gen-data: cannot read the weights of " + cfg.evalPath);
   if (opt.has("openings")) {
     std::string error;

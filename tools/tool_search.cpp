@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
 #include "core/clock.h"
 #include "core/number_scan.h"
 #include "diag/dump.h"
 #include "protocol/restart.h"
 #include "protocol/search_info.h"
+#include "rules/forbidden.h"
 #include "search/proof_search.h"
 #include "search/search.h"
 #include "search/think.h"

@@ -76,15 +76,9 @@ int cmdTune(const Options& opt) {
   const auto started = std::chrono::steady_clock::now();
 
   // 1. The start weights: a file, or the built-in ones.
-  RuleMode = uint8_t(rule);
   EvalParameters start = defaultEvalParameters();
-  if (opt.has("eval")) {
-    EvalParams = start;
-    if (loadEvalFile(opt.get("eval")) != FileRead::Read) return fail("tune: cannot open " + opt.get("eval"));
-    start = EvalParams;
-  }
-  EvalParams = start;
-  buildEvalTablesFromFile(opt.get("eval"));
+  if (opt.has("eval") && loadEvalFile(opt.get("eval"), start) != FileRead::Read)
+    return fail("tune: cannot open " + opt.get("eval"));
 
   // 2. The positions and their feature counts; every holdout-th game is held out.
   const uint8_t skipFlags =

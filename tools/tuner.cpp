@@ -6,7 +6,8 @@
 #include <memory>
 
 #include "board/line_state.h"
-#include "eval/patterns.h"
+#include "rules/patterns.h"
+#include "rules/rule_tables.h"
 
 namespace kesta::tool {
 
@@ -24,7 +25,7 @@ void setEvalWeights(EvalParameters& p, const double w[TuneWeightCount]) {
 void addFeatureCounts(const Position& p, int side, int sign, int32_t counts[TuneWeightCount],
                       int32_t& forbidden) {
   const Board& b = *p.board;
-  const int ruleMode = RuleMode;
+  const Rule rule = ruleOf(p);
   for (int t = b.firstCell; t <= b.lastCell; ++t) {
     if (b.cells[t] != Empty) continue;
     const CellInfo& c = p.cellInfo[t];
@@ -37,7 +38,7 @@ void addFeatureCounts(const Position& p, int side, int sign, int32_t counts[Tune
         continue;
       }
       int k[4];
-      for (int d = 0; d < 4; ++d) k[d] = scoringClassOf(c.lineCode[s][d], ruleMode) - 2;
+      for (int d = 0; d < 4; ++d) k[d] = scoringClassOf(c.lineCode[s][d], rule) - 2;
       std::sort(k, k + 4);
       for (int d = 0; d < 4; ++d) counts[k[d]] += sg;
       for (int i = 0; i < 4; ++i)
@@ -50,6 +51,8 @@ void extractGame(const GameData& game, bool heldOut, uint8_t skipFlags, TuneSet&
   Board board(game.size);
   auto pos = std::make_unique<Position>();
   pos->board = &board;
+  // The counts depend on the classes alone, which the weights do not change.
+  pos->tables = defaultPatternTables(Rule(game.rule)).get();
   resetGame(*pos);
   int played = 0;
   auto playTo = [&](int ply) {

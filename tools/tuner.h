@@ -55,7 +55,7 @@ struct TuneSet {
 
 // Adds sign times the weights' counts of the position's evalSum difference for side (side's
 // cells count +1, the opponent's -1) into counts, and the forbidden cells' into forbidden.
-// Reads the tables of the RuleMode in force.
+// Reads the rule of the position.
 void addFeatureCounts(const Position& p, int side, int sign, int32_t counts[TuneWeightCount],
                       int32_t& forbidden);
 

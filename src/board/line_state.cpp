@@ -8,13 +8,12 @@
 
 namespace kesta {
 
-
 namespace {
 
 // The codes of direction k from its windows, and each side's code key with them.
-inline void recomputeCodes(CellInfo& c, int k) {
+inline void recomputeCodes(const PatternTables& t, CellInfo& c, int k) {
   for (int s = 0; s < 2; ++s) {
-    const uint8_t code = LineCodeByWindow[s][c.lineWindow[k][s]];
+    const uint8_t code = t.lineCodeByWindow[s][c.lineWindow[k][s]];
     c.codeKey[s] = uint16_t(c.codeKey[s] + (DenseCode[code] - DenseCode[c.lineCode[s][k]]) * CodeKeyWeight[k]);
     c.lineCode[s][k] = code;
   }
@@ -23,13 +22,13 @@ inline void recomputeCodes(CellInfo& c, int k) {
 // The refresh of a window cell after its windows in direction k changed: codes, move scores and
 // classes, and with Full the evaluation scores and their sums.
 template <bool Full>
-inline void refresh(Position& p, CellInfo& c, int k) {
+inline void refresh(Position& p, const PatternTables& t, CellInfo& c, int k) {
   const uint32_t keys = uint32_t(c.codeKey[0]) | uint32_t(c.codeKey[1]) << 16;
-  recomputeCodes(c, k);
+  recomputeCodes(t, c, k);
   // A stone often leaves both codes as they were; the cell's values then stand.
   if ((uint32_t(c.codeKey[0]) | uint32_t(c.codeKey[1]) << 16) == keys) return;
-  const CellScore& s0 = cellScoreOf(0, c.codeKey[0]);
-  const CellScore& s1 = cellScoreOf(1, c.codeKey[1]);
+  const CellScore& s0 = t.cellScoreOf(0, c.codeKey[0]);
+  const CellScore& s1 = t.cellScoreOf(1, c.codeKey[1]);
   c.moveScore[0] = s0.move;
   c.moveScore[1] = s1.move;
   if (Full) {
@@ -85,6 +84,8 @@ inline uint64_t emptyWindowMask(const uint8_t* at, std::index_sequence<I...>) {
 // Always inlined: each make gets its own copy, specialised to its variant.
 template <bool Full>
 [[gnu::always_inline]] inline void addToWindows(Position& p, CellIndex cell, int s) {
+  // Read once: the stores into the cells below could otherwise make every lookup reload it.
+  const PatternTables& tables = *p.tables;
   const int stone = p.board->moveCount - 1;
   StoneUndo& undo = p.stoneUndo[stone];
   std::memcpy(undo.evalSum, p.evalSum, sizeof undo.evalSum);
@@ -102,7 +103,7 @@ template <bool Full>
     const uint16_t digit = WindowCells.digit[i];
     c.lineWindow[k][s] = uint16_t(c.lineWindow[k][s] + digit);
     c.lineWindow[k][s ^ 1] = uint16_t(c.lineWindow[k][s ^ 1] + 2 * digit);
-    refresh<Full>(p, c, k);
+    refresh<Full>(p, tables, c, k);
   }
   undo.end = uint32_t(out - p.cellUndo);
 }
@@ -137,6 +138,7 @@ inline void removeClasses(Position& p, const CellInfo& c) {
 
 void resetGame(Position& p) {
   Board& b = *p.board;
+  const PatternTables& tables = *p.tables;
   clearBoard(b);
   p.ply = 0;
   p.evalSum[0] = p.evalSum[1] = 0;
@@ -153,15 +155,15 @@ void resetGame(Position& p) {
         if (b.cells[t + m * d] == Wall) wall += 2u * WindowDigit[5 - m];
       }
       c.lineWindow[k][0] = c.lineWindow[k][1] = uint16_t(wall);
-      c.lineCode[0][k] = LineCodeByWindow[0][wall];
-      c.lineCode[1][k] = LineCodeByWindow[1][wall];
+      c.lineCode[0][k] = tables.lineCodeByWindow[0][wall];
+      c.lineCode[1][k] = tables.lineCodeByWindow[1][wall];
     }
     for (int s = 0; s < 2; ++s) {
       c.codeKey[s] = codeKeyOf(c.lineCode[s]);
       const int key = patternKey(c.lineCode[s][0], c.lineCode[s][1], c.lineCode[s][2], c.lineCode[s][3]);
-      c.moveScore[s] = MoveScoreTable[s][key];
-      c.evalScore[s] = EvalScoreTable[s][key];
-      c.cellClass[s] = CellClassTable[s][key];
+      c.moveScore[s] = tables.moveScore[s][key];
+      c.evalScore[s] = tables.evalScore[s][key];
+      c.cellClass[s] = tables.cellClass[s][key];
       p.evalSum[s] += c.evalScore[s];
       p.classCount[s][c.cellClass[s]] += 1;
     }

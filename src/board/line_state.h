@@ -7,7 +7,7 @@
 
 namespace kesta {
 
-// Empties the Board and recomputes every cell's line state for the empty board.
+// Empties the Board and recomputes every cell's line state for the empty board from p.tables.
 void resetGame(Position& p);
 
 // Plays a stone of the side to move on an Empty cell and passes the turn.

@@ -1,4 +1,4 @@
-// Layer 3 of 7 (tools/check-layers.sh): board/ includes only board/, eval/ and core/.
+// Layer 3 of 8 (tools/check-layers.sh): board/ includes only board/, eval/ and core/.
 // The position record that make and unmake keep: the Board, each cell's line state, the evaluation
 // sums, the class counts and the ply. The Engine extends it with everything of the search.
 #pragma once
@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "board/board.h"
+#include "eval/eval_tables.h"
 
 namespace kesta {
 
@@ -64,6 +65,9 @@ constexpr int MaxCellUndos = MaxStones * 40;
 struct Position {
   CellInfo cellInfo[BoardCells];
   Board* board;  // owned by the caller, who keeps it alive as long as the position
+  // The rule and the tables make and unmake read; owned elsewhere (an Engine, a test) and shared
+  // read-only. Changed only between games, followed by resetGame.
+  const PatternTables* tables = nullptr;
   int32_t evalSum[2];
   int32_t classCount[2][CellClassCount];
   int32_t ply;
@@ -71,5 +75,9 @@ struct Position {
   StoneUndo stoneUndo[MaxStones];
   CellUndo cellUndo[MaxCellUndos];
 };
+
+inline Rule ruleOf(const Position& p) {
+  return p.tables->rule;
+}
 
 }  // namespace kesta

@@ -1,6 +1,6 @@
-// Layer 1 of 7 (tools/check-layers.sh): core/ includes only core/.
+// Layer 1 of 8 (tools/check-layers.sh): core/ includes only core/.
 // Shared vocabulary of the engine: cell numbering on the padded 32x32 board, line directions,
-// cell codes, the rule in force and the score constants that every subsystem agrees on.
+// cell codes, the rule values and the score constants that every subsystem agrees on.
 #pragma once
 
 #include <cstdint>
@@ -29,10 +29,10 @@ constexpr CellIndex cellOf(int x, int y) {
 constexpr int cellX(CellIndex c) { return (c & 31) - 5; }
 constexpr int cellY(CellIndex c) { return (c >> 5) - 5; }
 
-enum RuleModes : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
-
-// 0 freestyle, 1 exact five, 2 renju. Starts at 2; written only by restart (and the developer tool).
-extern uint8_t RuleMode;
+// The rule a game is played under. Each position carries its rule with its pattern tables
+// (rules/rule_tables.h); what each rule means is in rules/.
+enum Rule : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
+constexpr int RuleCount = 3;
 
 // A line code: what one direction through an empty cell makes for one side if it plays there.
 // The line tables never produce the spare codes; the class rule counts 8 and 9 as CodeOpenTwo, 11 and

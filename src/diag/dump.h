@@ -1,4 +1,4 @@
-// Layer 5 of 7 (tools/check-layers.sh): diag/ includes only the layers below it.
+// Layer 6 of 8 (tools/check-layers.sh): diag/ includes only the layers below it.
 // Evaluation dump: a text picture of the position and of every cell's candidate mark, move score
 // and classes. Written to the diagnostic stream (standard output unless redirected), each line
 // starting with the given prefix.

@@ -2,25 +2,12 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <sstream>
 
 #include "core/number_scan.h"
-#include "eval/patterns.h"
 
 namespace kesta {
-
-EvalParameters EvalParams;
-int16_t EvalScoreByCombo[ComboCount];
-int16_t MoveScoreByCombo[ComboCount];
-int32_t ComboRankOfKey[65536];
-
-uint8_t LineCodeByWindow[2][LineWindowCount];
-uint16_t TernaryOfMask[1024];
-int16_t EvalScoreTable[2][PatternKeyCount];
-int16_t MoveScoreTable[2][PatternKeyCount];
-uint8_t CellClassTable[2][PatternKeyCount];
-uint16_t CodeMultisetOfKey[CodeKeyCount];
-CellScore CellScoreByMultiset[2][CodeMultisetCount];
 
 namespace {
 
@@ -56,17 +43,10 @@ EvalParameters makeDefaults() {
   return p;
 }
 
-void buildComboRanks() {
-  std::fill(std::begin(ComboRankOfKey), std::end(ComboRankOfKey), -1);
-  int rank = 0;
-  for (int a = 0; a < 16; ++a)
-    for (int b = a; b < 16; ++b)
-      for (int c = b; c < 16; ++c)
-        for (int d = c; d < 16; ++d) ComboRankOfKey[((a * 16 + b) * 16 + c) * 16 + d] = rank++;
-}
+}  // namespace
 
 // Combines single and pair weights over every class combination; sums wrap at 16 bits.
-void combine(const EvalParameters& p, int16_t evalOut[ComboCount], int16_t moveOut[ComboCount]) {
+void combineScores(const EvalParameters& p, ComboScores& out) {
   int rank = 0;
   for (int a = 0; a < 16; ++a)
     for (int b = a; b < 16; ++b)
@@ -80,22 +60,13 @@ void combine(const EvalParameters& p, int16_t evalOut[ComboCount], int16_t moveO
             for (int i : pairs) s = uint16_t(s + uint16_t(pair[i]));
             return int16_t(s);
           };
-          evalOut[rank] = sum(p.EvalSingle, p.EvalPair);
-          moveOut[rank] = sum(p.MoveSingle, p.MovePair);
+          out.eval[rank] = sum(p.EvalSingle, p.EvalPair);
+          out.move[rank] = sum(p.MoveSingle, p.MovePair);
           ++rank;
         }
 }
 
-void installDefaultScores() {
-  static int16_t defaultEval[ComboCount], defaultMove[ComboCount];
-  static bool ready = false;
-  if (!ready) {
-    combine(defaultEvalParameters(), defaultEval, defaultMove);
-    ready = true;
-  }
-  std::copy(std::begin(defaultEval), std::end(defaultEval), EvalScoreByCombo);
-  std::copy(std::begin(defaultMove), std::end(defaultMove), MoveScoreByCombo);
-}
+namespace {
 
 // Reads the numbers in file order; true when all 305 were read. p is changed either way.
 bool readParameters(const std::string& text, EvalParameters& p) {
@@ -115,27 +86,36 @@ bool readParameters(const std::string& text, EvalParameters& p) {
 
 bool codeOccurs(int code) { return code == 0 || DenseCode[code] != 0; }
 
-// Numbers the multisets of four occurring codes (sorted tuples in lexicographic order) and maps
-// every code key to its multiset's number.
-void buildCodeMultisets() {
-  static int16_t rankOfSorted[CodeKeyCount];
-  int rank = 0;
-  for (int a = 0; a < 12; ++a)
-    for (int b = a; b < 12; ++b)
-      for (int c = b; c < 12; ++c)
-        for (int d = c; d < 12; ++d) rankOfSorted[((a * 12 + b) * 12 + c) * 12 + d] = int16_t(rank++);
-  for (int key = 0; key < CodeKeyCount; ++key) {
-    int v[4] = {key / 1728, key / 144 % 12, key / 12 % 12, key % 12};
-    std::sort(v, v + 4);
-    CodeMultisetOfKey[key] = uint16_t(rankOfSorted[((v[0] * 12 + v[1]) * 12 + v[2]) * 12 + v[3]]);
-  }
+}  // namespace
+
+const EvalParameters& defaultEvalParameters() {
+  static const EvalParameters defaults = makeDefaults();
+  return defaults;
 }
 
-void buildScoreAndClassTables() {
-  const int ruleMode = RuleMode;
+FileRead loadEvalFile(const std::string& path, EvalParameters& params) {
+  std::string text;
+  FileRead result = readTextFile(path, text);
+  EvalParameters read = params;
+  if (result == FileRead::Read && !readParameters(text, read)) result = FileRead::Failed;
+  if (result == FileRead::Read) params = read;
+  if (result == FileRead::Missing) {
+    // The built-in weights, with the forbidden-cell value of the weights in force: a brain whose
+    // file goes away between two reads has always kept that value.
+    const int32_t forbiddenEval = params.ForbiddenEval;
+    params = defaultEvalParameters();
+    params.ForbiddenEval = forbiddenEval;
+  }
+  return result;
+}
+
+void fillScoreTables(PatternTables& t, const EvalParameters& p, const int scoringClass[LineCodeCount]) {
+  t.params = p;
+  auto combo = std::make_unique<ComboScores>();
+  combineScores(p, *combo);
   int classNumber[LineCodeCount];
-  for (int code = 0; code < LineCodeCount; ++code) classNumber[code] = scoringClassOf(code, ruleMode) - 2;
-  const int16_t forbiddenEval = int16_t(uint16_t(uint32_t(EvalParams.ForbiddenEval) & 0xFFFF));
+  for (int code = 0; code < LineCodeCount; ++code) classNumber[code] = scoringClass[code] - 2;
+  const int16_t forbiddenEval = int16_t(uint16_t(uint32_t(p.ForbiddenEval) & 0xFFFF));
   for (int side = 0; side < 2; ++side) {
     int key = 0;
     for (int c0 = 0; c0 < LineCodeCount; ++c0)
@@ -144,74 +124,17 @@ void buildScoreAndClassTables() {
           for (int c3 = 0; c3 < LineCodeCount; ++c3, ++key) {
             int v[4] = {classNumber[c0], classNumber[c1], classNumber[c2], classNumber[c3]};
             std::sort(v, v + 4);
-            const int rank = ComboRankOfKey[((v[0] * 16 + v[1]) * 16 + v[2]) * 16 + v[3]];
-            MoveScoreTable[side][key] = MoveScoreByCombo[rank];
-            EvalScoreTable[side][key] = EvalScoreByCombo[rank];
-            const int cls = cellClassOf(side, ruleMode, c0, c1, c2, c3);
-            CellClassTable[side][key] = uint8_t(cls);
-            if (side == Black && cls <= ClassBlackLongLine) {
-              MoveScoreTable[0][key] = ForbiddenMoveScore;
-              EvalScoreTable[0][key] = forbiddenEval;
-            }
+            const int rank = ComboRankOfKey[size_t(((v[0] * 16 + v[1]) * 16 + v[2]) * 16 + v[3])];
+            const int cls = t.cellClass[side][key];
+            const bool forbidden = side == Black && cls <= ClassBlackLongLine;
+            t.moveScore[side][key] = forbidden ? ForbiddenMoveScore : combo->move[rank];
+            t.evalScore[side][key] = forbidden ? forbiddenEval : combo->eval[rank];
             const uint8_t codes[4] = {uint8_t(c0), uint8_t(c1), uint8_t(c2), uint8_t(c3)};
             if (codeOccurs(c0) && codeOccurs(c1) && codeOccurs(c2) && codeOccurs(c3))
-              CellScoreByMultiset[side][CodeMultisetOfKey[codeKeyOf(codes)]] = {
-                  MoveScoreTable[side][key], EvalScoreTable[side][key], uint8_t(cls), {}};
+              t.cellScoreByMultiset[side][CodeMultisetOfKey[codeKeyOf(codes)]] = {
+                  t.moveScore[side][key], t.evalScore[side][key], uint8_t(cls), {}};
           }
   }
-}
-
-void buildLineCodeTable() {
-  static uint8_t levels[WindowCount];
-  for (unsigned mask = 0; mask < 1024; ++mask) TernaryOfMask[mask] = uint16_t(windowOfMasks(mask, 0));
-  for (int side = 0; side < 2; ++side) {
-    computeWindowLevels(side, RuleMode, levels);
-    for (int w = 0; w < WindowCount; ++w) LineCodeByWindow[side][w] = uint8_t(lineCodeOfLevel(levels[w]));
-  }
-}
-
-void buildAllTables() {
-  buildComboRanks();
-  buildCodeMultisets();
-  buildScoreAndClassTables();
-  buildLineCodeTable();
-}
-
-}  // namespace
-
-const EvalParameters& defaultEvalParameters() {
-  static const EvalParameters defaults = makeDefaults();
-  return defaults;
-}
-
-FileRead loadEvalFile(const std::string& path) {
-  // Whether combined scores are in force yet: before the first read of the process they are not.
-  static bool scoresInForce = false;
-  std::string text;
-  FileRead result = readTextFile(path, text);
-  EvalParameters read = EvalParams;
-  if (result == FileRead::Read && !readParameters(text, read)) result = FileRead::Failed;
-  buildComboRanks();
-  if (result == FileRead::Read) {
-    EvalParams = read;
-    combine(EvalParams, EvalScoreByCombo, MoveScoreByCombo);
-  } else if (result == FileRead::Missing || !scoresInForce) {
-    installDefaultScores();
-  }
-  scoresInForce = true;
-  return result;
-}
-
-FileRead buildEvalTables(const std::string& exeDirectory) {
-  const FileRead result = loadEvalFile(exeDirectory + "AIEval.txt");
-  buildAllTables();
-  return result;
-}
-
-FileRead buildEvalTablesFromFile(const std::string& path) {
-  const FileRead result = loadEvalFile(path);
-  buildAllTables();
-  return result;
 }
 
 std::string formatEvalFile(const EvalParameters& p) {

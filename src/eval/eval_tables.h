@@ -1,9 +1,11 @@
-// Layer 2 of 7 (tools/check-layers.sh): eval/ includes only eval/ and core/.
-// The evaluation parameter file AIEval.txt and the process-wide tables built from it:
-// LineCodeByWindow, EvalScoreTable, MoveScoreTable and CellClassTable, one copy per side.
-// Entry points: buildEvalTables (at Engine construction and on a rule change), loadEvalFile.
+// Layer 2 of 8 (tools/check-layers.sh): eval/ includes only eval/ and core/.
+// The evaluation weights (the parameter file AIEval.txt) and the pattern tables that make and unmake
+// read: line codes by window and scores and classes by line codes, for one rule and one set of
+// weights. Entry points: loadEvalFile, fillScoreTables; rules/rule_tables.h builds whole tables.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,32 +24,48 @@ struct EvalParameters {
   int16_t MoveSingle[16] = {};
   int16_t EvalPair[136] = {};
   int16_t MovePair[136] = {};
+  bool operator==(const EvalParameters&) const = default;
 };
 
-// The built-in weights; combining them gives DefaultEvalScores and DefaultMoveScores.
+// The built-in weights.
 const EvalParameters& defaultEvalParameters();
 
-// The numbers of the last AIEval.txt read in full. They persist between builds within the process.
-extern EvalParameters EvalParams;
-extern int16_t EvalScoreByCombo[ComboCount];
-extern int16_t MoveScoreByCombo[ComboCount];
-extern int32_t ComboRankOfKey[65536];
+// The weights combined over every sorted tuple of four scoring classes, by the tuple's rank.
+struct ComboScores {
+  int16_t eval[ComboCount];
+  int16_t move[ComboCount];
+};
+void combineScores(const EvalParameters& p, ComboScores& out);
+
+// The rank of a sorted tuple (a, b, c, d) of class numbers 0..15, indexed by ((a*16+b)*16+c)*16+d;
+// -1 for tuples that are not sorted.
+constexpr std::array<int32_t, 65536> makeComboRanks() {
+  std::array<int32_t, 65536> t{};
+  for (int32_t& r : t) r = -1;
+  int rank = 0;
+  for (int a = 0; a < 16; ++a)
+    for (int b = a; b < 16; ++b)
+      for (int c = b; c < 16; ++c)
+        for (int d = c; d < 16; ++d) t[size_t(((a * 16 + b) * 16 + c) * 16 + d)] = rank++;
+  return t;
+}
+inline constexpr std::array<int32_t, 65536> ComboRankOfKey = makeComboRanks();
 
 // Line codes by window: digit b of the ternary window number is 0 for an empty cell, 1 for an own
 // stone and 2 for an opponent stone or Wall (3^10 windows per side).
 constexpr int LineWindowCount = 59049;
-extern uint8_t LineCodeByWindow[2][LineWindowCount];
 // The ternary number with digit 1 wherever the 10-bit mask has a bit.
-extern uint16_t TernaryOfMask[1024];
-
-// The line code of side for its own and opponent masks (each with the Wall bits set): opponent
-// bits win over own bits.
-inline uint8_t lineCodeOf(int side, unsigned own, unsigned opponent) {
-  return LineCodeByWindow[side][TernaryOfMask[own & ~opponent] + 2 * TernaryOfMask[opponent]];
+constexpr std::array<uint16_t, 1024> makeTernaryOfMask() {
+  std::array<uint16_t, 1024> t{};
+  for (unsigned mask = 0; mask < 1024; ++mask) {
+    unsigned w = 0, digit = 1;
+    for (int b = 0; b < 10; ++b, digit *= 3)
+      if (mask >> b & 1) w += digit;
+    t[mask] = uint16_t(w);
+  }
+  return t;
 }
-extern int16_t EvalScoreTable[2][PatternKeyCount];
-extern int16_t MoveScoreTable[2][PatternKeyCount];
-extern uint8_t CellClassTable[2][PatternKeyCount];
+inline constexpr std::array<uint16_t, 1024> TernaryOfMask = makeTernaryOfMask();
 
 // The three per-key values packed together, for make and unmake. They depend only on which four
 // line codes a cell has, not on their directions. Of the 18 codes only 12 ever occur (6, 8, 9, 11,
@@ -66,8 +84,27 @@ constexpr int CodeMultisetCount = 1365;  // multisets of four codes out of 12
 inline constexpr uint8_t DenseCode[LineCodeCount] = {0, 1, 2, 3, 4, 5, 0, 6, 0, 0, 7, 0, 0, 8, 0, 9, 10, 11};
 // The weight of direction k's code in a code key.
 inline constexpr uint16_t CodeKeyWeight[4] = {1728, 144, 12, 1};
-extern uint16_t CodeMultisetOfKey[CodeKeyCount];
-extern CellScore CellScoreByMultiset[2][CodeMultisetCount];
+// Numbers the multisets of four occurring codes (sorted tuples in lexicographic order) and maps
+// every code key, each ordering of a multiset, to its multiset's number.
+constexpr std::array<uint16_t, CodeKeyCount> makeCodeMultisets() {
+  std::array<uint16_t, CodeKeyCount> t{};
+  int rank = 0;
+  for (int a = 0; a < 12; ++a)
+    for (int b = a; b < 12; ++b)
+      for (int c = b; c < 12; ++c)
+        for (int d = c; d < 12; ++d, ++rank) {
+          const int v[4] = {a, b, c, d};
+          for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j)
+              for (int k = 0; k < 4; ++k) {
+                const int l = 6 - i - j - k;
+                if (i == j || i == k || j == k || l < 0 || l > 3 || l == i || l == j || l == k) continue;
+                t[size_t(((v[i] * 12 + v[j]) * 12 + v[k]) * 12 + v[l])] = uint16_t(rank);
+              }
+        }
+  return t;
+}
+inline constexpr std::array<uint16_t, CodeKeyCount> CodeMultisetOfKey = makeCodeMultisets();
 
 // The code key of one side's four line codes.
 inline uint16_t codeKeyOf(const uint8_t code[4]) {
@@ -75,26 +112,44 @@ inline uint16_t codeKeyOf(const uint8_t code[4]) {
                   DenseCode[code[2]] * CodeKeyWeight[2] + DenseCode[code[3]]);
 }
 
-// The packed values of side for a code key.
-inline const CellScore& cellScoreOf(int side, uint16_t codeKey) {
-  return CellScoreByMultiset[side][CodeMultisetOfKey[codeKey]];
+// Everything make and unmake look up, for one rule and one set of weights, one copy per side:
+// the line code of every window, and the move score, evaluation score and cell class of every
+// PatternKey (also packed by code multiset). Built by rules/rule_tables.h, then read-only:
+// positions and search threads share one set through a pointer.
+struct PatternTables {
+  Rule rule = RenjuRule;
+  EvalParameters params;  // the weights the scores come from
+  uint8_t lineCodeByWindow[2][LineWindowCount];
+  int16_t evalScore[2][PatternKeyCount];
+  int16_t moveScore[2][PatternKeyCount];
+  uint8_t cellClass[2][PatternKeyCount];
+  CellScore cellScoreByMultiset[2][CodeMultisetCount];
+
+  // The line code of side for its own and opponent masks (each with the Wall bits set): opponent
+  // bits win over own bits.
+  uint8_t lineCodeOf(int side, unsigned own, unsigned opponent) const {
+    return lineCodeByWindow[side][TernaryOfMask[own & ~opponent] + 2 * TernaryOfMask[opponent]];
+  }
+  // The packed values of side for a code key.
+  const CellScore& cellScoreOf(int side, uint16_t codeKey) const {
+    return cellScoreByMultiset[side][CodeMultisetOfKey[codeKey]];
+  }
+};
+
+// Sets the move and evaluation scores of t from p, and packs the values by multiset. t.cellClass
+// must hold every key's class already; scoringClass[code] is the class number (2..17) each line
+// code is scored as. Black's forbidden classes get ForbiddenMoveScore and p.ForbiddenEval.
+void fillScoreTables(PatternTables& t, const EvalParameters& p, const int scoringClass[LineCodeCount]);
+
+constexpr int pairIndex(int lo, int hi) {
+  return lo * 16 + hi - lo * (lo + 1) / 2;
 }
 
-constexpr int pairIndex(int lo, int hi) { return lo * 16 + hi - lo * (lo + 1) / 2; }
-
-// Reads path and sets the combined scores in force: the file's when it holds 305 numbers (they
-// go into EvalParams; a leading byte-order mark is skipped and numbers after the 305th are
-// ignored); the built-in ones when there is no file (EvalParams is left as it is). When the file
-// cannot be read or holds fewer than 305 numbers before a word or its end (Failed), nothing
-// changes, so no half-read file mixes its numbers with others; at the first read of the process
-// the built-in scores then apply.
-FileRead loadEvalFile(const std::string& path);
-
-// Rebuilds every table for the RuleMode in force, reading exeDirectory + "AIEval.txt".
-FileRead buildEvalTables(const std::string& exeDirectory);
-
-// The same build from an explicit file path (the developer tool's --eval).
-FileRead buildEvalTablesFromFile(const std::string& path);
+// Reads the 305 numbers of path into params (a leading byte-order mark is skipped and numbers after
+// the 305th are ignored). Missing: params become the built-in weights but keep their ForbiddenEval. Failed
+// (the file cannot be read or holds fewer than 305 numbers before a word or its end): params stay as they
+// were, so no half-read file mixes its numbers with others.
+FileRead loadEvalFile(const std::string& path, EvalParameters& params);
 
 // Writes the parameters as a readable AIEval.txt.
 std::string formatEvalFile(const EvalParameters& p);

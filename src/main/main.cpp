@@ -1,4 +1,4 @@
-// Layer 7 of 7 (tools/check-layers.sh): main/ may include from every folder.
+// Layer 8 of 8 (tools/check-layers.sh): main/ may include from every folder.
 // pbrain-kesta: the brain process. Finds its own directory, then speaks the protocol on
 // standard input and output until END or the end of input.
 #include <cstdio>

@@ -1,4 +1,4 @@
-// Layer 6 of 7 (tools/check-layers.sh): protocol/ includes from every folder but main/.
+// Layer 7 of 8 (tools/check-layers.sh): protocol/ includes from every folder but main/.
 // The Gomocup/Piskvork brain protocol: reads command tokens, drives the Engine and prints every
 // reply line. Entry point: CommandLoop::run, which returns the process exit status.
 #pragma once

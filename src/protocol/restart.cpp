@@ -1,17 +1,15 @@
 #include "protocol/restart.h"
 
 #include "board/line_state.h"
-#include "eval/eval_tables.h"
 #include "search/proof_search.h"
 
 namespace kesta {
 
 void restart(Engine& e, const MatchSettings& settings) {
-  // 1-2. The rule mode; a change rebuilds the tables and empties the table.
-  const uint8_t mode = settings.Renju ? RenjuRule : settings.ExactFive ? ExactFiveRule : Freestyle;
-  if (mode != RuleMode) {
-    RuleMode = mode;
-    buildEvalTables(e.ExeDirectory);
+  // 1-2. The rule; a change installs its tables and empties the table.
+  const Rule rule = settings.Renju ? RenjuRule : settings.ExactFive ? ExactFiveRule : Freestyle;
+  if (rule != ruleOf(e)) {
+    useRule(e, rule);
     clearTable(*e.TransTable);
   }
   // 3-5. Settings, depth limit, the stop flag. The match clock starts full.

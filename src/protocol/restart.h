@@ -6,7 +6,7 @@
 
 namespace kesta {
 
-// Selects the rule mode from the record (rebuilding the tables when it changes), copies the
+// Selects the rule from the record (installing its tables when it changes), copies the
 // settings into the Engine with the match clock full (TimeLeft = TimeoutMatch), sets MaxDepth and
 // Stopped, empties the board and the table.
 void restart(Engine& e, const MatchSettings& settings);

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
+#include "rules/rules.h"
 #include "search/move_gen.h"
 #include "search/threat_search.h"
 
@@ -13,7 +13,7 @@ namespace {
 
 bool hasFourCell(const Engine& e, int side) {
   const int32_t* n = e.classCount[side];
-  return n[9] != 0 || n[10] != 0 || n[11] != 0 || n[12] != 0;
+  return n[ClassFour] != 0 || n[ClassFourPlus] != 0 || n[ClassFourThree] != 0 || n[ClassOpenFour] != 0;
 }
 
 // Rule 5b: S's four-three cells, each tried; a forced defence that gives O no four decides.
@@ -27,7 +27,7 @@ int32_t fourThreeScan(Engine& e, int n) {
       if (b.cells[k] != Empty || c.nearCount == 0 || c.cellClass[S] != ClassFourThree) continue;
       makeScratch(e, k);
       const CellIndex g = fiveCellOf(e, k, S);
-      if (RuleMode == RenjuRule && isForbidden(e, g)) {
+      if (isForbiddenFor(e, O, g)) {
         unmakeScratch(e);
         return winIn(e.ply + 4);
       }
@@ -44,10 +44,10 @@ bool acceptsFour(const Engine& e, CellIndex j, int k, int S) {
   const Board& b = *e.board;
   const CellInfo& c = e.cellInfo[j];
   const int code = c.lineCode[S][k];
-  if (code < 15) return false;
+  if (code < CodeFour) return false;
   const int d = DirectionStep[k];
   CellIndex start;
-  if (code == 17)
+  if (code == CodeFive)
     start = j;
   else if (e.cellInfo[j - d].cellClass[S] == ClassFive)
     start = CellIndex(j - d);
@@ -88,8 +88,7 @@ int32_t decidedScore(Engine& e) {
   if (e.classCount[O][ClassFive] >= 2) return lossIn(ply + 1);
   if (e.classCount[O][ClassFive] == 1) {
     // Black may not block on a forbidden cell: the five comes next, as against two fives.
-    if (RuleMode == RenjuRule && S == Black && isForbidden(e, findClassCell(e, O, ClassFive)))
-      return lossIn(ply + 1);
+    if (isForbiddenFor(e, S, findClassCell(e, O, ClassFive))) return lossIn(ply + 1);
     return 0;
   }
   // 4. An open four or double four.
@@ -98,11 +97,11 @@ int32_t decidedScore(Engine& e) {
   const int n = e.classCount[S][ClassFourThree];
   if (n >= 1) {
     if (!hasFourCell(e, O)) return winIn(ply + 4);
-    if (RuleMode == Freestyle || (RuleMode == RenjuRule && S == White))
+    if (overlineWins(ruleOf(e), S))
       if (const int32_t r = fourThreeScan(e, n); r != 0) return r;
   }
   // 6-9. Freestyle only, right after a double-three move.
-  if (RuleMode != Freestyle || e.currentMoveClass[0] != ClassDoubleThree) return 0;
+  if (ruleOf(e) != Freestyle || e.currentMoveClass[0] != ClassDoubleThree) return 0;
   if (e.classCount[S][ClassDoubleThree] >= 1 && !hasFourCell(e, O)) return winIn(ply + 4);
   if (probe(*e.TransTable, b.hash).found) return 0;
   const int32_t r = doubleThreeRefutation(e);

@@ -7,12 +7,13 @@
 #include "board/line_state.h"
 #include "core/number_scan.h"
 #include "eval/eval_tables.h"
+#include "rules/rule_tables.h"
 
 namespace kesta {
 
 std::string ExeDirectory;
 
-Engine::Engine(Board& b, uint32_t tableBuckets) {
+Engine::Engine(Board& b, Rule rule, uint32_t tableBuckets) {
   // 1. Directory and board; 2. tables for the rule in force; 3. an empty game.
   ExeDirectory = kesta::ExeDirectory;
   board = &b;
@@ -20,7 +21,7 @@ Engine::Engine(Board& b, uint32_t tableBuckets) {
   // first position a manager sends.
   std::memset(static_cast<void*>(stoneUndo), 0, sizeof stoneUndo);
   std::memset(static_cast<void*>(cellUndo), 0, sizeof cellUndo);
-  EvalFileRead = buildEvalTables(ExeDirectory);
+  EvalFileRead = useRule(*this, rule);
   resetGame(*this);
   // 4-5. Search parameters, pickers and match settings.
   setDefaultSearchParameters(*this);
@@ -30,6 +31,19 @@ Engine::Engine(Board& b, uint32_t tableBuckets) {
   ConfigFileRead = loadConfig(*this);
   TransTable = std::make_unique<TranspositionTable>(tableBuckets);
   ProofCache = std::make_unique<ProofEntry[]>(ProofCacheEntries);
+}
+
+FileRead useRule(Engine& e, Rule rule) {
+  const FileRead read = loadEvalFile(e.ExeDirectory + "AIEval.txt", e.EvalParams);
+  e.Tables = patternTables(rule, e.EvalParams);
+  e.tables = e.Tables.get();
+  return read;
+}
+
+void useEvalParameters(Engine& e, const EvalParameters& p) {
+  e.EvalParams = p;
+  e.Tables = patternTables(ruleOf(e), p);
+  e.tables = e.Tables.get();
 }
 
 void resizeTable(Engine& e, uint32_t buckets) {

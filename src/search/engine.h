@@ -1,4 +1,4 @@
-// Layer 4 of 7 (tools/check-layers.sh): search/ includes only search/, board/, eval/ and core/.
+// Layer 5 of 8 (tools/check-layers.sh): search/ includes only search/, rules/, board/, eval/ and core/.
 // The Engine: the one object that plays. It extends the position record that make and unmake
 // keep with the search parameters, the transposition table, the per-ply pickers and its copy of
 // the match settings. Entry points: construction over a Board, loadConfig, resizeTable.
@@ -12,6 +12,7 @@
 
 #include "board/position.h"
 #include "core/text_file.h"
+#include "eval/eval_tables.h"
 #include "search/match_settings.h"
 #include "search/move_picker.h"
 #include "search/trans_table.h"
@@ -103,6 +104,10 @@ struct Engine : Position, SearchParameters {
   int32_t LastThinkStones = -1;
   MatchSettings Settings;
   std::unique_ptr<ProofEntry[]> ProofCache;  // ProofCacheEntries entries
+  // The weights in force (AIEval.txt's, or the built-in ones) and the pattern tables of the rule in
+  // force built from them; Position::tables points into Tables.
+  EvalParameters EvalParams = defaultEvalParameters();
+  std::shared_ptr<const PatternTables> Tables;
 
   // Set by another thread to end the think at its next clock check; none when null.
   const std::atomic<bool>* StopRequest = nullptr;
@@ -114,9 +119,11 @@ struct Engine : Position, SearchParameters {
   FileRead EvalFileRead = FileRead::Missing;
   FileRead ConfigFileRead = FileRead::Missing;
 
-  // Builds the Engine over board (which must outlive it): tables for the RuleMode in force,
-  // resetGame, defaults, loadConfig, then the transposition table.
-  explicit Engine(Board& board, uint32_t tableBuckets = 1u << 23);
+  // Builds the Engine over board (which must outlive it): the weights of AIEval.txt and the tables
+  // of rule, resetGame, defaults, loadConfig, then the transposition table. Renju until a START
+  // or RESTART says otherwise, as managers expect of a brain that is told nothing.
+  explicit Engine(Board& b, uint32_t tableBuckets = 1u << 23) : Engine(b, RenjuRule, tableBuckets) {}
+  Engine(Board& b, Rule rule, uint32_t tableBuckets = 1u << 23);
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 };
@@ -128,6 +135,14 @@ extern std::string ExeDirectory;
 // cannot be read or its first line is not "Override:" and a number; the parameters are then
 // untouched. "Override:" with any number but 1 is a file that switches itself off (Read).
 FileRead loadConfig(Engine& e);
+
+// Reads ExeDirectory + "AIEval.txt" again and installs the tables of rule with its weights (the
+// weights in force stay when the file cannot be read). Only between games: resetGame follows.
+FileRead useRule(Engine& e, Rule rule);
+
+// Installs weights p and the tables of the rule in force built from them. Only between games:
+// resetGame follows.
+void useEvalParameters(Engine& e, const EvalParameters& p);
 
 // Replaces the transposition table with a fresh, empty one of about the given size (see
 // TranspositionTable). Only between thinks.

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "board/forbidden.h"
+#include "rules/rules.h"
 
 namespace kesta {
 
 bool isCandidate(Engine& e, CellIndex cell) {
   const Board& b = *e.board;
   if (b.cells[cell] != Empty || e.cellInfo[cell].nearCount == 0) return false;
-  return !(RuleMode == RenjuRule && b.sideToMove == Black && isForbidden(e, cell));
+  return !isForbiddenFor(e, b.sideToMove, cell);
 }
 
 void generateAllMoves(Engine& e, std::vector<MoveEntry>& list) {
@@ -115,7 +115,7 @@ int32_t prepareRootMoves(Engine& e, MovePicker& picker) {
   }
   if (e.classCount[o][ClassFive] == 1) {
     const CellIndex block = findClassCell(e, o, ClassFive);
-    if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) {
+    if (isForbiddenFor(e, s, block)) {
       picker.moves.push_back({block, lossIn(0)});
       return RootLoss;
     }

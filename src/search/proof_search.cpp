@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
 #include "core/clock.h"
+#include "rules/rules.h"
 #include "search/move_gen.h"
 #include "search/search_clock.h"
 
@@ -34,7 +34,7 @@ int distance(CellIndex a, CellIndex b) {
 
 // A forbidden cell for Black under renju; never true for White or other rules.
 bool foul(Engine& e, CellIndex cell, int side) {
-  return RuleMode == RenjuRule && side == Black && isForbidden(e, cell);
+  return isForbiddenFor(e, side, cell);
 }
 
 class Prover {
@@ -182,7 +182,7 @@ class Prover {
   bool threatensOpenFour() {
     const int A = attacker_;
     if (e_.classCount[A][ClassOpenFour] > 0) return true;
-    if (RuleMode != RenjuRule || A != Black || e_.classCount[Black][ClassBlackDoubleThree] == 0) return false;
+    if (!hasForbiddenMoves(ruleOf(e_), A) || e_.classCount[Black][ClassBlackDoubleThree] == 0) return false;
     // A Black cell that also makes two threes is legal when at most one of them is real.
     bool found = false;
     forEachBoxCell(*e_.board, [&](CellIndex t) {

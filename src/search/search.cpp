@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
+#include "rules/rules.h"
 #include "search/decided.h"
 #include "search/move_gen.h"
 #include "search/proof_search.h"
@@ -503,7 +503,7 @@ int principalVariation(Engine& e, CellIndex first, CellIndex* line, int maxMoves
   int n = 0;
   for (CellIndex m = first; n < maxMoves;) {
     if (m == 0 || m >= BoardCells || b.cells[m] != Empty) break;
-    if (RuleMode == RenjuRule && b.sideToMove == Black && isForbidden(e, m)) break;
+    if (isForbiddenFor(e, b.sideToMove, m)) break;
     const bool five = e.cellInfo[m].cellClass[b.sideToMove] == ClassFive;
     line[n++] = m;
     makeMove(e, m);

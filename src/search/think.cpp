@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <ctime>
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
 #include "core/clock.h"
+#include "rules/rules.h"
 #include "search/opening_book.h"
 #include "search/search.h"
 
@@ -106,7 +106,7 @@ CellIndex searchPosition(Engine& e) {
 
 CellIndex avoidFoul(Engine& e, CellIndex move) {
   const Board& b = *e.board;
-  if (RuleMode != RenjuRule || b.sideToMove != Black || move >= BoardCells || b.cells[move] != Empty ||
+  if (!hasForbiddenMoves(ruleOf(e), b.sideToMove) || move >= BoardCells || b.cells[move] != Empty ||
       !isForbidden(e, move))
     return move;
   // The best-scored legal cell near the stones, else the first legal cell of the board.
@@ -132,7 +132,7 @@ int applyAndJudge(Engine& e, int x, int y) {
   if (!e.Stopped) return 0;
   const CellIndex cell = cellOf(x, y);
   const int cls = e.cellInfo[cell].cellClass[e.board->sideToMove];
-  const bool foul = RuleMode == RenjuRule && e.board->sideToMove == Black && isForbidden(e, cell);
+  const bool foul = isForbiddenFor(e, e.board->sideToMove, cell);
   makeMove(e, cell);
   return cls == ClassFive ? 1 : foul ? -1 : 0;
 }

@@ -1,8 +1,8 @@
 #include "search/threat_search.h"
 
-#include "board/forbidden.h"
 #include "board/line_state.h"
 #include "core/clock.h"
+#include "rules/rules.h"
 #include "search/decided.h"
 #include "search/move_gen.h"
 #include "search/search_clock.h"
@@ -21,7 +21,7 @@ constexpr int FollowUpOffsets[32] = {-132, -128, -124, -99, -96, -93, -66, -64, 
                                      33,   62,   64,   66,  93,  96,  99,  124, 128, 132};
 
 bool excludedFoul(Engine& e, CellIndex cell) {
-  return RuleMode == RenjuRule && e.board->sideToMove == Black && isForbidden(e, cell);
+  return isForbiddenFor(e, e.board->sideToMove, cell);
 }
 
 template <bool Entry>
@@ -49,7 +49,7 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
     const CellIndex last = b.moveCount > 0 ? b.moves[b.moveCount - 1] : 0;
     const CellIndex block = fiveCellOf(e, last, o);
     if (s == e.threatAttacker && e.cellInfo[block].cellClass[s] < ClassFour) return 0;
-    if (RuleMode == RenjuRule && s == Black && isForbidden(e, block)) return lossIn(e.ply + 1);
+    if (isForbiddenFor(e, s, block)) return lossIn(e.ply + 1);
     e.SearchCounter += 1;
     makeScratch(e, block);
     const int32_t t = threatNode<Entry>(e);
@@ -82,7 +82,7 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
     const CellIndex a = picker.moves[picker.index].cell;
     makeScratch(e, a);
     const CellIndex d = fiveCellOf(e, a, s);
-    if (RuleMode == RenjuRule && o == Black && isForbidden(e, d)) {
+    if (isForbiddenFor(e, o, d)) {
       unmakeScratch(e);
       return winIn(e.ply + 2);
     }

@@ -1,4 +1,4 @@
-#include "board/forbidden.h"
+#include "rules/forbidden.h"
 
 #include "board/line_state.h"
 
@@ -18,7 +18,7 @@ bool isForbidden(Position& p, CellIndex cell) {
 
 bool isRealThree(Position& p, CellIndex cell, int k) {
   const int code = p.cellInfo[cell].lineCode[Black][k];
-  if (code != 13 && code != 14) return false;
+  if (code != CodeOpenThree && code != CodeSpare14) return false;
   const int d = DirectionStep[k];
   // The line codes of the scanned cells before the trial stone: a cell that already made a
   // straight four without it belongs to another three of the line (possibly beyond a White

@@ -1,8 +1,11 @@
+// Layer 4 of 8 (tools/check-layers.sh): rules/ includes only rules/, board/, eval/ and core/.
 // Pattern rules: what a side gets on one line through a cell (line level and line code) and at the
-// cell as a whole (cell class), for each rule mode. Everything here runs at table-build time only.
+// cell as a whole (cell class), for each rule. Everything here runs at table-build time only.
 #pragma once
 
 #include <cstdint>
+
+#include "core/types.h"
 
 namespace kesta {
 
@@ -18,10 +21,12 @@ int windowOfMasks(unsigned own, unsigned opponent);
 bool isLineDoubleFour(unsigned own, unsigned opponent);
 
 // Line levels 0..11 of every window for one side under one rule, by the passes 11 down to 1.
-void computeWindowLevels(int side, int ruleMode, uint8_t levels[WindowCount]);
+void computeWindowLevels(int side, Rule rule, uint8_t levels[WindowCount]);
 
 int lineCodeOfLevel(int level);
-int scoringClassOf(int code, int ruleMode);
-int cellClassOf(int side, int ruleMode, int c0, int c1, int c2, int c3);
+// The class number (a line code's number) that code is scored as under rule.
+int scoringClassOf(int code, Rule rule);
+// The class of a cell for side under rule from its four line codes.
+int cellClassOf(int side, Rule rule, int c0, int c1, int c2, int c3);
 
 }  // namespace kesta

@@ -1,3 +1,4 @@
+// Layer 4 of 8 (tools/check-layers.sh): rules/ includes only rules/, board/, eval/ and core/.
 // Renju forbidden-move detection for Black: overline and double four from the cell class, double
 // three by a recursive look-ahead that places trial Black stones as scratch stones.
 #pragma once

@@ -1,6 +1,6 @@
-#include "eval/patterns.h"
+#include "rules/patterns.h"
 
-#include "core/types.h"
+#include <memory>
 
 namespace kesta {
 
@@ -53,7 +53,7 @@ int runThroughCentre(const uint8_t cell[10], int limit) {
 
 struct LevelBuilder {
   int side;
-  int ruleMode;
+  Rule rule;
   uint8_t* levels;
   uint8_t known[WindowCount] = {};
 
@@ -92,12 +92,12 @@ struct LevelBuilder {
     if (windowDoubleFour(cell)) return side == Black ? 11 : 8;
     const int r = runThroughCentre(cell, 5);
     if (r >= 5) {
-      if (ruleMode == Freestyle) return 9;
-      if (ruleMode == ExactFiveRule) return 10;
+      if (rule == Freestyle) return 9;
+      if (rule == ExactFiveRule) return 10;
       return side == Black ? 10 : 9;
     }
     const int r4 = runThroughCentre(cell, 4);
-    if (ruleMode == Freestyle ? r4 >= 4 : r4 == 4) return 9;
+    if (rule == Freestyle ? r4 >= 4 : r4 == 4) return 9;
     return 0;
   }
 };
@@ -120,13 +120,12 @@ bool isLineDoubleFour(unsigned own, unsigned opponent) {
   return windowDoubleFour(cell);
 }
 
-void computeWindowLevels(int side, int ruleMode, uint8_t levels[WindowCount]) {
-  static LevelBuilder builder{0, 0, nullptr};
-  builder.side = side;
-  builder.ruleMode = ruleMode;
-  builder.levels = levels;
-  for (uint8_t& k : builder.known) k = 0;
-  for (int w = WindowCount - 1; w >= 0; --w) builder.level(w);
+void computeWindowLevels(int side, Rule rule, uint8_t levels[WindowCount]) {
+  auto builder = std::make_unique<LevelBuilder>();
+  builder->side = side;
+  builder->rule = rule;
+  builder->levels = levels;
+  for (int w = WindowCount - 1; w >= 0; --w) builder->level(w);
 }
 
 int lineCodeOfLevel(int level) {
@@ -136,9 +135,9 @@ int lineCodeOfLevel(int level) {
   return Codes[level];
 }
 
-int scoringClassOf(int code, int ruleMode) {
+int scoringClassOf(int code, Rule rule) {
   // Scoring classes share the numbers of the codes they are scored as.
-  if (code == CodeLongLine) return ruleMode == ExactFiveRule ? CodeNone : CodeFive;
+  if (code == CodeLongLine) return rule == ExactFiveRule ? CodeNone : CodeFive;
   if (code == CodeBlackDoubleFour) return CodeOpenFour;
   return code;
 }
@@ -161,18 +160,18 @@ int generalClass(const int n[LineCodeCount]) {
 
 }  // namespace
 
-int cellClassOf(int side, int ruleMode, int c0, int c1, int c2, int c3) {
+int cellClassOf(int side, Rule rule, int c0, int c1, int c2, int c3) {
   int n[LineCodeCount] = {};
   ++n[c0];
   ++n[c1];
   ++n[c2];
   ++n[c3];
-  if (ruleMode == Freestyle) {
+  if (rule == Freestyle) {
     if (n[CodeLongLine] >= 1 || n[CodeFive] >= 1) return ClassFive;
     return generalClass(n);
   }
   if (n[CodeFive] >= 1) return ClassFive;
-  if (ruleMode == ExactFiveRule) {
+  if (rule == ExactFiveRule) {
     const int g = generalClass(n);
     if (g == ClassNone && side == Black && n[CodeLongLine] >= 1) return ClassBlackLongLine;
     return g;

@@ -1,0 +1,55 @@
+#include "rules/rule_tables.h"
+
+#include "rules/patterns.h"
+
+namespace kesta {
+
+std::shared_ptr<const PatternTables> buildPatternTables(Rule rule, const EvalParameters& p) {
+  auto t = std::make_shared<PatternTables>();
+  t->rule = rule;
+  {
+    auto levels = std::make_unique<uint8_t[]>(WindowCount);
+    for (int side = 0; side < 2; ++side) {
+      computeWindowLevels(side, rule, levels.get());
+      for (int w = 0; w < WindowCount; ++w)
+        t->lineCodeByWindow[side][w] = uint8_t(lineCodeOfLevel(levels[w]));
+    }
+  }
+  for (int side = 0; side < 2; ++side) {
+    int key = 0;
+    for (int c0 = 0; c0 < LineCodeCount; ++c0)
+      for (int c1 = 0; c1 < LineCodeCount; ++c1)
+        for (int c2 = 0; c2 < LineCodeCount; ++c2)
+          for (int c3 = 0; c3 < LineCodeCount; ++c3, ++key)
+            t->cellClass[side][key] = uint8_t(cellClassOf(side, rule, c0, c1, c2, c3));
+  }
+  int scoringClass[LineCodeCount];
+  for (int code = 0; code < LineCodeCount; ++code) scoringClass[code] = scoringClassOf(code, rule);
+  fillScoreTables(*t, p, scoringClass);
+  return t;
+}
+
+const std::shared_ptr<const PatternTables>& defaultPatternTables(Rule rule) {
+  // Each rule's tables are built when first asked for; C++ makes each initialisation thread-safe.
+  switch (rule) {
+    case Freestyle: {
+      static const auto tables = buildPatternTables(Freestyle, defaultEvalParameters());
+      return tables;
+    }
+    case ExactFiveRule: {
+      static const auto tables = buildPatternTables(ExactFiveRule, defaultEvalParameters());
+      return tables;
+    }
+    case RenjuRule:
+      break;
+  }
+  static const auto tables = buildPatternTables(RenjuRule, defaultEvalParameters());
+  return tables;
+}
+
+std::shared_ptr<const PatternTables> patternTables(Rule rule, const EvalParameters& p) {
+  if (p == defaultEvalParameters()) return defaultPatternTables(rule);
+  return buildPatternTables(rule, p);
+}
+
+}  // namespace kesta
