@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "board/forbidden.h"
-#include "tools/brain_process.h"
 #include "search_position.h"
+#include "tools/lib/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KESTA_REFEREE_SANITIZED 1

@@ -18,8 +18,8 @@
 #include "eval/eval_tables.h"
 #include "position_helpers.h"
 #include "scratch_dir.h"
-#include "tools/train_data.h"
-#include "tools/tuner.h"
+#include "tools/lib/train_data.h"
+#include "tools/lib/tuner.h"
 
 namespace kesta {
 namespace {

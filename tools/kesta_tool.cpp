@@ -17,7 +17,7 @@
 #include "protocol/version.h"
 #include "search/engine.h"
 #include "search/threat_search.h"
-#include "tools/tool_common.h"
+#include "tools/lib/tool_common.h"
 
 namespace kesta::tool {
 
