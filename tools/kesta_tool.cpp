@@ -1,22 +1,12 @@
 // kesta-tool: the developer tool. Every subcommand runs the same library code as the brain.
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <map>
-#include <memory>
-#include <sstream>
 #include <string>
-#include <vector>
 
-#include "board/line_state.h"
-#include "core/types.h"
 #include "diag/dump.h"
-#include "eval/eval_tables.h"
 #include "protocol/version.h"
 #include "search/engine.h"
 #include "search/threat_search.h"
+#include "tools/commands/commands.h"
 #include "tools/lib/tool_common.h"
 
 namespace kesta::tool {
@@ -58,85 +48,28 @@ int usage() {
   return 2;
 }
 
-template <typename T>
-bool writeFile(const std::filesystem::path& path, const T* data, size_t count) {
-  std::ofstream out(path, std::ios::binary);
-  // Tables are written little-endian whatever the host.
-  for (size_t i = 0; i < count; ++i) {
-    const auto v = static_cast<std::make_unsigned_t<T>>(data[i]);
-    for (size_t byte = 0; byte < sizeof(T); ++byte) out.put(char((v >> (8 * byte)) & 0xFF));
-  }
-  return bool(out);
-}
-
-int cmdTables(const Options& opt) {
-  int rule = 0;
-  if (!parseRule(opt.get("rule"), rule)) return fail("tables: --rule must be freestyle, exact5 or renju");
-  if (!opt.has("out")) return fail("tables: --out DIR is required");
-  RuleMode = uint8_t(rule);
-  if (opt.has("eval")) {
-    const std::string path = opt.get("eval");
-    if (buildEvalTablesFromFile(path) != FileRead::Read)
-      return fail("tables: cannot read 305 numbers from " + path);
-  } else {
-    buildEvalTables(ExeDirectory);
-  }
-  const std::filesystem::path dir(opt.get("out"));
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  bool ok = true;
-  std::vector<uint8_t> lineCodes;
-  for (int side = 0; side < 2; ++side)
-    for (unsigned own = 0; own < 1024; ++own)
-      for (unsigned opponent = 0; opponent < 1024; ++opponent) lineCodes.push_back(lineCodeOf(side, own, opponent));
-  ok = ok && writeFile(dir / "line_code.bin", lineCodes.data(), lineCodes.size());
-  ok = ok && writeFile(dir / "cell_class.bin", &CellClassTable[0][0], size_t(2) * PatternKeyCount);
-  ok = ok && writeFile(dir / "eval_score.bin", &EvalScoreTable[0][0], size_t(2) * PatternKeyCount);
-  ok = ok && writeFile(dir / "move_score.bin", &MoveScoreTable[0][0], size_t(2) * PatternKeyCount);
-  if (!ok) return fail("tables: cannot write into " + dir.string());
-  return 0;
-}
-
-int cmdDefaultEval() {
-  std::cout << formatEvalFile(defaultEvalParameters());
-  return 0;
-}
-
-int cmdState(const Options& opt) {
-  Position pos;
-  if (!setUpPosition(opt, pos, true)) return 1;
-  const Engine& e = *pos.engine;
-  const Board& b = *pos.board;
-  std::ostringstream out;
-  for (int y = 0; y < b.size; ++y)
-    for (int x = 0; x < b.size; ++x) {
-      const CellIndex t = cellOf(x, y);
-      if (b.cells[t] != Empty) continue;
-      const CellInfo& c = e.cellInfo[t];
-      out << "cell " << x << ' ' << y;
-      for (int s = 0; s < 2; ++s)
-        for (int k = 0; k < 4; ++k) out << ' ' << int(c.lineCode[s][k]);
-      out << ' ' << c.moveScore[0] << ' ' << c.moveScore[1] << ' ' << c.evalScore[0] << ' ' << c.evalScore[1]
-          << ' ' << int(c.cellClass[0]) << ' ' << int(c.cellClass[1]) << ' ' << int(c.nearCount) << '\n';
-    }
-  out << "evalsum " << e.evalSum[0] << ' ' << e.evalSum[1] << '\n';
-  for (int s = 0; s < 2; ++s) {
-    out << "classcount " << s;
-    for (int k = 0; k < 14; ++k) out << ' ' << e.classCount[s][k];
-    out << '\n';
-  }
-  std::cout << out.str();
-  return 0;
+int dispatch(const std::string& command, const Options& opt) {
+  if (command == "tables") return cmdTables(opt);
+  if (command == "default-eval") return cmdDefaultEval(opt);
+  if (command == "state") return cmdState(opt);
+  if (command == "forbidden") return cmdForbidden(opt);
+  if (command == "dump") return cmdDump(opt);
+  if (command == "threat") return cmdThreat(opt);
+  if (command == "solve") return cmdSolve(opt);
+  if (command == "bench") return cmdBench(opt);
+  if (command == "selfplay") return cmdSelfplay(opt);
+  if (command == "soak") return cmdSoak(opt);
+  if (command == "match") return cmdMatch(opt);
+  if (command == "make-openings") return cmdMakeOpenings(opt);
+  if (command == "gen-data") return cmdGenData(opt);
+  if (command == "tune") return cmdTune(opt);
+  if (command == "prove-check") return cmdProveCheck(opt);
+  if (command == "make-problems") return cmdMakeProblems(opt);
+  if (command == "problems") return cmdProblems(opt);
+  return 2;
 }
 
 }  // namespace
-
-int dispatch(const std::string& command, const Options& opt) {
-  if (command == "tables") return cmdTables(opt);
-  if (command == "default-eval") return cmdDefaultEval();
-  if (command == "state") return cmdState(opt);
-  return extraDispatch(command, opt);
-}
 
 }  // namespace kesta::tool
 

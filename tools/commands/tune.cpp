@@ -12,6 +12,7 @@
 
 #include "core/number_scan.h"
 #include "eval/eval_tables.h"
+#include "tools/commands/commands.h"
 #include "tools/lib/tool_common.h"
 #include "tools/lib/train_data.h"
 #include "tools/lib/tuner.h"

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/number_scan.h"
+#include "tools/commands/commands.h"
 #include "tools/lib/match_stats.h"
 #include "tools/lib/openings.h"
 #include "tools/lib/tool_common.h"

@@ -19,6 +19,7 @@
 #include "search/move_gen.h"
 #include "search/search.h"
 #include "search/think.h"
+#include "tools/commands/commands.h"
 #include "tools/lib/referee.h"
 #include "tools/lib/tool_common.h"
 

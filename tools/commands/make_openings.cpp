@@ -15,6 +15,7 @@
 #include "search/search.h"
 #include "search/think.h"
 #include "search/threat_search.h"
+#include "tools/commands/commands.h"
 #include "tools/lib/openings.h"
 #include "tools/lib/tool_common.h"
 

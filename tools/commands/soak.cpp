@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/commands/commands.h"
 #include "tools/lib/tool_common.h"
 
 #ifndef _WIN32
