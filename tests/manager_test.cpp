@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "protocol/command_loop.h"
-#include "tools/brain_process.h"
+#include "tools/lib/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define KESTA_UNDER_SANITIZER 1

@@ -1,11 +1,11 @@
 // Match statistics against values worked out by hand from the formulas: the mean pair score, its
 // pentanomial variance, the logistic Elo of the mean and of its 95% bounds, and the normal
 // approximation to the SPRT's log-likelihood ratio.
+#include "tools/lib/match_stats.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "tools/match_stats.h"
 
 namespace kesta::tool {
 namespace {

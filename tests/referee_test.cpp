@@ -17,7 +17,7 @@
 
 #include "rules/forbidden.h"
 #include "search_position.h"
-#include "tools/brain_process.h"
+#include "tools/lib/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KESTA_REFEREE_SANITIZED 1

@@ -19,8 +19,8 @@
 #include "position_helpers.h"
 #include "rules/rule_tables.h"
 #include "scratch_dir.h"
-#include "tools/train_data.h"
-#include "tools/tuner.h"
+#include "tools/lib/train_data.h"
+#include "tools/lib/tuner.h"
 
 namespace kesta {
 namespace {

@@ -1,145 +1,216 @@
 // kesta-tool: the developer tool. Every subcommand runs the same library code as the brain.
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+//
+// The tool's sources:
+//   tools/lib/       the tool library (kesta-toollib), which the tests link too: option parsing and
+//                    position set-up (tool_common), a brain run over pipes, the game runner and its
+//                    referee, match statistics, and the opening, problem and training data files
+//                    and the evaluation tuner.
+//   tools/commands/  one file per subcommand, each a cmd function declared in commands.h.
+//   this file        the one table of the subcommands: name, summary, usage lines, the options each
+//                    accepts, handler. The usage text is written from it, and an option that the
+//                    command does not accept is refused before the command runs.
+// The scripts beside this file (baseline builds, the layer check, the opening suites, the demo)
+// run the tool and the brain from outside.
 #include <iostream>
-#include <map>
-#include <memory>
-#include <sstream>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "board/line_state.h"
-#include "core/types.h"
 #include "diag/dump.h"
-#include "eval/eval_tables.h"
 #include "protocol/version.h"
-#include "rules/rule_tables.h"
 #include "search/engine.h"
 #include "search/threat_search.h"
-#include "tools/tool_common.h"
+#include "tools/commands/commands.h"
+#include "tools/lib/tool_common.h"
 
 namespace kesta::tool {
 
 namespace {
 
-int usage() {
-  std::cerr << "usage: kesta-tool <command> [options]\n"
-               "       kesta-tool --version\n"
-               "commands:\n"
-               "  tables --rule freestyle|exact5|renju --out DIR [--eval FILE]\n"
-               "  default-eval\n"
-               "  state --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
-               "  forbidden --size N --black \"x,y ...\" --white \"x,y ...\"\n"
-               "  dump --rule R --size N (--moves ... | --black ... --white ...)\n"
-               "  threat --rule R --size N --moves \"x,y ...\" [--kind vcf|vct] [--plies P] [--nodes N]\n"
-               "  solve --rule R --size N --moves \"x,y ...\" [--turn-time MS] [--time-left MS]\n"
-               "        [--verbose]\n"
-               "  bench [--depth D] [--compare OTHER_KESTA_TOOL [--runs N]]\n"
-               "  selfplay --rule R --size N [--turn-time MS]\n"
-               "  soak --games N [--rule R] [--size N] [--turn-time MS] [--match-time MS]\n"
-               "       [--memory-limit MIB] [--suspend] [--cpu-competition [--cpu K]] [--stop-after MS]\n"
-               "       [--tolerance MS] [--seed S] [--brain PATH] [--reuse]\n"
-               "  match --engine CMD --engine CMD [--openings FILE] [--rule R] [--size N] [--games N]\n"
-               "        [--turn-time MS] [--match-time MS] [--nodes N] [--depth D] [--concurrency K]\n"
-               "        [--sprt ELO0,ELO1] [--pgn FILE] [--times FILE] [--seed S] [--tolerance MS]\n"
-               "        [--board-every-move] [--reuse]\n"
-               "  make-openings --rule R [--size N] [--count K] [--min-stones A] [--max-stones B]\n"
-               "        [--depth D] [--band S] [--spread R] [--seed S]\n"
-               "  gen-data --rule R --out FILE [--size N] [--openings FILE] [--nodes N] [--games N]\n"
-               "        [--positions P] [--per-game K] [--concurrency K] [--seed S] [--eval FILE] [--append]\n"
-               "  tune --rule R --data FILE [--data FILE ...] --out FILE [--eval FILE] [--epochs E] [--rate A]\n"
-               "        [--reg L] [--holdout PERCENT] [--fixed CLASSES] [--only singles|pairs] [--quiet]\n"
-               "        [--blend B] [--scale K] [--no-tempo]\n"
-               "  prove-check --rule R [--size N] [--games G] [--turn-time MS] [--check-time MS] [--seed S]\n"
-               "        [--positions FILE]\n"
-               "  make-problems --rule R [--size N] [--count K] [--min-plies P] [--nodes N] [--seed S]\n"
-               "  problems --file FILE [--turn-time MS] [--every-move]\n";
-  return 2;
+// A subcommand. usage holds its forms, one a line ('\n' between them), each starting with the
+// command's name; a line starting with spaces continues the form above it. options lists every
+// --option the command reads, separated by spaces: "name=" for one followed by a value, "name" for
+// a bare flag.
+struct Command {
+  std::string_view name;
+  std::string_view summary;
+  std::string_view usage;
+  std::string_view options;
+  int (*run)(const Options& opt);
+};
+
+int cmdHelp(const Options& opt);
+
+constexpr Command Commands[] = {
+    {"tables", "writes line_code.bin, cell_class.bin, eval_score.bin and move_score.bin (side 0 then 1)",
+     "tables --rule freestyle|exact5|renju --out DIR [--eval FILE]", "rule= out= eval=", cmdTables},
+    {"default-eval", "prints an AIEval.txt holding the built-in weights", "default-eval", "", cmdDefaultEval},
+    {"state",
+     "per empty cell: line codes, move and eval scores, classes, nearCount; then evalsum, classcount",
+     "state --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")",
+     "rule= size= moves= black= white=", cmdState},
+    {"forbidden", "the renju-forbidden cells for Black, or \"none\"",
+     "forbidden --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")",
+     "size= moves= black= white=", cmdForbidden},
+    {"dump", "the evaluation dump of the position",
+     "dump --rule R --size N (--moves ... | --black ... --white ...)",
+     "rule= size= moves= black= white=", cmdDump},
+    {"threat", "threat-space search for the side to move (vcf: fours; vct: fours and threes)",
+     "threat --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
+     "       [--kind vcf|vct] [--plies P] [--nodes N]",
+     "rule= size= moves= black= white= kind= plies= nodes=", cmdThreat},
+    {"solve", "thinks as the brain would: move, score, depth, nodes and time",
+     "solve --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
+     "      [--turn-time MS] [--time-left MS] [--verbose]",
+     "rule= size= moves= black= white= turn-time= time-left= verbose", cmdSolve},
+    {"bench", "fixed positions to a fixed depth: the \"nodes N\" signature and \"nps X\"",
+     "bench [--depth D] [--compare OTHER_KESTA_TOOL [--runs N]]", "depth= compare= runs=", cmdBench},
+    {"selfplay", "one game of the engine against itself", "selfplay --rule R --size N [--turn-time MS]",
+     "rule= size= turn-time=", cmdSelfplay},
+    {"soak", "pbrain-kesta processes against each other over pipes under a referee, with a summary",
+     "soak --games N [--rule R] [--size N] [--turn-time MS] [--match-time MS]\n"
+     "     [--memory-limit MIB] [--suspend] [--cpu-competition [--cpu K]] [--stop-after MS]\n"
+     "     [--tolerance MS] [--seed S] [--brain PATH] [--record DIR] [--verbose] [--reuse]",
+     "games= rule= size= turn-time= match-time= memory-limit= suspend cpu-competition cpu= stop-after= "
+     "tolerance= seed= brain= record= verbose reuse",
+     cmdSoak},
+    {"match", "two brains against each other, each opening with both colours: Elo and an SPRT",
+     "match --engine CMD --engine CMD [--openings FILE] [--rule R] [--size N] [--games N]\n"
+     "      [--turn-time MS] [--match-time MS] [--nodes N] [--depth D] [--concurrency K]\n"
+     "      [--sprt ELO0,ELO1] [--pgn FILE] [--times FILE] [--seed S] [--tolerance MS]\n"
+     "      [--board-every-move] [--reuse]",
+     "engine= openings= rule= size= games= turn-time= match-time= nodes= depth= concurrency= sprt= pgn= "
+     "times= seed= tolerance= board-every-move reuse",
+     cmdMatch},
+    {"make-openings", "random short openings that a depth-D search scores within S of 0",
+     "make-openings --rule R [--size N] [--count K] [--min-stones A] [--max-stones B]\n"
+     "              [--depth D] [--band S] [--spread R] [--seed S] [--verbose]",
+     "rule= size= count= min-stones= max-stones= depth= band= spread= seed= verbose", cmdMakeOpenings},
+    {"gen-data", "self-play training data for tune",
+     "gen-data --rule R --out FILE [--size N] [--openings FILE] [--nodes N] [--games N]\n"
+     "         [--positions P] [--per-game K] [--concurrency K] [--seed S] [--eval FILE] [--append]",
+     "rule= out= size= openings= nodes= games= positions= per-game= concurrency= seed= eval= append",
+     cmdGenData},
+    {"tune", "fits the evaluation weights to the games' results and writes an AIEval.txt",
+     "tune --rule R --data FILE [--data FILE ...] --out FILE [--eval FILE] [--epochs E] [--rate A]\n"
+     "     [--reg L] [--holdout PERCENT] [--fixed CLASSES] [--only singles|pairs] [--quiet]\n"
+     "     [--blend B] [--scale K] [--no-tempo]",
+     "rule= data= out= eval= epochs= rate= reg= holdout= fixed= only= quiet blend= scale= no-tempo", cmdTune},
+    {"prove-check", "plays out every win the engine claims, in self-play games or from a file",
+     "prove-check --rule R [--size N] [--games G] [--turn-time MS] [--check-time MS] [--seed S]\n"
+     "            [--check-nodes N] [--positions FILE] [--lost-moves K] [--verbose]",
+     "rule= size= games= turn-time= check-time= seed= check-nodes= positions= lost-moves= verbose",
+     cmdProveCheck},
+    {"make-problems", "positions won by threats, made from self-play",
+     "make-problems --rule R [--size N] [--count K] [--min-plies P] [--nodes N] [--seed S]\n"
+     "              [--turn-time MS]",
+     "rule= size= count= min-plies= nodes= seed= turn-time=", cmdMakeProblems},
+    {"problems", "the engine's share of proven wins on the positions of a problem file",
+     "problems --file FILE [--turn-time MS] [--every-move]", "file= turn-time= every-move", cmdProblems},
+    {"help", "prints this text", "help", "", cmdHelp},
+};
+
+// Cuts the first piece up to sep (or the end) off text and returns it.
+constexpr std::string_view cutPiece(std::string_view& text, char sep) {
+  const size_t end = text.find(sep);
+  const std::string_view piece = text.substr(0, end);
+  text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+  return piece;
 }
 
-template <typename T>
-bool writeFile(const std::filesystem::path& path, const T* data, size_t count) {
-  std::ofstream out(path, std::ios::binary);
-  // Tables are written little-endian whatever the host.
-  for (size_t i = 0; i < count; ++i) {
-    const auto v = static_cast<std::make_unsigned_t<T>>(data[i]);
-    for (size_t byte = 0; byte < sizeof(T); ++byte) out.put(char((v >> (8 * byte)) & 0xFF));
+// Whether command accepts --key; takesValue tells whether a value follows it.
+constexpr bool accepts(const Command& command, std::string_view key, bool& takesValue) {
+  for (std::string_view rest = command.options; !rest.empty();) {
+    std::string_view name = cutPiece(rest, ' ');
+    takesValue = name.ends_with('=');
+    if (takesValue) name.remove_suffix(1);
+    if (name == key) return true;
   }
-  return bool(out);
+  return false;
 }
 
-int cmdTables(const Options& opt) {
-  int rule = 0;
-  if (!parseRule(opt.get("rule"), rule)) return fail("tables: --rule must be freestyle, exact5 or renju");
-  if (!opt.has("out")) return fail("tables: --out DIR is required");
-  EvalParameters weights = defaultEvalParameters();
-  if (opt.has("eval")) {
-    const std::string path = opt.get("eval");
-    if (loadEvalFile(path, weights) != FileRead::Read)
-      return fail("tables: cannot read 305 numbers from " + path);
-  } else {
-    loadEvalFile(ExeDirectory + "AIEval.txt", weights);
+constexpr bool isNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+// Calls visit(name, valueShown) for each --option that text shows; valueShown tells whether a value
+// follows it (a word after a space that does not start another option or group).
+template <typename Visit>
+constexpr void forEachShownOption(std::string_view text, Visit visit) {
+  for (size_t at = text.find("--"); at != std::string_view::npos; at = text.find("--", at)) {
+    at += 2;
+    size_t end = at;
+    while (end < text.size() && isNameChar(text[end])) ++end;
+    const bool valueShown = end + 1 < text.size() && text[end] == ' ' &&
+                            std::string_view("[(|-").find(text[end + 1]) == std::string_view::npos;
+    visit(text.substr(at, end - at), valueShown);
+    at = end;
   }
-  const std::shared_ptr<const PatternTables> tables = patternTables(Rule(rule), weights);
-  const std::filesystem::path dir(opt.get("out"));
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  bool ok = true;
-  std::vector<uint8_t> lineCodes;
-  for (int side = 0; side < 2; ++side)
-    for (unsigned own = 0; own < 1024; ++own)
-      for (unsigned opponent = 0; opponent < 1024; ++opponent)
-        lineCodes.push_back(tables->lineCodeOf(side, own, opponent));
-  ok = ok && writeFile(dir / "line_code.bin", lineCodes.data(), lineCodes.size());
-  ok = ok && writeFile(dir / "cell_class.bin", &tables->cellClass[0][0], size_t(2) * PatternKeyCount);
-  ok = ok && writeFile(dir / "eval_score.bin", &tables->evalScore[0][0], size_t(2) * PatternKeyCount);
-  ok = ok && writeFile(dir / "move_score.bin", &tables->moveScore[0][0], size_t(2) * PatternKeyCount);
-  if (!ok) return fail("tables: cannot write into " + dir.string());
-  return 0;
 }
 
-int cmdDefaultEval() {
-  std::cout << formatEvalFile(defaultEvalParameters());
-  return 0;
-}
-
-int cmdState(const Options& opt) {
-  Position pos;
-  if (!setUpPosition(opt, pos, true)) return 1;
-  const Engine& e = *pos.engine;
-  const Board& b = *pos.board;
-  std::ostringstream out;
-  for (int y = 0; y < b.size; ++y)
-    for (int x = 0; x < b.size; ++x) {
-      const CellIndex t = cellOf(x, y);
-      if (b.cells[t] != Empty) continue;
-      const CellInfo& c = e.cellInfo[t];
-      out << "cell " << x << ' ' << y;
-      for (int s = 0; s < 2; ++s)
-        for (int k = 0; k < 4; ++k) out << ' ' << int(c.lineCode[s][k]);
-      out << ' ' << c.moveScore[0] << ' ' << c.moveScore[1] << ' ' << c.evalScore[0] << ' ' << c.evalScore[1]
-          << ' ' << int(c.cellClass[0]) << ' ' << int(c.cellClass[1]) << ' ' << int(c.nearCount) << '\n';
+// The table keeps itself honest: every command has a one-line summary and a usage line starting
+// with its name, no name comes twice, every --option in the usage lines is one the command accepts
+// and the other way round, and a value follows an option in the usage lines exactly when it takes
+// one.
+constexpr bool tableAgrees() {
+  for (const Command& c : Commands) {
+    const size_t n = c.name.size();
+    const bool named =
+        c.usage.starts_with(c.name) && (c.usage.size() == n || c.usage[n] == ' ' || c.usage[n] == '\n');
+    if (!named || c.summary.empty() || c.summary.find('\n') != std::string_view::npos || c.run == nullptr)
+      return false;
+    for (const Command& other : Commands)
+      if (&other != &c && other.name == c.name) return false;
+    bool agrees = true;
+    forEachShownOption(c.usage, [&](std::string_view name, bool valueShown) {
+      bool takesValue = false;
+      agrees = agrees && accepts(c, name, takesValue) && takesValue == valueShown;
+    });
+    for (std::string_view rest = c.options; !rest.empty();) {
+      std::string_view option = cutPiece(rest, ' ');
+      if (option.ends_with('=')) option.remove_suffix(1);
+      bool shown = false;
+      forEachShownOption(c.usage, [&](std::string_view name, bool) { shown = shown || name == option; });
+      agrees = agrees && shown;
     }
-  out << "evalsum " << e.evalSum[0] << ' ' << e.evalSum[1] << '\n';
-  for (int s = 0; s < 2; ++s) {
-    out << "classcount " << s;
-    for (int k = 0; k < 14; ++k) out << ' ' << e.classCount[s][k];
-    out << '\n';
+    if (!agrees) return false;
   }
-  std::cout << out.str();
+  return true;
+}
+static_assert(tableAgrees(), "a command's usage lines and its option list disagree");
+
+const Command* findCommand(std::string_view name) {
+  for (const Command& c : Commands)
+    if (c.name == name) return &c;
+  return nullptr;
+}
+
+// The command's usage lines after lead, continuation lines indented as far again.
+void printUsageLines(const Command& command, std::string_view lead, std::ostream& out) {
+  for (std::string_view rest = command.usage; !rest.empty();) {
+    const std::string_view line = cutPiece(rest, '\n');
+    if (line.starts_with(' '))
+      out << std::string(lead.size(), ' ') << line << '\n';
+    else
+      out << lead << line << '\n';
+  }
+}
+
+void printUsage(std::ostream& out) {
+  out << "usage: kesta-tool <command> [options]\n"
+         "       kesta-tool --version\n"
+         "commands:\n";
+  for (const Command& c : Commands) {
+    out << "  " << c.name << ": " << c.summary << '\n';
+    printUsageLines(c, "    ", out);
+  }
+}
+
+int cmdHelp(const Options&) {
+  printUsage(std::cout);
   return 0;
 }
 
 }  // namespace
-
-int dispatch(const std::string& command, const Options& opt) {
-  if (command == "tables") return cmdTables(opt);
-  if (command == "default-eval") return cmdDefaultEval();
-  if (command == "state") return cmdState(opt);
-  return extraDispatch(command, opt);
-}
 
 }  // namespace kesta::tool
 
@@ -148,7 +219,10 @@ int main(int argc, char** argv) {
   kesta::ExeDirectory = executableDirectory(argv[0]);
   // As in the brain, a four without a five cell prints the evaluation dump.
   kesta::setMissingFiveCellHook(kesta::printMessageDump);
-  if (argc < 2) return usage();
+  if (argc < 2) {
+    printUsage(std::cerr);
+    return 2;
+  }
   if (std::string(argv[1]) == "--version") {
     std::cout << "kesta-tool " << kesta::Version << "\n";
     return 0;
@@ -159,7 +233,22 @@ int main(int argc, char** argv) {
     std::cerr << "kesta-tool: " << error << "\n";
     return 2;
   }
-  const int rc = dispatch(argv[1], opt);
-  if (rc == 2) usage();
+  const Command* command = findCommand(argv[1]);
+  if (command == nullptr) {
+    printUsage(std::cerr);
+    return 2;
+  }
+  // An option the command would not read is a typo or a misunderstanding; refuse it rather than
+  // run the command without it.
+  for (const auto& given : opt.ordered) {
+    bool takesValue = false;
+    if (!accepts(*command, given.first, takesValue)) {
+      std::cerr << "kesta-tool " << command->name << ": unknown option --" << given.first << "\n";
+      printUsageLines(*command, "usage: kesta-tool ", std::cerr);
+      return 2;
+    }
+  }
+  const int rc = command->run(opt);
+  if (rc == 2) printUsageLines(*command, "usage: kesta-tool ", std::cerr);
   return rc;
 }

@@ -62,7 +62,4 @@ struct TimedThink {
 };
 TimedThink timedThink(Engine& e);
 
-// Subcommands defined in other files of the tool; 2 means unknown.
-int extraDispatch(const std::string& command, const Options& opt);
-
 }  // namespace kesta::tool

@@ -1,4 +1,4 @@
-#include "tools/train_data.h"
+#include "tools/lib/train_data.h"
 
 #include <fcntl.h>
 

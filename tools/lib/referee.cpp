@@ -1,4 +1,4 @@
-#include "tools/referee.h"
+#include "tools/lib/referee.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -15,7 +15,7 @@
 
 #include "board/position.h"
 #include "eval/eval_tables.h"
-#include "tools/train_data.h"
+#include "tools/lib/train_data.h"
 
 namespace kesta::tool {
 

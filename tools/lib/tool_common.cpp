@@ -1,4 +1,4 @@
-#include "tools/tool_common.h"
+#include "tools/lib/tool_common.h"
 
 #include <iostream>
 #include <sstream>

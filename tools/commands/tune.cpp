@@ -12,9 +12,10 @@
 
 #include "core/number_scan.h"
 #include "eval/eval_tables.h"
-#include "tools/tool_common.h"
-#include "tools/train_data.h"
-#include "tools/tuner.h"
+#include "tools/commands/commands.h"
+#include "tools/lib/tool_common.h"
+#include "tools/lib/train_data.h"
+#include "tools/lib/tuner.h"
 
 namespace kesta::tool {
 

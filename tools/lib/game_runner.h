@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/brain_process.h"
-#include "tools/referee.h"
+#include "tools/lib/brain_process.h"
+#include "tools/lib/referee.h"
 
 namespace kesta::tool {
 

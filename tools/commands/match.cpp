@@ -22,14 +22,15 @@
 #include <vector>
 
 #include "core/number_scan.h"
-#include "tools/match_stats.h"
-#include "tools/openings.h"
-#include "tools/tool_common.h"
+#include "tools/commands/commands.h"
+#include "tools/lib/match_stats.h"
+#include "tools/lib/openings.h"
+#include "tools/lib/tool_common.h"
 
 #ifndef _WIN32
 #include <unistd.h>
 
-#include "tools/game_runner.h"
+#include "tools/lib/game_runner.h"
 #endif
 
 namespace kesta::tool {

@@ -1,4 +1,4 @@
-#include "tools/match_stats.h"
+#include "tools/lib/match_stats.h"
 
 #include <algorithm>
 #include <cmath>

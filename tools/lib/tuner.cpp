@@ -1,4 +1,4 @@
-#include "tools/tuner.h"
+#include "tools/lib/tuner.h"
 
 #include <algorithm>
 #include <cmath>

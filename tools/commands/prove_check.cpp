@@ -19,8 +19,9 @@
 #include "search/move_gen.h"
 #include "search/search.h"
 #include "search/think.h"
-#include "tools/referee.h"
-#include "tools/tool_common.h"
+#include "tools/commands/commands.h"
+#include "tools/lib/referee.h"
+#include "tools/lib/tool_common.h"
 
 namespace kesta::tool {
 

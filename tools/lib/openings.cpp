@@ -1,4 +1,4 @@
-#include "tools/openings.h"
+#include "tools/lib/openings.h"
 
 #include <fstream>
 #include <set>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/referee.h"
+#include "tools/lib/referee.h"
 
 namespace kesta::tool {
 

@@ -15,8 +15,9 @@
 #include "search/search.h"
 #include "search/think.h"
 #include "search/threat_search.h"
-#include "tools/openings.h"
-#include "tools/tool_common.h"
+#include "tools/commands/commands.h"
+#include "tools/lib/openings.h"
+#include "tools/lib/tool_common.h"
 
 namespace kesta::tool {
 

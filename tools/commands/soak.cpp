@@ -24,13 +24,14 @@
 #include <string>
 #include <vector>
 
-#include "tools/tool_common.h"
+#include "tools/commands/commands.h"
+#include "tools/lib/tool_common.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "tools/game_runner.h"
+#include "tools/lib/game_runner.h"
 #endif
 
 namespace kesta::tool {

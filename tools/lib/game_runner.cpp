@@ -1,4 +1,4 @@
-#include "tools/game_runner.h"
+#include "tools/lib/game_runner.h"
 
 #ifndef _WIN32
 
@@ -20,8 +20,8 @@
 
 #include "board/line_state.h"
 #include "rules/forbidden.h"
-#include "tools/brain_process.h"
-#include "tools/tool_common.h"
+#include "tools/lib/brain_process.h"
+#include "tools/lib/tool_common.h"
 
 namespace kesta::tool {
 

@@ -21,9 +21,10 @@
 #include "search/search.h"
 #include "search/think.h"
 #include "search/threat_search.h"
-#include "tools/openings.h"
-#include "tools/tool_common.h"
-#include "tools/train_data.h"
+#include "tools/commands/commands.h"
+#include "tools/lib/openings.h"
+#include "tools/lib/tool_common.h"
+#include "tools/lib/train_data.h"
 
 #ifndef _WIN32
 #include <poll.h>
