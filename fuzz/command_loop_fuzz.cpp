@@ -151,6 +151,8 @@ class Harness {
       // turn time before each command.
       Engine& e = loop_.engine();
       if (e.Settings.TimeoutTurn > ThinkCapMs) e.Settings.TimeoutTurn = ThinkCapMs;
+      // The engine's random replies repeat, whichever Engine a START has built.
+      seedGenerators(e, 1);
       const Before before = snapshot();
       const size_t start = position();
       const bool more = loop_.step();
@@ -303,8 +305,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > MaxInputBytes) return -1;
   // Each input starts from the state of a fresh process.
-  kesta::seedAllGenerators(1);
-  kesta::resetSearchCountdowns();
+  kesta::drawZobristKeys(1);
   Harness harness(std::string(Prelude) + std::string(reinterpret_cast<const char*>(data), size));
   harness.run();
   return 0;

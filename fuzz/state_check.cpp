@@ -86,7 +86,7 @@ void checkBoard(const Board& b, Report& r) {
     seen[m] = true;
     if (b.cells[m] != i % 2)
       r.add("move ", i, " at ", cellName(m), " holds ", int(b.cells[m]), ", not ", i % 2);
-    if (b.cells[m] == Black || b.cells[m] == White) hash ^= b.zobrist[b.cells[m]][m];
+    if (b.cells[m] == Black || b.cells[m] == White) hash ^= Zobrist.stone[b.cells[m]][m];
   }
   if (b.sideToMove != b.moveCount % 2 || b.opponent != (b.sideToMove ^ 1))
     r.add("sideToMove ", int(b.sideToMove), " opponent ", int(b.opponent), " after ", b.moveCount, " moves");

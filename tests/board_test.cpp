@@ -65,7 +65,7 @@ uint32_t expectedBoxWord(const Board& b) {
 uint64_t stoneKeys(const Board& b) {
   uint64_t h = 0;
   for (int t = 0; t < BoardCells; ++t)
-    if (b.cells[t] == Black || b.cells[t] == White) h ^= b.zobrist[b.cells[t]][t];
+    if (b.cells[t] == Black || b.cells[t] == White) h ^= Zobrist.stone[b.cells[t]][t];
   return h;
 }
 
@@ -286,35 +286,35 @@ TEST(BoardHash, OrderFreeButColourAware) {
   // A Black and a White stone on one cell have different keys everywhere on the board.
   for (int t = b->firstCell; t <= b->lastCell; ++t) {
     if (b->cells[t] == Empty) {
-      EXPECT_NE(b->zobrist[0][t], b->zobrist[1][t]) << t;
+      EXPECT_NE(Zobrist.stone[0][t], Zobrist.stone[1][t]) << t;
     }
   }
 }
 
-TEST(BoardHash, KeysDrawnInFixedOrderWhateverTheSize) {
-  // A copy of the generator predicts the draws: row 0, row 1, then the hash, Wall cells included.
-  std::mt19937_64 predicted = boardRandom();
-  const std::mt19937_64 saved = boardRandom();
-  const auto small = std::make_unique<Board>(6);
+TEST(BoardHash, OneSetOfKeysDrawnInFixedOrder) {
+  // The keys of a seed are the generator's draws in order: Black's cells, then White's.
+  drawZobristKeys(20261210);
+  std::mt19937_64 predicted(20261210);
   for (int s = 0; s < 2; ++s)
-    for (int t = 0; t < BoardCells; ++t) ASSERT_EQ(small->zobrist[s][t], predicted()) << s << " " << t;
-  EXPECT_EQ(small->hash, predicted());
+    for (int t = 0; t < BoardCells; ++t) ASSERT_EQ(Zobrist.stone[s][t], predicted()) << s << " " << t;
 
-  // The number of draws does not depend on the size: a 22 board built from the same state
-  // gets the same keys, and the generator ends in the same state.
-  const std::mt19937_64 afterSmall = boardRandom();
-  boardRandom() = saved;
-  const auto large = std::make_unique<Board>(22);
-  EXPECT_TRUE(
-      std::equal(&small->zobrist[0][0], &small->zobrist[0][0] + 2 * BoardCells, &large->zobrist[0][0]));
-  EXPECT_TRUE(boardRandom() == afterSmall);
+  // Every board hashes with them, whatever its size: the same stones hash alike.
+  const auto small = std::make_unique<Board>(6), large = std::make_unique<Board>(22);
+  for (Board* b : {small.get(), large.get()}) {
+    pushStone(*b, cellOf(2, 3));
+    pushStone(*b, cellOf(4, 1));
+  }
+  EXPECT_EQ(small->hash, large->hash);
+  EXPECT_EQ(small->hash, Zobrist.stone[Black][cellOf(2, 3)] ^ Zobrist.stone[White][cellOf(4, 1)]);
 
-  // A later board continues the sequence, so its keys differ.
-  const auto next = std::make_unique<Board>(6);
-  EXPECT_NE(next->zobrist[0][cellOf(0, 0)], small->zobrist[0][cellOf(0, 0)]);
+  // New keys change the hash of the stones, which rehash recomputes.
+  drawZobristKeys(7);
+  rehash(*small);
+  EXPECT_EQ(small->hash, Zobrist.stone[Black][cellOf(2, 3)] ^ Zobrist.stone[White][cellOf(4, 1)]);
+  EXPECT_NE(small->hash, large->hash);
 }
 
-TEST(BoardClear, EmptiesButKeepsKeys) {
+TEST(BoardClear, EmptiesTheBoard) {
   const auto b = std::make_unique<Board>(9);
   const auto fresh = std::make_unique<Board>(*b);
   pushStone(*b, cellOf(0, 0));
@@ -327,7 +327,6 @@ TEST(BoardClear, EmptiesButKeepsKeys) {
   EXPECT_EQ(b->opponent, 1);
   EXPECT_EQ(b->hash, 0u);
   EXPECT_EQ(boxWord(b->box), EmptyBoxWord);
-  EXPECT_TRUE(std::equal(&b->zobrist[0][0], &b->zobrist[0][0] + 2 * BoardCells, &fresh->zobrist[0][0]));
   EXPECT_EQ(b->moves.size(), 81u);
 }
 

@@ -252,7 +252,7 @@ std::string stateDifference(const Engine& e, const std::array<CellInfo, BoardCel
   // The hash is the XOR of the keys of the stones.
   uint64_t hash = 0;
   for (int t = 0; t < BoardCells; ++t)
-    if (b.cells[t] == Black || b.cells[t] == White) hash ^= b.zobrist[b.cells[t]][t];
+    if (b.cells[t] == Black || b.cells[t] == White) hash ^= Zobrist.stone[b.cells[t]][t];
   if (hash != b.hash) return "hash is not the XOR of the stones' keys";
   return "";
 }
@@ -608,7 +608,7 @@ TEST_P(LineStateByRule, ScratchStonesOfEitherColourAndSameSideStones) {
   EXPECT_EQ(1, b.opponent);
   EXPECT_EQ(0, e.ply);
   EXPECT_EQ(2, b.moveCount);
-  EXPECT_EQ(b.zobrist[0][a] ^ b.zobrist[0][c], b.hash);
+  EXPECT_EQ(Zobrist.stone[0][a] ^ Zobrist.stone[0][c], b.hash);
   ASSERT_EQ("", w.check());
   ASSERT_EQ("", w.unmake());
   ASSERT_EQ("", w.unmake());
@@ -631,7 +631,7 @@ TEST_P(LineStateByRule, ScratchStonesOfEitherColourAndSameSideStones) {
   EXPECT_EQ(0, b.sideToMove);
   EXPECT_EQ(1, b.opponent);
   EXPECT_EQ(2, e.ply);
-  EXPECT_EQ(hashBefore ^ b.zobrist[0][cellOf(9, 9)], b.hash);
+  EXPECT_EQ(hashBefore ^ Zobrist.stone[0][cellOf(9, 9)], b.hash);
   ASSERT_EQ("", w.check());
   // And a White one with Black to move.
   w.make(Kind::Scratch, cellOf(10, 10), White);

@@ -164,7 +164,7 @@ TEST(ProofSearch, RootStepsAsideFromTheOpponentsProvenWin) {
   Engine& e = p->e();
   e.ProofEveryMove = 1;
   e.Settings.TimeoutTurn = 2000;
-  const CellIndex move = think(e);
+  const CellIndex move = think(e).move;
   e.Stopped = 1;
   ASSERT_NE(move, 0);
   makeMove(e, move);
@@ -181,22 +181,22 @@ TEST(ProofSearch, RootProofsRunOnceAWinIsClaimed) {
   quiet->e().MaxDepth = 2;
   think(quiet->e());
   quiet->e().Stopped = 1;
-  EXPECT_EQ(lastDeepeningReport().proof, nullptr);
+  EXPECT_EQ(quiet->e().report.proof, nullptr);
 
   auto p = fromArt(Freestyle, DoubleThreeArt);
   Engine& e = p->e();
   e.Settings.TimeoutTurn = 2000;
   e.MaxDepth = 2;
-  EXPECT_EQ(think(e), p->at('a'));
+  EXPECT_EQ(think(e).move, p->at('a'));
   e.Stopped = 1;
-  ASSERT_NE(lastDeepeningReport().proof, nullptr);
-  EXPECT_EQ(lastDeepeningReport().score, 19996);
+  ASSERT_NE(e.report.proof, nullptr);
+  EXPECT_EQ(e.report.score, 19996);
   const ProbeResult pr = probe(*e.TransTable, p->b().hash);
   store(*e.TransTable, pr.slot, p->b().hash, WinScore + 1 - 7, 0, BoundLower, 0);
-  EXPECT_EQ(think(e), p->at('a'));
+  EXPECT_EQ(think(e).move, p->at('a'));
   e.Stopped = 1;
-  ASSERT_NE(lastDeepeningReport().proof, nullptr);
-  EXPECT_EQ(lastDeepeningReport().score, 19996);
+  ASSERT_NE(e.report.proof, nullptr);
+  EXPECT_EQ(e.report.score, 19996);
 }
 
 // Before the search, the root proofs run on long timed thinks only: not on short ones, nor on thinks

@@ -20,7 +20,7 @@ namespace {
 std::vector<SearchReport> thinkWithReports(Game& g, int32_t turnMs) {
   std::vector<SearchReport> reports;
   g.e().Settings.TimeoutTurn = turnMs;
-  g.e().InfoHook = [&reports](Engine&, const SearchReport& r) { reports.push_back(r); };
+  g.e().InfoHook = [&reports](Worker&, const SearchReport& r) { reports.push_back(r); };
   think(g.e());
   g.e().Stopped = 1;
   g.e().InfoHook = nullptr;

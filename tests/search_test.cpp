@@ -50,11 +50,10 @@ TEST(SearchRoot, FiveIsPlayedAtOnceWithTheWinScore) {
   Game g(15, Freestyle);
   g.draw(BlackFiveAndWhiteFour, Black);
   g.e().Settings.TimeoutTurn = 300;
-  clearDeepeningReport();
-  const CellIndex move = think(g.e());
+  const CellIndex move = think(g.e()).move;
   EXPECT_EQ(at(move), "11,7");
-  EXPECT_EQ(lastDeepeningReport().score, 20000);
-  EXPECT_EQ(lastDeepeningReport().depth, 2) << "one iteration only";
+  EXPECT_EQ(g.e().report.score, 20000);
+  EXPECT_EQ(g.e().report.depth, 2) << "one iteration only";
   EXPECT_EQ(g.e().SearchCounter, 0) << "no node was searched";
 
   g.startThink();
@@ -88,7 +87,7 @@ TEST(SearchRoot, SingleForcedBlockStopsTheDeepening) {
   EXPECT_TRUE(g.e().Stopped) << "a single root move needs no deeper iteration";
   EXPECT_GT(r.score, -DecidedScore);
 
-  const CellIndex move = think(g.e());
+  const CellIndex move = think(g.e()).move;
   EXPECT_EQ(at(move), "7,7");
   EXPECT_TRUE(g.e().Stopped);
   EXPECT_EQ(g.e().SearchCounter, 0) << "the block was played without a search";
@@ -115,19 +114,18 @@ TEST(SearchRoot, OpenFourIsMadeAndConverted) {
   g.draw(BlackOpenThree, Black);
   Engine& e = g.e();
   e.Settings.TimeoutTurn = 300;
-  clearDeepeningReport();
-  const CellIndex four = think(e);
+  const CellIndex four = think(e).move;
   ASSERT_TRUE(at(four) == "5,7" || at(four) == "9,7") << at(four);
-  EXPECT_EQ(lastDeepeningReport().score, 19998);
+  EXPECT_EQ(e.report.score, 19998);
   e.Stopped = 1;
   EXPECT_EQ(applyAndJudge(e, cellX(four), cellY(four)), 0);
   // White blocks one end of the open four; Black completes five at the other.
   const bool left = at(four) == "5,7";
   makeMove(e, cellOf(left ? 4 : 9, 7));
   e.ply = 0;
-  const CellIndex five = think(e);
+  const CellIndex five = think(e).move;
   EXPECT_EQ(at(five), left ? "9,7" : "4,7");
-  EXPECT_EQ(lastDeepeningReport().score, 20000);
+  EXPECT_EQ(e.report.score, 20000);
   e.Stopped = 1;
   EXPECT_EQ(applyAndJudge(e, cellX(five), cellY(five)), 1);
 }
@@ -155,11 +153,10 @@ TEST(SearchRoot, LostRootStillGivesAnEmptyCell) {
   g.draw(WhiteDoubleThree, Black);
   Engine& e = g.e();
   e.Settings.TimeoutTurn = 300;
-  clearDeepeningReport();
-  const CellIndex move = think(e);
+  const CellIndex move = think(e).move;
   ASSERT_TRUE(g.emptyCell(move)) << "move " << move;
   EXPECT_TRUE(insideBoard(g.b(), cellX(move), cellY(move)));
-  EXPECT_LE(lastDeepeningReport().score, -DecidedScore) << "at " << at(move);
+  EXPECT_LE(e.report.score, -DecidedScore) << "at " << at(move);
   // It answers the threat where it can: on one of the threes' lines.
   EXPECT_TRUE(cellY(move) == 5 || cellX(move) == 9) << at(move);
 }
@@ -184,9 +181,8 @@ TEST(SearchRoot, ForbiddenForcedBlockGivesWayToALegalMove) {
   ASSERT_EQ(e.classCount[White][13], 1);
   ASSERT_TRUE(isForbidden(e, cellOf(7, 4)));
   e.Settings.TimeoutTurn = 300;
-  clearDeepeningReport();
-  const CellIndex move = think(e);
-  EXPECT_EQ(lastDeepeningReport().score, -20000);
+  const CellIndex move = think(e).move;
+  EXPECT_EQ(e.report.score, -20000);
   ASSERT_NE(at(move), "7,4");
   ASSERT_EQ(e.board->cells[move], Empty);
   EXPECT_FALSE(isForbidden(e, move));
@@ -303,7 +299,7 @@ TEST(SearchRoot, MovesMarkedLostAreSkippedUntilTheNextThink) {
   clearTable(*e.TransTable);
   e.cellInfo[left].rootLoss = e.cellInfo[right].rootLoss = 1;
   e.Settings.TimeoutTurn = 300;
-  const CellIndex next = think(e);
+  const CellIndex next = think(e).move;
   EXPECT_TRUE(next == left || next == right) << at(next);
 }
 
@@ -433,7 +429,7 @@ TEST(SearchNode, NodeWithoutMovesReturnsItsStaticValueAndStoresNothing) {
 
   // The root has no candidate either; the deepening falls back to the best-scored near cell, which
   // is still an empty cell of the board (and a foul).
-  const CellIndex move = think(e);
+  const CellIndex move = think(e).move;
   EXPECT_TRUE(move == cellOf(3, 0) || move == cellOf(2, 5)) << move;
   e.Stopped = 1;
   EXPECT_EQ(applyAndJudge(e, cellX(move), cellY(move)), -1);
@@ -522,7 +518,7 @@ TEST(SearchPlyLimit, DeepThinkOnLongForcingLinesStaysInBounds) {
     markFrom(e, 0);
     const uint64_t hash = b.hash;
     const int32_t moves = b.moveCount;
-    const CellIndex move = think(e);
+    const CellIndex move = think(e).move;
     EXPECT_TRUE(g.emptyCell(move));
     EXPECT_LT(deepestInteriorPly(e), leafPlyLimit(e));
     EXPECT_EQ(e.ply, 0);
@@ -553,7 +549,7 @@ TEST(SearchPlyLimit, UnspentDepthRunsIntoTheLimit) {
     markFrom(e, 0);
     const uint64_t hash = b.hash;
     const int32_t moves = b.moveCount;
-    EXPECT_TRUE(g.emptyCell(think(e)));
+    EXPECT_TRUE(g.emptyCell(think(e).move));
     EXPECT_EQ(deepestInteriorPly(e), leafPlyLimit(e) - 1) << "the lines did not reach the limit";
     EXPECT_EQ(e.ply, 0);
     EXPECT_EQ(b.moveCount, moves);

@@ -50,7 +50,7 @@ void prepare(Position& p, int32_t ply) {
   e.ThinkStartMs = nowMs();
   e.Stopped = 0;
   e.SearchCounter = 0;
-  resetSearchCountdowns();
+  resetSearchCountdowns(e);
 }
 
 ThreatRun runThreat(Position& p, int32_t ply = 0) {
@@ -205,11 +205,11 @@ TEST(ThreatSearchWin, ATooShortClaimOfTheTableGivesWayToTheProof) {
   e.Settings.TimeoutTurn = 2000;
   const ProbeResult pr = probe(*e.TransTable, p->b().hash);
   store(*e.TransTable, pr.slot, p->b().hash, WinScore, 0, BoundExact, cellOf(8, 6));
-  const CellIndex move = think(e);
+  const CellIndex move = think(e).move;
   e.Stopped = 1;
   EXPECT_TRUE(move == cellOf(8, 6) || move == cellOf(5, 12)) << coord(move);
-  ASSERT_NE(lastDeepeningReport().proof, nullptr);
-  EXPECT_EQ(lastDeepeningReport().score, 19994);
+  ASSERT_NE(e.report.proof, nullptr);
+  EXPECT_EQ(e.report.score, 19994);
 }
 
 // ---------------------------------------------------------------------------------------------

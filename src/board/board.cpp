@@ -1,12 +1,26 @@
 #include "board/board.h"
 
 #include <ctime>
+#include <random>
 
 namespace kesta {
 
-std::mt19937_64& boardRandom() {
-  static std::mt19937_64 generator(static_cast<uint64_t>(std::time(nullptr)));
-  return generator;
+namespace {
+
+ZobristKeys keysFrom(uint64_t seed) {
+  ZobristKeys keys;
+  std::mt19937_64 rng(seed);
+  for (int s = 0; s < 2; ++s)
+    for (int i = 0; i < BoardCells; ++i) keys.stone[s][i] = rng();
+  return keys;
+}
+
+}  // namespace
+
+ZobristKeys Zobrist = keysFrom(static_cast<uint64_t>(std::time(nullptr)));
+
+void drawZobristKeys(uint64_t seed) {
+  Zobrist = keysFrom(seed);
 }
 
 static bool insideSquare(int i, int n) {
@@ -25,18 +39,15 @@ Board::Board(int n) {
   firstCell = 165;
   lastCell = uint16_t((n + 4) * 33);
   for (int i = 0; i < BoardCells; ++i) cells[i] = insideSquare(i, n) ? Empty : Wall;
-  drawKeys(*this);
+  hash = 0;
   moves.assign(size_t(cellCount), 0);
   boxHistory.assign(size_t(cellCount), int32_t(EmptyBoxWord));
 }
 
-void drawKeys(Board& b) {
-  std::mt19937_64& rng = boardRandom();
-  for (int s = 0; s < 2; ++s)
-    for (int i = 0; i < BoardCells; ++i) b.zobrist[s][i] = rng();
-  b.hash = rng();
+void rehash(Board& b) {
+  b.hash = 0;
   for (int i = 0; i < BoardCells; ++i)
-    if (b.cells[i] == Black || b.cells[i] == White) b.hash ^= b.zobrist[b.cells[i]][i];
+    if (b.cells[i] == Black || b.cells[i] == White) b.hash ^= Zobrist.stone[b.cells[i]][i];
 }
 
 void clearBoard(Board& b) {

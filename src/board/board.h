@@ -1,9 +1,8 @@
-// The Board: stones, side to move, move list, Zobrist keys and hash, and the box of candidate
-// cells. Entry points: Board construction, pushStone, popStone, updateBox.
+// The Board: stones, side to move, move list, hash, and the box of candidate cells; and the
+// process-wide Zobrist keys. Entry points: Board construction, pushStone, popStone, updateBox.
 #pragma once
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include "core/types.h"
@@ -23,6 +22,18 @@ inline Box boxOf(uint32_t w) {
   return Box{uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)};
 }
 
+// The Zobrist key of a stone of each colour on each cell, one set for the whole process, so that
+// every board (and every search thread's board) hashes a position alike. Drawn at start-up from
+// the calendar time, and again only by drawZobristKeys, between games.
+struct ZobristKeys {
+  uint64_t stone[2][BoardCells];
+};
+extern ZobristKeys Zobrist;
+
+// Draws the keys from a generator seeded with seed, black's cells first, then white's. Only while
+// no search runs: every board's hash must then be recomputed (rehash).
+void drawZobristKeys(uint64_t seed);
+
 struct Board {
   uint8_t cells[BoardCells];
   uint8_t size;
@@ -34,17 +45,13 @@ struct Board {
   std::vector<uint16_t> moves;  // cellCount entries, moves[moveCount - 1] is the last move
   uint8_t sideToMove;
   uint8_t opponent;
-  uint64_t zobrist[2][BoardCells];
-  uint64_t hash;
+  uint64_t hash;  // the keys of the stones on the board, XORed
   Box box;
   std::vector<int32_t> boxHistory;  // box word before each ply's stone
 
-  // Builds a board of side n (6..22; the caller validates). Draws the keys from the board generator.
+  // Builds an empty board of side n (6..22; the caller validates).
   explicit Board(int n);
 };
-
-// The generator that serves Board construction only; seeded once with the calendar time in seconds.
-std::mt19937_64& boardRandom();
 
 // True when (x, y) lies on an n-by-n board; the whole range is checked before any cell is read.
 inline bool insideBoard(const Board& b, int x, int y) { return x >= 0 && y >= 0 && x < b.size && y < b.size; }
@@ -63,7 +70,7 @@ inline void updateBox(Board& b, CellIndex cell) {
 // Places a stone of sideToMove on an Empty cell and passes the turn.
 inline void pushStone(Board& b, CellIndex cell) {
   b.cells[cell] = b.sideToMove;
-  b.hash ^= b.zobrist[b.sideToMove][cell];
+  b.hash ^= Zobrist.stone[b.sideToMove][cell];
   b.moves[b.moveCount] = cell;
   b.boxHistory[b.moveCount] = int32_t(boxWord(b.box));
   updateBox(b, cell);
@@ -76,18 +83,17 @@ inline void pushStone(Board& b, CellIndex cell) {
 inline void popStone(Board& b) {
   b.moveCount -= 1;
   const CellIndex cell = b.moves[b.moveCount];
-  b.hash ^= b.zobrist[b.cells[cell]][cell];
+  b.hash ^= Zobrist.stone[b.cells[cell]][cell];
   b.cells[cell] = Empty;
   b.box = boxOf(uint32_t(b.boxHistory[b.moveCount]));
   b.sideToMove ^= 1;
   b.opponent ^= 1;
 }
 
-// Draws fresh Zobrist keys from the board generator and recomputes the hash of the stones on the
-// board, in the order the constructor draws them.
-void drawKeys(Board& b);
+// Recomputes the hash of the stones on the board from the keys in force.
+void rehash(Board& b);
 
-// Empties the board for a new game; keeps the keys and the arrays.
+// Empties the board for a new game; keeps the arrays.
 void clearBoard(Board& b);
 
 }  // namespace kesta

@@ -196,7 +196,7 @@ namespace {
 [[gnu::always_inline]] inline void placeScratch(Position& p, CellIndex cell, uint8_t colour) {
   Board& b = *p.board;
   b.cells[cell] = colour;
-  b.hash ^= b.zobrist[colour][cell];
+  b.hash ^= Zobrist.stone[colour][cell];
   b.moves[b.moveCount] = cell;
   b.boxHistory[b.moveCount] = int32_t(boxWord(b.box));
   updateBox(b, cell);
@@ -228,7 +228,7 @@ void placeSameSide(Position& p, CellIndex cell) {
   Board& b = *p.board;
   const int s = b.sideToMove;
   b.cells[cell] = uint8_t(s);
-  b.hash ^= b.zobrist[s][cell];
+  b.hash ^= Zobrist.stone[s][cell];
   b.moves[b.moveCount] = cell;
   b.boxHistory[b.moveCount] = int32_t(boxWord(b.box));
   updateBox(b, cell);
@@ -242,7 +242,7 @@ void removeSameSide(Position& p) {
   Board& b = *p.board;
   b.moveCount -= 1;
   const CellIndex cell = b.moves[b.moveCount];
-  b.hash ^= b.zobrist[b.cells[cell]][cell];
+  b.hash ^= Zobrist.stone[b.cells[cell]][cell];
   b.cells[cell] = Empty;
   b.box = boxOf(uint32_t(b.boxHistory[b.moveCount]));
   restoreWindows(p);

@@ -54,7 +54,7 @@ class Painter {
 
 void setDiagnosticStream(std::ostream* out) { diagnosticStream = out; }
 
-void writeEvaluationDump(const Engine& e, const std::string& prefix, std::ostream& out, DumpColour colour) {
+void writeEvaluationDump(const Position& e, const std::string& prefix, std::ostream& out, DumpColour colour) {
   const Board& b = *e.board;
   const int n = b.size;
   Painter paint(out, colour);
@@ -145,7 +145,7 @@ void writeEvaluationDump(const Engine& e, const std::string& prefix, std::ostrea
   out.flush();
 }
 
-void printEvaluationDump(const Engine& e, const std::string& prefix) {
+void printEvaluationDump(const Position& e, const std::string& prefix) {
   std::ostream& out = diagnosticStream ? *diagnosticStream : std::cout;
   DumpColour colour = DumpColour::None;
   if (&out == &std::cout) {
@@ -159,6 +159,8 @@ void printEvaluationDump(const Engine& e, const std::string& prefix) {
   writeEvaluationDump(e, prefix, out, colour);
 }
 
-void printMessageDump(const Engine& e) { printEvaluationDump(e, "MESSAGE "); }
+void printMessageDump(const Position& e) {
+  printEvaluationDump(e, "MESSAGE ");
+}
 
 }  // namespace kesta

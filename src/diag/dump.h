@@ -7,22 +7,22 @@
 #include <ostream>
 #include <string>
 
-#include "search/engine.h"
+#include "board/position.h"
 
 namespace kesta {
 
 enum class DumpColour { None, Ansi, Console };
 
 // Writes the dump to out; colour codes only as asked.
-void writeEvaluationDump(const Engine& e, const std::string& prefix, std::ostream& out, DumpColour colour);
+void writeEvaluationDump(const Position& e, const std::string& prefix, std::ostream& out, DumpColour colour);
 
 // Writes the dump to the diagnostic stream, coloured only when that stream is standard output on
 // a terminal or console (never on a pipe: it is the protocol channel).
-void printEvaluationDump(const Engine& e, const std::string& prefix);
+void printEvaluationDump(const Position& e, const std::string& prefix);
 
 // The dump as a protocol MESSAGE (prefix "MESSAGE "), the form the threat search's
 // missing-five-cell hook takes.
-void printMessageDump(const Engine& e);
+void printMessageDump(const Position& e);
 
 // Redirects the diagnostic stream (the command loop points it at its own output); nullptr
 // restores standard output.

@@ -100,8 +100,8 @@ void CommandLoop::buildEngine(int size) {
   if (inForce && engine_->ConfigFileRead == FileRead::Failed)
     static_cast<SearchParameters&>(*engine_) = *inForce;
   engine_->StopRequest = &input_.stopRequest();
-  engine_->InfoHook = [this](Engine& e, const SearchReport& r) {
-    if (e.SearchInfo) info_.report(e, r);
+  engine_->InfoHook = [this](Worker& w, const SearchReport& r) {
+    if (w.shared.SearchInfo) info_.report(w, r);
   };
 }
 
@@ -230,9 +230,8 @@ bool CommandLoop::thinkAndReply() {
   }
   input_.beginThink();
   const int32_t start = nowMs();
-  const CellIndex cell = think(*engine_);
+  const CellIndex cell = think(*engine_).move;
   const bool end = input_.endThink();
-  engine_->Stopped = 1;
   // The brain's own count of its match clock, which stands until the manager tells the time left.
   const int32_t took = std::max(0, elapsedMs(start));
   spentMs_ += took;
@@ -353,8 +352,7 @@ void CommandLoop::applyInfo(const std::string& line) {
     e.MaxDepth = maxDepthOf(e.Settings);
   } else if (key == "SEED") {
     // Every random choice of the brain (keys, book, early replies) repeats from here on.
-    seedAllGenerators(uint64_t(int64_t(v)));
-    drawKeys(*board_);
+    seedAllGenerators(e, uint64_t(int64_t(v)));
     clearTable(*e.TransTable);
     clearProofCache(e);
   } else if (key == "RULE") {

@@ -7,7 +7,7 @@
 
 namespace kesta {
 
-std::string formatSearchInfo(Engine& e, const SearchReport& r) {
+std::string formatSearchInfo(Worker& e, const SearchReport& r) {
   // Appends only: GCC 12 warns falsely about "text" + std::to_string(...).
   std::string line = "depth ";
   line += std::to_string(r.depth);
@@ -42,7 +42,7 @@ std::string formatSearchInfo(Engine& e, const SearchReport& r) {
   return line;
 }
 
-void SearchInfoPrinter::report(Engine& e, const SearchReport& r) {
+void SearchInfoPrinter::report(Worker& e, const SearchReport& r) {
   // Nothing to show before the first completed iteration, unless a proof at the root decided.
   if (r.depth <= 0 && !isDecided(r.score)) return;
   const int32_t now = nowMs();

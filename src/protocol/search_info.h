@@ -18,7 +18,7 @@ constexpr int MaxShownVariation = 20;
 // result shows as "score win in P" or "score loss in P": P plies up to and with the five (win in
 // 1: the move makes five). The variation starts with the report's move and follows the
 // transposition table (see principalVariation).
-std::string formatSearchInfo(Engine& e, const SearchReport& r);
+std::string formatSearchInfo(Worker& e, const SearchReport& r);
 
 // Prints reports on out as flushed MESSAGE lines, at most ten in any second: a report of an
 // iteration only while fewer than nine lines went out in the last second, so that the line that
@@ -27,7 +27,7 @@ std::string formatSearchInfo(Engine& e, const SearchReport& r);
 class SearchInfoPrinter {
  public:
   explicit SearchInfoPrinter(std::ostream& out) : out_(out) {}
-  void report(Engine& e, const SearchReport& r);
+  void report(Worker& e, const SearchReport& r);
 
  private:
   static constexpr int MaxLinesPerSecond = 10;

@@ -11,13 +11,13 @@ namespace kesta {
 
 namespace {
 
-bool hasFourCell(const Engine& e, int side) {
+bool hasFourCell(const Worker& e, int side) {
   const int32_t* n = e.classCount[side];
   return n[ClassFour] != 0 || n[ClassFourPlus] != 0 || n[ClassFourThree] != 0 || n[ClassOpenFour] != 0;
 }
 
 // Rule 5b: S's four-three cells, each tried; a forced defence that gives O no four decides.
-int32_t fourThreeScan(Engine& e, int n) {
+int32_t fourThreeScan(Worker& e, int n) {
   const Board& b = *e.board;
   const int S = b.sideToMove, O = b.opponent;
   for (int y = b.box.yMin; y <= b.box.yMax; ++y)
@@ -40,7 +40,7 @@ int32_t fourThreeScan(Engine& e, int n) {
 }
 
 // S's four-making cells along one line of a candidate, as the refutation sweep collects them.
-bool acceptsFour(const Engine& e, CellIndex j, int k, int S) {
+bool acceptsFour(const Worker& e, CellIndex j, int k, int S) {
   const Board& b = *e.board;
   const CellInfo& c = e.cellInfo[j];
   const int code = c.lineCode[S][k];
@@ -68,18 +68,9 @@ bool acceptsFour(const Engine& e, CellIndex j, int k, int S) {
   return true;
 }
 
-std::vector<CellIndex>& fourCells() {
-  static std::vector<CellIndex> cells = [] {
-    std::vector<CellIndex> v;
-    v.reserve(BoardCells);
-    return v;
-  }();
-  return cells;
-}
-
 }  // namespace
 
-int32_t decidedScore(Engine& e) {
+int32_t decidedScore(Worker& e) {
   const Board& b = *e.board;
   const int S = b.sideToMove, O = b.opponent;
   const int32_t ply = e.ply;
@@ -103,17 +94,17 @@ int32_t decidedScore(Engine& e) {
   // 6-9. Freestyle only, right after a double-three move.
   if (ruleOf(e) != Freestyle || e.currentMoveClass[0] != ClassDoubleThree) return 0;
   if (e.classCount[S][ClassDoubleThree] >= 1 && !hasFourCell(e, O)) return winIn(ply + 4);
-  if (probe(*e.TransTable, b.hash).found) return 0;
+  if (probe(*e.shared.TransTable, b.hash).found) return 0;
   const int32_t r = doubleThreeRefutation(e);
   return isLoss(r) ? r : 0;
 }
 
-int32_t doubleThreeRefutation(Engine& e) {
+int32_t doubleThreeRefutation(Worker& e) {
   const Board& b = *e.board;
   const int S = b.sideToMove, O = b.opponent;
   int32_t threats = e.classCount[O][ClassOpenFour];
   int32_t total = 0;
-  std::vector<CellIndex>& cells = fourCells();
+  std::vector<CellIndex>& cells = e.fourCells;
   if (e.classCount[S][ClassFour] + e.classCount[S][ClassFourPlus] >= 1) {
     for (;;) {
       cells.clear();

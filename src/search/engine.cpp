@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <sstream>
 
 #include "board/line_state.h"
@@ -13,19 +14,26 @@ namespace kesta {
 
 std::string ExeDirectory;
 
-Engine::Engine(Board& b, Rule rule, uint32_t tableBuckets) {
-  // 1. Directory and board; 2. tables for the rule in force; 3. an empty game.
-  ExeDirectory = kesta::ExeDirectory;
-  board = &b;
+Worker::Worker(SharedState& s) : shared(s) {
   // The undo records are written by every move; touching them now keeps that cost out of the
   // first position a manager sends.
   std::memset(static_cast<void*>(stoneUndo), 0, sizeof stoneUndo);
   std::memset(static_cast<void*>(cellUndo), 0, sizeof cellUndo);
+  for (MovePicker& picker : PlyLists) picker.moves.reserve(PickerCapacity);
+  fourCells.reserve(BoardCells);
+}
+
+Engine::Engine(Board& b, Rule rule, uint32_t tableBuckets)
+    : Worker(static_cast<SharedState&>(*this)),
+      NeighbourRandom(static_cast<uint64_t>(std::time(nullptr))),
+      BookRandom(static_cast<uint64_t>(std::time(nullptr))) {
+  // 1. Directory and board; 2. tables for the rule in force; 3. an empty game.
+  ExeDirectory = kesta::ExeDirectory;
+  board = &b;
   EvalFileRead = useRule(*this, rule);
   resetGame(*this);
-  // 4-5. Search parameters, pickers and match settings.
+  // 4-5. Search parameters and match settings.
   setDefaultSearchParameters(*this);
-  for (MovePicker& picker : PlyLists) picker.moves.reserve(PickerCapacity);
   Settings = MatchSettings{};
   // 6. The configuration file; 7. the table, last.
   ConfigFileRead = loadConfig(*this);
@@ -46,13 +54,13 @@ void useEvalParameters(Engine& e, const EvalParameters& p) {
   e.tables = e.Tables.get();
 }
 
-void resizeTable(Engine& e, uint32_t buckets) {
+void resizeTable(SharedState& e, uint32_t buckets) {
   // The old table goes first, so that the two never need memory at the same time.
   e.TransTable.reset();
   e.TransTable = std::make_unique<TranspositionTable>(buckets);
 }
 
-void setDefaultSearchParameters(Engine& e) {
+void setDefaultSearchParameters(SharedState& e) {
   e.ExtensionCoefficient = 1.0f / std::log(20.0f);
   e.IIDMinDepth = 8;
   e.FutilityPurningMarginCount = 4;
@@ -112,7 +120,7 @@ bool readConfigLine(std::istream& in, std::string& line) {
 
 }  // namespace
 
-FileRead loadConfig(Engine& e) {
+FileRead loadConfig(SharedState& e) {
   std::string text;
   const FileRead result = readTextFile(e.ExeDirectory + "AIConfig.txt", text);
   if (result != FileRead::Read) return result;

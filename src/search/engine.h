@@ -1,14 +1,16 @@
 // Layer 5 of 8 (tools/check-layers.sh): search/ includes only search/, rules/, board/, eval/ and core/.
-// The Engine: the one object that plays. It extends the position record that make and unmake
-// keep with the search parameters, the transposition table, the per-ply pickers and its copy of
-// the match settings. Entry points: construction over a Board, loadConfig, resizeTable.
+// The Engine: the one object that plays. SharedState is what all its search threads share, Worker
+// what each owns; the Engine is the shared state with its main thread's worker. Entry points:
+// construction over a Board, loadConfig, resizeTable, useRule.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "board/position.h"
 #include "core/text_file.h"
@@ -80,24 +82,28 @@ struct SearchReport {
   bool final;      // the think is over and move is its answer
 };
 
-// Derives from Position so that the search reads e.cellInfo, e.board and the sums directly and
-// passes itself to make and unmake.
-struct Engine : Position, SearchParameters {
+struct Worker;
+
+// What the last deepening achieved.
+struct DeepeningReport {
+  int32_t score = 0;
+  int32_t depth = 0;            // last completed iteration
+  const char* proof = nullptr;  // "vcf" or "vct" when the move came from a proof at the root
+};
+
+// What every search thread of one Engine shares: the parameters, the match settings and the
+// limits, the clock, the stop flag, the transposition table and the proof cache, the evaluation's
+// weights and tables, and the info hook. Written between thinks only, except the stop flag and
+// the entries of the two tables.
+struct SharedState : SearchParameters {
   std::string ExeDirectory;
 
   int32_t MaxDepth;
-  uint8_t threatAttacker = 0;
-
   std::unique_ptr<TranspositionTable> TransTable;
-  MovePicker PlyLists[PlyCount];
-  int32_t diffHistory[PlyCount + 1] = {};
-  int32_t iterationDepth = 0;
-  uint8_t currentMoveClass[2] = {};
   int32_t ThinkStartMs = 0;
-  uint8_t Stopped = 1;  // set from construction on, so commands before the first START behave alike
-  int32_t threatPlyLimit = 0;
-  int32_t bestChangeCount = 0;
-  int32_t SearchCounter = 0;
+  // Set when the think is over or must end; set from construction on, so commands before the
+  // first START behave alike. Every search thread reads it, any of them may set it.
+  std::atomic<uint8_t> Stopped{1};
   // The score of the engine's last searched think and the stones on the board then: the next
   // think's clock spends more when its score has fallen since (see ThinkClock).
   int32_t LastThinkScore = 0;
@@ -105,19 +111,60 @@ struct Engine : Position, SearchParameters {
   MatchSettings Settings;
   std::unique_ptr<ProofEntry[]> ProofCache;  // ProofCacheEntries entries
   // The weights in force (AIEval.txt's, or the built-in ones) and the pattern tables of the rule in
-  // force built from them; Position::tables points into Tables.
+  // force built from them; each worker's Position::tables points into Tables.
   EvalParameters EvalParams = defaultEvalParameters();
   std::shared_ptr<const PatternTables> Tables;
 
   // Set by another thread to end the think at its next clock check; none when null.
   const std::atomic<bool>* StopRequest = nullptr;
-  // Called after every completed iteration of depth 4 or more and once at the end of a search.
-  // The search never prints; whoever sets the hook reports. It may make and unmake moves but must
-  // leave the position and the table as it found them.
-  std::function<void(Engine&, const SearchReport&)> InfoHook;
+  // Called with the main worker after every completed iteration of depth 4 or more and once at the
+  // end of a search. The search never prints; whoever sets the hook reports. It may make and
+  // unmake moves but must leave the position and the table as it found them.
+  std::function<void(Worker&, const SearchReport&)> InfoHook;
   // How construction read the two text files.
   FileRead EvalFileRead = FileRead::Missing;
   FileRead ConfigFileRead = FileRead::Missing;
+};
+
+// The clock countdowns of one worker's searches (see clockCheck): each kind of search reads the
+// clock once per so many of its nodes.
+struct SearchCountdowns {
+  int32_t pv = 0;
+  int32_t zeroWindow = 0;
+  int32_t threat = 0;
+  int32_t threatNext = 0;
+  int32_t proof = 0;
+};
+
+// What one search thread owns: its position record (the Board it points to is the thread's too),
+// the per-ply pickers, its counters and countdowns, and the report of its last deepening. The
+// search functions take a Worker; what the threads share they reach through shared.
+struct Worker : Position {
+  SharedState& shared;
+
+  uint8_t threatAttacker = 0;
+  MovePicker PlyLists[PlyCount];
+  int32_t diffHistory[PlyCount + 1] = {};
+  int32_t iterationDepth = 0;
+  uint8_t currentMoveClass[2] = {};
+  int32_t threatPlyLimit = 0;
+  int32_t bestChangeCount = 0;
+  int32_t SearchCounter = 0;  // nodes of the current think
+  SearchCountdowns countdowns;
+  DeepeningReport report;
+  std::vector<CellIndex> fourCells;  // scratch list of the double-three refutation
+
+  explicit Worker(SharedState& s);
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+};
+
+// The one object that plays: the state its search threads share, and its main thread's worker,
+// whose Position the protocol and the tools read and change between thinks. Also the random
+// generators of the think's opening replies and book.
+struct Engine : SharedState, Worker {
+  std::mt19937_64 NeighbourRandom;
+  std::mt19937_64 BookRandom;
 
   // Builds the Engine over board (which must outlive it): the weights of AIEval.txt and the tables
   // of rule, resetGame, defaults, loadConfig, then the transposition table. Renju until a START
@@ -134,7 +181,7 @@ extern std::string ExeDirectory;
 // Reads ExeDirectory + "AIConfig.txt" into the search parameters. Failed when the file exists but
 // cannot be read or its first line is not "Override:" and a number; the parameters are then
 // untouched. "Override:" with any number but 1 is a file that switches itself off (Read).
-FileRead loadConfig(Engine& e);
+FileRead loadConfig(SharedState& e);
 
 // Reads ExeDirectory + "AIEval.txt" again and installs the tables of rule with its weights (the
 // weights in force stay when the file cannot be read). Only between games: resetGame follows.
@@ -146,9 +193,9 @@ void useEvalParameters(Engine& e, const EvalParameters& p);
 
 // Replaces the transposition table with a fresh, empty one of about the given size (see
 // TranspositionTable). Only between thinks.
-void resizeTable(Engine& e, uint32_t buckets);
+void resizeTable(SharedState& e, uint32_t buckets);
 
 // Sets the search parameters to their defaults.
-void setDefaultSearchParameters(Engine& e);
+void setDefaultSearchParameters(SharedState& e);
 
 }  // namespace kesta

@@ -6,19 +6,19 @@
 
 namespace kesta {
 
-bool isCandidate(Engine& e, CellIndex cell) {
+bool isCandidate(Worker& e, CellIndex cell) {
   const Board& b = *e.board;
   if (b.cells[cell] != Empty || e.cellInfo[cell].nearCount == 0) return false;
   return !isForbiddenFor(e, b.sideToMove, cell);
 }
 
-void generateAllMoves(Engine& e, std::vector<MoveEntry>& list) {
+void generateAllMoves(Worker& e, std::vector<MoveEntry>& list) {
   forEachBoxCell(*e.board, [&](CellIndex t) {
     if (isCandidate(e, t)) list.push_back({t, orderScore(e, t)});
   });
 }
 
-int32_t generateThreatMoves(Engine& e, std::vector<MoveEntry>& list) {
+int32_t generateThreatMoves(Worker& e, std::vector<MoveEntry>& list) {
   const int s = e.board->sideToMove, o = e.board->opponent;
   int32_t appended = 0;
   forEachBoxCell(*e.board, [&](CellIndex t) {
@@ -31,7 +31,7 @@ int32_t generateThreatMoves(Engine& e, std::vector<MoveEntry>& list) {
   return appended;
 }
 
-CellIndex findClassCell(const Engine& e, int side, int cls) {
+CellIndex findClassCell(const Worker& e, int side, int cls) {
   const Board& b = *e.board;
   for (int y = b.box.yMin; y <= b.box.yMax; ++y)
     for (int x = b.box.xMin; x <= b.box.xMax; ++x) {
@@ -87,7 +87,7 @@ void stableSortByScore(std::vector<MoveEntry>& list) {
 namespace {
 
 // The generated list of a node: threat moves when the opponent threatens an open four, else all.
-void generateNodeMoves(Engine& e, std::vector<MoveEntry>& list) {
+void generateNodeMoves(Worker& e, std::vector<MoveEntry>& list) {
   const int o = e.board->opponent;
   if (e.classCount[o][ClassOpenFour] > 0 && generateThreatMoves(e, list) > 0) return;
   generateAllMoves(e, list);
@@ -95,7 +95,7 @@ void generateNodeMoves(Engine& e, std::vector<MoveEntry>& list) {
 
 }  // namespace
 
-int32_t prepareRootMoves(Engine& e, MovePicker& picker) {
+int32_t prepareRootMoves(Worker& e, MovePicker& picker) {
   if (picker.stage == 2) {
     if (!picker.moves.empty()) {
       stableSortByScore(picker.moves);
@@ -139,7 +139,7 @@ int32_t prepareRootMoves(Engine& e, MovePicker& picker) {
   return RootSearch;
 }
 
-bool nextMove(Engine& e, MovePicker& picker, CellIndex& cell) {
+bool nextMove(Worker& e, MovePicker& picker, CellIndex& cell) {
   switch (picker.stage) {
     case 0:
       picker.stage = 1;

@@ -7,7 +7,7 @@
 namespace kesta {
 
 // Ordering score: twice the side to move's own moveScore plus the opponent's.
-inline int32_t orderScore(const Engine& e, CellIndex cell) {
+inline int32_t orderScore(const Worker& e, CellIndex cell) {
   const CellInfo& c = e.cellInfo[cell];
   return int32_t(c.moveScore[e.board->sideToMove]) + c.moveScore[0] + c.moveScore[1];
 }
@@ -22,22 +22,22 @@ inline void forEachBoxCell(const Board& b, Visit&& visit) {
 }
 
 // Empty, inside the box (the caller's scan), near a stone, and not a renju foul for Black.
-bool isCandidate(Engine& e, CellIndex cell);
+bool isCandidate(Worker& e, CellIndex cell);
 
 // Appends every candidate cell with its ordering score, in scan order.
-void generateAllMoves(Engine& e, std::vector<MoveEntry>& list);
+void generateAllMoves(Worker& e, std::vector<MoveEntry>& list);
 // Appends the candidate cells where either side makes a four or better; returns how many.
-int32_t generateThreatMoves(Engine& e, std::vector<MoveEntry>& list);
+int32_t generateThreatMoves(Worker& e, std::vector<MoveEntry>& list);
 // First Empty cell near a stone in scan order with cellClass[side] == cls; 0 when none.
-CellIndex findClassCell(const Engine& e, int side, int cls);
+CellIndex findClassCell(const Worker& e, int side, int cls);
 
 enum RootOutcome : int32_t { RootSearch = 0, RootWin = 1, RootLoss = 2 };
 
 // Fills or re-sorts the root list; recognises won and lost roots (the list then holds the move).
-int32_t prepareRootMoves(Engine& e, MovePicker& picker);
+int32_t prepareRootMoves(Worker& e, MovePicker& picker);
 
 // The next move of an interior node; false when the node has no further move.
-bool nextMove(Engine& e, MovePicker& picker, CellIndex& cell);
+bool nextMove(Worker& e, MovePicker& picker, CellIndex& cell);
 
 // Sort by descending score, equal scores in cell order (generation), and the stable sort that keeps
 // equal scores as they stand (the root re-sort).

@@ -14,8 +14,6 @@ namespace kesta {
 
 namespace {
 
-int32_t proofCountdown = 0;
-
 enum Verdict : uint8_t { Unknown = 0, Win = 1, NoWin = 2 };
 
 // Distinguishes in the cache the kind of proof and the (attacker, side to move) combinations of one
@@ -33,15 +31,20 @@ int distance(CellIndex a, CellIndex b) {
 }
 
 // A forbidden cell for Black under renju; never true for White or other rules.
-bool foul(Engine& e, CellIndex cell, int side) {
+bool foul(Worker& e, CellIndex cell, int side) {
   return isForbiddenFor(e, side, cell);
 }
 
 class Prover {
  public:
-  Prover(Engine& engine, int attacker, ProofKind kind, int64_t budget, int32_t deadlineMs)
-      : e_(engine), attacker_(attacker), defender_(attacker ^ 1), threes_(kind == ProofKind::Threats),
-        budget_(budget), deadlineMs_(deadlineMs), rootPly_(engine.ply),
+  Prover(Worker& engine, int attacker, ProofKind kind, int64_t budget, int32_t deadlineMs)
+      : e_(engine),
+        attacker_(attacker),
+        defender_(attacker ^ 1),
+        threes_(kind == ProofKind::Threats),
+        budget_(budget),
+        deadlineMs_(deadlineMs),
+        rootPly_(engine.ply),
         tableKeysSideToMove_(engine.board->sideToMove == (engine.board->moveCount & 1)) {}
 
   // The attacker is to move. Win when it wins within `limit` plies (its five included).
@@ -244,11 +247,12 @@ class Prover {
   bool spend() {
     e_.SearchCounter += 1;
     if (++nodes_ > budget_) exhausted_ = true;
-    if (clockCheck(e_, proofCountdown, ThreatClockInterval)) e_.Stopped = 1;
-    if (deadlineMs_ >= 0 && (nodes_ & 7) == 0 && elapsedMs(e_.ThinkStartMs) > deadlineMs_) exhausted_ = true;
+    if (clockCheck(e_, e_.countdowns.proof, ThreatClockInterval)) e_.shared.Stopped = 1;
+    if (deadlineMs_ >= 0 && (nodes_ & 7) == 0 && elapsedMs(e_.shared.ThinkStartMs) > deadlineMs_)
+      exhausted_ = true;
     return !stopped();
   }
-  bool stopped() const { return exhausted_ || e_.Stopped; }
+  bool stopped() const { return exhausted_ || e_.shared.Stopped; }
 
   // The node's key in the cache: the position with the kind of proof, the attacker and the side to
   // move.
@@ -258,7 +262,7 @@ class Prover {
 
   // The cache is two-way: each key may sit in either entry of its pair.
   ProofEntry* cachePair(uint64_t key) const {
-    return &e_.ProofCache[(key & (ProofCacheEntries - 1)) & ~uint64_t(1)];
+    return &e_.shared.ProofCache[(key & (ProofCacheEntries - 1)) & ~uint64_t(1)];
   }
 
   // Win or NoWin when the cache settles the node for this limit, else 0.
@@ -303,8 +307,8 @@ class Prover {
     if (!tableKeysSideToMove_) return;
     const Board& b = *e_.board;
     const int32_t win = winIn(plies - 1);
-    const ProbeResult pr = probe(*e_.TransTable, b.hash);
-    store(*e_.TransTable, pr.slot, b.hash, b.sideToMove == attacker_ ? win : -win, 127, BoundExact,
+    const ProbeResult pr = probe(*e_.shared.TransTable, b.hash);
+    store(*e_.shared.TransTable, pr.slot, b.hash, b.sideToMove == attacker_ ? win : -win, 127, BoundExact,
           b.sideToMove == attacker_ ? move : CellIndex(0));
   }
 
@@ -313,7 +317,7 @@ class Prover {
   bool exhausted() const { return exhausted_; }
 
  private:
-  Engine& e_;
+  Worker& e_;
   int attacker_, defender_;
   bool threes_;
   int64_t budget_;
@@ -330,11 +334,11 @@ class Prover {
 
 }  // namespace
 
-void clearProofCache(Engine& e) {
-  std::memset(static_cast<void*>(e.ProofCache.get()), 0, sizeof(ProofEntry) * ProofCacheEntries);
+void clearProofCache(Worker& e) {
+  std::memset(static_cast<void*>(e.shared.ProofCache.get()), 0, sizeof(ProofEntry) * ProofCacheEntries);
 }
 
-ProofResult proveWin(Engine& e, ProofKind kind, int32_t maxPlies, int64_t nodeBudget, int32_t deadlineMs) {
+ProofResult proveWin(Worker& e, ProofKind kind, int32_t maxPlies, int64_t nodeBudget, int32_t deadlineMs) {
   ProofResult r;
   Prover prover(e, e.board->sideToMove, kind, nodeBudget, deadlineMs);
   for (int32_t limit = 1; limit <= maxPlies; limit += 2) {
@@ -347,7 +351,7 @@ ProofResult proveWin(Engine& e, ProofKind kind, int32_t maxPlies, int64_t nodeBu
       r.move = move;
       break;
     }
-    if (prover.exhausted() || e.Stopped) {
+    if (prover.exhausted() || e.shared.Stopped) {
       r.complete = false;
       break;
     }

@@ -27,12 +27,13 @@ struct ProofResult {
 // once deadlineMs have passed since ThinkStartMs (when it is 0 or more), or when the think's clock
 // or node limit runs out (the clock check then sets Stopped as in every search). Every node counts
 // in SearchCounter. The position is restored.
-ProofResult proveWin(Engine& e, ProofKind kind, int32_t maxPlies, int64_t nodeBudget, int32_t deadlineMs = -1);
+ProofResult proveWin(Worker& e, ProofKind kind, int32_t maxPlies, int64_t nodeBudget,
+                     int32_t deadlineMs = -1);
 
 // The decided score of a proven win for the side to move at ply: five on the proof's last ply.
 inline int32_t proofScore(const ProofResult& r, int32_t ply) { return winIn(ply + r.plies - 1); }
 
 // Forgets every cached proof (a new game, other rules).
-void clearProofCache(Engine& e);
+void clearProofCache(Worker& e);
 
 }  // namespace kesta

@@ -16,10 +16,6 @@ namespace kesta {
 
 namespace {
 
-int32_t pvCountdown = 0;
-int32_t zeroWindowCountdown = 0;
-DeepeningReport report;
-
 // Depth rounded to the nearest integer, halves away from zero.
 int32_t roundedDepth(float depth) { return int32_t(std::lround(depth)); }
 
@@ -30,19 +26,19 @@ int chebyshev(CellIndex a, CellIndex b) {
                   std::abs(coordByte(a, false) - coordByte(b, false)));
 }
 
-int32_t threatProbe(Engine& e, int attacker) {
+int32_t threatProbe(Worker& e, int attacker) {
   e.threatAttacker = uint8_t(attacker);
-  e.threatPlyLimit = e.ThreatSearchPlies + e.ply;
+  e.threatPlyLimit = e.shared.ThreatSearchPlies + e.ply;
   return threatSearch(e);
 }
 
 template <bool PV>
-int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
+int32_t searchNode(Worker& e, float depth, int32_t alpha, int32_t beta) {
   Board& b = *e.board;
   const int S = b.sideToMove, O = b.opponent;
   const int32_t ply = e.ply;
   // The table probe comes after the decided-position test; its bucket loads meanwhile.
-  prefetchBucket(*e.TransTable, b.hash);
+  prefetchBucket(*e.shared.TransTable, b.hash);
   // 1. Mate-distance window.
   alpha = std::max(alpha, lossIn(ply));
   beta = std::min(beta, winIn(ply + 1));
@@ -67,8 +63,8 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   }
   // 6. Table probe and cutoff.
   const int32_t R = roundedDepth(depth);
-  claimBucket(*e.TransTable, b.hash);
-  ProbeResult pr = probe(*e.TransTable, b.hash);
+  claimBucket(*e.shared.TransTable, b.hash);
+  ProbeResult pr = probe(*e.shared.TransTable, b.hash);
   TTEntry* const slot = pr.slot;
   CellIndex ttMove = 0;
   if (pr.found) {
@@ -80,23 +76,23 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   }
   // 7-8. Count the node; read the clock every 256 nodes.
   e.SearchCounter += 1;
-  if (clockCheck(e, PV ? pvCountdown : zeroWindowCountdown, NodeClockInterval)) e.Stopped = 1;
+  if (clockCheck(e, PV ? e.countdowns.pv : e.countdowns.zeroWindow, NodeClockInterval)) e.shared.Stopped = 1;
   // 9. The evalSum difference as this node sees it, for the children's static value.
   e.diffHistory[ply + 1] = e.evalSum[S] - e.evalSum[O];
   // 10. Razoring (zero window only) and futility on v.
-  if (!PV && depth < e.RazoringMarginCount) {
+  if (!PV && depth < e.shared.RazoringMarginCount) {
     const int k = std::max(0, int(std::floor(depth)));
-    if (int64_t(v) + e.RazoringMargin[k] < alpha) return v;
+    if (int64_t(v) + e.shared.RazoringMargin[k] < alpha) return v;
   }
-  if (depth < e.FutilityPurningMarginCount) {
+  if (depth < e.shared.FutilityPurningMarginCount) {
     const int k = std::max(0, int(std::floor(depth)));
-    if (int64_t(v) - e.FutilityPurningMargin[k] >= beta) return v;
+    if (int64_t(v) - e.shared.FutilityPurningMargin[k] >= beta) return v;
   }
   // 11. Internal iterative deepening when there is no usable table move.
-  if (PV && b.cells[ttMove] != Empty && depth >= e.IIDMinDepth &&
+  if (PV && b.cells[ttMove] != Empty && depth >= e.shared.IIDMinDepth &&
       e.classCount[O][ClassOpenFour] + e.classCount[O][ClassFive] == 0) {
     searchNode<true>(e, depth * 0.6666667f, alpha, beta);
-    const ProbeResult again = probe(*e.TransTable, b.hash);
+    const ProbeResult again = probe(*e.shared.TransTable, b.hash);
     if (again.found) ttMove = again.slot->move;
   }
   // 12. Loop set-up.
@@ -133,7 +129,7 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
       }
     }
     // The child's bucket loads while the stone is made.
-    prefetchBucket(*e.TransTable, b.hash ^ b.zobrist[S][m]);
+    prefetchBucket(*e.shared.TransTable, b.hash ^ Zobrist.stone[S][m]);
     makeMove(e, m);
     int32_t score;
     if (!PV) {
@@ -145,7 +141,7 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
       if (alpha < score && score < beta) score = -searchNode<true>(e, childDepth, -beta, -alpha);
     }
     unmakeMove(e);
-    if (e.Stopped) return best;
+    if (e.shared.Stopped) return best;
     if (score > best) {
       best = score;
       bestMove = m;
@@ -162,23 +158,18 @@ int32_t searchNode(Engine& e, float depth, int32_t alpha, int32_t beta) {
   // A node without any move keeps its static value and stores nothing.
   if (i == 0) return v;
   // 14. Store.
-  store(*e.TransTable, slot, b.hash, toTable(best, ply), R, bound, bestMove);
+  store(*e.shared.TransTable, slot, b.hash, toTable(best, ply), R, bound, bestMove);
   return best;
 }
 
 }  // namespace
 
-void resetNodeCountdowns() {
-  pvCountdown = 0;
-  zeroWindowCountdown = 0;
-}
-
-int32_t staticValue(const Engine& e) {
+int32_t staticValue(const Worker& e) {
   const int S = e.board->sideToMove, O = e.board->opponent;
   return (e.evalSum[S] - e.diffHistory[e.ply] - e.evalSum[O]) / 2;
 }
 
-float depthStep(const Engine& e) {
+float depthStep(const Worker& e) {
   const Board& b = *e.board;
   const int O = b.opponent;
   int n;
@@ -192,7 +183,7 @@ float depthStep(const Engine& e) {
     // A node without candidate cells has no moves; keep its step finite.
     if (n == 0) n = 1;
   }
-  return std::log(float(n)) * e.ExtensionCoefficient;
+  return std::log(float(n)) * e.shared.ExtensionCoefficient;
 }
 
 bool isNear(CellIndex a, CellIndex b) {
@@ -202,14 +193,14 @@ bool isNear(CellIndex a, CellIndex b) {
   return d <= 2 || (d <= 4 && (dx == 0 || dy == 0 || dx == dy));
 }
 
-int32_t searchPV(Engine& e, float depth, int32_t alpha, int32_t beta) {
+int32_t searchPV(Worker& e, float depth, int32_t alpha, int32_t beta) {
   return searchNode<true>(e, depth, alpha, beta);
 }
-int32_t searchZeroWindow(Engine& e, float depth, int32_t alpha, int32_t beta) {
+int32_t searchZeroWindow(Worker& e, float depth, int32_t alpha, int32_t beta) {
   return searchNode<false>(e, depth, alpha, beta);
 }
 
-RootResult rootSearch(Engine& e, int32_t depth) {
+RootResult rootSearch(Worker& e, int32_t depth) {
   Board& b = *e.board;
   const int S = b.sideToMove, O = b.opponent;
   // 1.
@@ -218,7 +209,7 @@ RootResult rootSearch(Engine& e, int32_t depth) {
   CellIndex bestMove = 0;
   RootResult result{0, NoScore};
   // 2. An exact table result ends the iteration at once.
-  const ProbeResult pr = probe(*e.TransTable, b.hash);
+  const ProbeResult pr = probe(*e.shared.TransTable, b.hash);
   CellIndex ttMove = 0;
   if (pr.found) {
     const int32_t s = fromTable(pr.slot->score, 0);
@@ -234,8 +225,8 @@ RootResult rootSearch(Engine& e, int32_t depth) {
   if (outcome == RootWin || outcome == RootLoss) return {root.moves.back().cell, root.moves.back().score};
   // 5. A single move (a forced block or the only candidate) needs no search.
   if (root.moves.size() == 1) {
-    e.Stopped = 1;
-    const ProbeResult again = probe(*e.TransTable, b.hash);
+    e.shared.Stopped = 1;
+    const ProbeResult again = probe(*e.shared.TransTable, b.hash);
     return {root.moves[0].cell, again.found ? fromTable(again.slot->score, 0) : staticValue(e)};
   }
   if (root.moves.empty()) return {0, NoScore};
@@ -260,7 +251,7 @@ RootResult rootSearch(Engine& e, int32_t depth) {
       score = -searchPV(e, childDepth, UnknownScore, -alpha);
     }
     unmakeMove(e);
-    if (e.Stopped) {
+    if (e.shared.Stopped) {
       if (finished == 0) return best < -WinScore ? RootResult{0, best} : RootResult{entry.cell, UnknownScore};
       return {bestMove, best};
     }
@@ -281,14 +272,15 @@ RootResult rootSearch(Engine& e, int32_t depth) {
         alpha = score;
       }
     }
-    if (finished > 0 && elapsedMs(e.ThinkStartMs) > rootStopMs(e)) e.Stopped = 1;
+    if (finished > 0 && elapsedMs(e.shared.ThinkStartMs) > rootStopMs(e)) e.shared.Stopped = 1;
   }
   // At most one root move avoids a loss: deeper iterations cannot change the choice.
   if (finished < 2) {
-    e.Stopped = 1;
+    e.shared.Stopped = 1;
     return {bestMove, best};
   }
-  if (!e.Stopped) store(*e.TransTable, pr.slot, b.hash, toTable(best, 0), depth, bound, bestMove);
+  if (!e.shared.Stopped)
+    store(*e.shared.TransTable, pr.slot, b.hash, toTable(best, 0), depth, bound, bestMove);
   return result;
 }
 
@@ -305,17 +297,18 @@ constexpr int32_t UnlimitedBudgetMs = 600000;
 
 // Without a node limit the share is time. A think with practically no time limit gets the nodes the
 // search visits in about a second instead.
-ProofShare proofShare(const Engine& e, int32_t perMille) {
-  if (e.Settings.NodeLimit > 0) return {std::max<int64_t>(1, int64_t(e.Settings.NodeLimit) * perMille / 1000), -1};
+ProofShare proofShare(const Worker& e, int32_t perMille) {
+  if (e.shared.Settings.NodeLimit > 0)
+    return {std::max<int64_t>(1, int64_t(e.shared.Settings.NodeLimit) * perMille / 1000), -1};
   const int32_t budget = std::max(0, timeBudget(e));
   if (budget > UnlimitedBudgetMs) return {int64_t(300000) * perMille / 1000, -1};
-  return {int64_t(1) << 40, elapsedMs(e.ThinkStartMs) + int32_t(int64_t(budget) * perMille / 1000)};
+  return {int64_t(1) << 40, elapsedMs(e.shared.ThinkStartMs) + int32_t(int64_t(budget) * perMille / 1000)};
 }
 
 // What the table holds for the root from earlier thinks: a proven win for the side to move in P
 // plies (its five included) gives P, a proven loss in P plies -P, anything else 0.
-int32_t tableVerdict(Engine& e) {
-  const ProbeResult pr = probe(*e.TransTable, e.board->hash);
+int32_t tableVerdict(Worker& e) {
+  const ProbeResult pr = probe(*e.shared.TransTable, e.board->hash);
   if (!pr.found) return 0;
   const int bound = pr.slot->genBound & 3;
   const int32_t score = pr.slot->score;
@@ -324,7 +317,7 @@ int32_t tableVerdict(Engine& e) {
   return 0;
 }
 
-ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMille) {
+ProofResult proveFor(Worker& e, ProofKind kind, int32_t maxPlies, int32_t perMille) {
   if (perMille <= 0) return {};
   const ProofShare share = proofShare(e, perMille);
   return proveWin(e, kind, maxPlies, share.nodes, share.deadlineMs);
@@ -332,17 +325,18 @@ ProofResult proveFor(Engine& e, ProofKind kind, int32_t maxPlies, int32_t perMil
 
 }  // namespace
 
-bool limitedByTimeAlone(const Engine& e) {
-  return e.Settings.NodeLimit <= 0 && e.MaxDepth >= DeepestIteration && timeBudget(e) <= UnlimitedBudgetMs;
+bool limitedByTimeAlone(const Worker& e) {
+  return e.shared.Settings.NodeLimit <= 0 && e.shared.MaxDepth >= DeepestIteration &&
+         timeBudget(e) <= UnlimitedBudgetMs;
 }
 
 // The proofs' shares cost more than they gain on short thinks, at fixed nodes too, but a long timed
 // think can spare them, and they find wins by threats long before the search reaches their depth.
 // Thinks limited by nodes or depth, and thinks without a practical time limit, keep to the table's
 // verdict, so that they repeat.
-bool proofsBeforeSearch(const Engine& e) {
-  if (e.ProofEveryMove) return true;
-  return limitedByTimeAlone(e) && timeBudget(e) >= e.ProofMinTime;
+bool proofsBeforeSearch(const Worker& e) {
+  if (e.shared.ProofEveryMove) return true;
+  return limitedByTimeAlone(e) && timeBudget(e) >= e.shared.ProofMinTime;
 }
 
 // The first write to each page of the table costs a page fault, several microseconds apiece on a
@@ -353,13 +347,13 @@ bool proofsBeforeSearch(const Engine& e) {
 // without a practical time limit, keep the whole table, so that they repeat as before.
 constexpr int64_t TableBucketsPerBudgetMs = 4096;
 
-uint32_t tableBucketsForThink(const Engine& e) {
+uint32_t tableBucketsForThink(const Worker& e) {
   if (!limitedByTimeAlone(e)) return MaxTableBuckets;
   const int64_t budget = std::max<int64_t>(timeBudget(e), 1);
   return uint32_t(std::min<int64_t>(budget * TableBucketsPerBudgetMs, MaxTableBuckets));
 }
 
-CellIndex proveAtRoot(Engine& e, bool* ran) {
+CellIndex proveAtRoot(Worker& e, bool* ran) {
   if (ran != nullptr) *ran = false;
   Board& b = *e.board;
   // A five to make or to block, or an open four to make: the root settles those without a proof.
@@ -367,7 +361,7 @@ CellIndex proveAtRoot(Engine& e, bool* ran) {
   if (e.classCount[S][ClassFive] + e.classCount[O][ClassFive] + e.classCount[S][ClassOpenFour] > 0) return 0;
   // Short of a long think, they run once the search has proven a result: a win is then played by
   // its shortest proof, so a claimed win never grows, and a loss is met by moves not proven lost.
-  const int32_t verdict = e.ProofEveryMove ? 0 : tableVerdict(e);
+  const int32_t verdict = e.shared.ProofEveryMove ? 0 : tableVerdict(e);
   if (verdict == 0 && !proofsBeforeSearch(e)) return 0;
   if (ran != nullptr) *ran = true;
   // 1. A win of our own: by fours first, they are cheap, then by threats, which may find a shorter
@@ -375,11 +369,11 @@ CellIndex proveAtRoot(Engine& e, bool* ran) {
   // a win the table holds bounds the proofs too.
   const char* kind = "vcf";
   const auto proveOwn = [&](int32_t maxPlies) {
-    ProofResult found = proveFor(e, ProofKind::Fours, maxPlies, e.ProofShares[0]);
+    ProofResult found = proveFor(e, ProofKind::Fours, maxPlies, e.shared.ProofShares[0]);
     kind = "vcf";
-    if (e.Stopped) return found;
+    if (e.shared.Stopped) return found;
     const ProofResult threats =
-        proveFor(e, ProofKind::Threats, found.proven ? found.plies - 2 : maxPlies, e.ProofShares[1]);
+        proveFor(e, ProofKind::Threats, found.proven ? found.plies - 2 : maxPlies, e.shared.ProofShares[1]);
     if (threats.proven) {
       found = threats;
       kind = "vct";
@@ -390,36 +384,37 @@ CellIndex proveAtRoot(Engine& e, bool* ran) {
   if (verdict >= 0) own = proveOwn(verdict > 0 ? std::min(verdict, RootProofPlies) : RootProofPlies);
   // A claim of the table that no proof within its distance bears out may be too short: a proof of
   // any length then gives the win a distance it keeps.
-  if (verdict > 0 && verdict < RootProofPlies && !own.proven && !e.Stopped) own = proveOwn(RootProofPlies);
+  if (verdict > 0 && verdict < RootProofPlies && !own.proven && !e.shared.Stopped)
+    own = proveOwn(RootProofPlies);
   if (own.proven) {
     const int32_t score = proofScore(own, 0);
-    const ProbeResult pr = probe(*e.TransTable, b.hash);
-    store(*e.TransTable, pr.slot, b.hash, toTable(score, 0), 0, BoundExact, own.move);
-    report = {score, 0, kind};
+    const ProbeResult pr = probe(*e.shared.TransTable, b.hash);
+    store(*e.shared.TransTable, pr.slot, b.hash, toTable(score, 0), 0, BoundExact, own.move);
+    e.report = {score, 0, kind};
     return own.move;
   }
-  if (e.Stopped || verdict > 0) return 0;
+  if (e.shared.Stopped || verdict > 0) return 0;
   // Before a long think, only a win of our own is looked for: the opponent's proofs and the
   // candidates tried against them lost more than they saved in renju matches at one second.
-  if (verdict == 0 && !e.ProofEveryMove) return 0;
+  if (verdict == 0 && !e.shared.ProofEveryMove) return 0;
   // 2. Would the opponent win by threats if it had the move?
   b.sideToMove ^= 1;
   b.opponent ^= 1;
-  const ProofResult theirs = proveFor(e, ProofKind::Threats, RootProofPlies, e.ProofShares[2]);
+  const ProofResult theirs = proveFor(e, ProofKind::Threats, RootProofPlies, e.shared.ProofShares[2]);
   b.sideToMove ^= 1;
   b.opponent ^= 1;
-  if (!theirs.proven || e.Stopped) return 0;
+  if (!theirs.proven || e.shared.Stopped) return 0;
   // 3. Then each candidate, best ordered first, is tried against it while the share lasts.
   MovePicker& candidates = e.PlyLists[0];
   candidates.reset(0);
   generateAllMoves(e, candidates.moves);
   sortByScore(candidates.moves);
-  const ProofShare share = proofShare(e, e.ProofShares[3]);
+  const ProofShare share = proofShare(e, e.shared.ProofShares[3]);
   const int32_t nodesBefore = e.SearchCounter;
   int32_t lost = 0;
   size_t tried = 0;
   for (; tried < candidates.moves.size(); ++tried) {
-    if (share.deadlineMs >= 0 && elapsedMs(e.ThinkStartMs) > share.deadlineMs) break;
+    if (share.deadlineMs >= 0 && elapsedMs(e.shared.ThinkStartMs) > share.deadlineMs) break;
     const CellIndex m = candidates.moves[tried].cell;
     makeScratch(e, m);
     const int64_t left = share.nodes - (e.SearchCounter - nodesBefore);
@@ -431,7 +426,7 @@ CellIndex proveAtRoot(Engine& e, bool* ran) {
       ++lost;
     }
     if (!r.proven && !r.complete) break;
-    if (e.Stopped) break;
+    if (e.shared.Stopped) break;
   }
   // When every candidate loses, none is excluded: the search chooses the longest defence.
   if (tried == candidates.moves.size() && lost == int32_t(tried))
@@ -440,10 +435,10 @@ CellIndex proveAtRoot(Engine& e, bool* ran) {
   return 0;
 }
 
-CellIndex iterativeDeepening(Engine& e) {
+CellIndex iterativeDeepening(Worker& e) {
   Board& b = *e.board;
   MovePicker& root = e.PlyLists[0];
-  report = DeepeningReport{};
+  e.report = DeepeningReport{};
   // Whether the root proofs ran before this search, or wait until it has claimed a result.
   bool provenBefore = false;
   if (const CellIndex won = proveAtRoot(e, &provenBefore); won != 0) return won;
@@ -453,32 +448,37 @@ CellIndex iterativeDeepening(Engine& e) {
   RootResult result{0, 0};
   int32_t prevScore = NoScore;
   ThinkClock clock(e);
-  for (int32_t depth = 2; e.MaxDepth >= 2;) {
+  for (int32_t depth = 2; e.shared.MaxDepth >= 2;) {
     const int32_t iterStart = nowMs();
     const int32_t before = e.SearchCounter;
     RootResult r = rootSearch(e, depth);
     if (r.move >= BoardCells || b.cells[r.move] != Empty) break;
     if (r.score == UnknownScore) r.score = prevScore;
     result = r;
-    report = {r.score, e.Stopped ? report.depth : depth};
-    if (e.InfoHook && !e.Stopped && depth >= 4)
-      e.InfoHook(e, SearchReport{depth, r.score, e.SearchCounter, elapsedMs(e.ThinkStartMs), r.move, false});
-    if (e.Stopped || isDecided(r.score)) break;
+    e.report = {r.score, e.shared.Stopped ? e.report.depth : depth};
+    if (e.shared.InfoHook && !e.shared.Stopped && depth >= 4)
+      e.shared.InfoHook(
+          e, SearchReport{depth, r.score, e.SearchCounter, elapsedMs(e.shared.ThinkStartMs), r.move, false});
+    if (e.shared.Stopped || isDecided(r.score)) break;
     const int32_t now = nowMs();
-    const IterationReport done{depth, r.move, r.score, elapsedMs(iterStart, now), elapsedMs(e.ThinkStartMs, now),
+    const IterationReport done{depth,
+                               r.move,
+                               r.score,
+                               elapsedMs(iterStart, now),
+                               elapsedMs(e.shared.ThinkStartMs, now),
                                e.SearchCounter != before};
     if (!clock.startNext(e, done)) break;
-    if (++depth > e.MaxDepth) break;
+    if (++depth > e.shared.MaxDepth) break;
     prevScore = result.score;
   }
-  if (report.depth > 0) {
-    e.LastThinkScore = result.score;
-    e.LastThinkStones = b.moveCount;
+  if (e.report.depth > 0) {
+    e.shared.LastThinkScore = result.score;
+    e.shared.LastThinkStones = b.moveCount;
   }
   // A win that the search claims for the first time is checked by the proofs at once, as the next
   // think would do: the decided rules the search stands on estimate some distances, and a proof
   // that needs more plies than claimed gives the move and the distance instead.
-  if (!provenBefore && !e.Stopped && isWin(result.score))
+  if (!provenBefore && !e.shared.Stopped && isWin(result.score))
     if (const CellIndex proven = proveAtRoot(e); proven != 0) return proven;
   CellIndex m = result.move;
   if (m >= BoardCells || b.cells[m] != Empty) {
@@ -498,7 +498,7 @@ CellIndex iterativeDeepening(Engine& e) {
   return m;
 }
 
-int principalVariation(Engine& e, CellIndex first, CellIndex* line, int maxMoves) {
+int principalVariation(Worker& e, CellIndex first, CellIndex* line, int maxMoves) {
   Board& b = *e.board;
   int n = 0;
   for (CellIndex m = first; n < maxMoves;) {
@@ -508,14 +508,11 @@ int principalVariation(Engine& e, CellIndex first, CellIndex* line, int maxMoves
     line[n++] = m;
     makeMove(e, m);
     if (five || b.moveCount == b.cellCount) break;
-    const TTEntry* entry = findEntry(*e.TransTable, b.hash);
+    const TTEntry* entry = findEntry(*e.shared.TransTable, b.hash);
     m = entry != nullptr ? entry->move : 0;
   }
   for (int i = 0; i < n; ++i) unmakeMove(e);
   return n;
 }
-
-const DeepeningReport& lastDeepeningReport() { return report; }
-void clearDeepeningReport() { report = DeepeningReport{}; }
 
 }  // namespace kesta

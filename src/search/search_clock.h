@@ -12,13 +12,13 @@ namespace kesta {
 // True when the think has searched its node limit. Otherwise counts countdown down; when it falls
 // below 0 it is reloaded, and the think ends when a stop was requested (YXSTOP from the manager)
 // or it has run past its hard limit.
-inline bool clockCheck(const Engine& e, int32_t& countdown, int32_t reload) {
-  if (e.Settings.NodeLimit > 0 && e.SearchCounter >= e.Settings.NodeLimit) return true;
+inline bool clockCheck(const Worker& e, int32_t& countdown, int32_t reload) {
+  if (e.shared.Settings.NodeLimit > 0 && e.SearchCounter >= e.shared.Settings.NodeLimit) return true;
   countdown -= 1;
   if (countdown >= 0) return false;
   countdown = reload;
-  if (e.StopRequest != nullptr && e.StopRequest->load(std::memory_order_relaxed)) return true;
-  return elapsedMs(e.ThinkStartMs) > hardTimeLimit(e);
+  if (e.shared.StopRequest != nullptr && e.shared.StopRequest->load(std::memory_order_relaxed)) return true;
+  return elapsedMs(e.shared.ThinkStartMs) > hardTimeLimit(e);
 }
 
 // Countdown reloads: the node searches read the clock every 256 nodes and the threat search every
@@ -26,7 +26,5 @@ inline bool clockCheck(const Engine& e, int32_t& countdown, int32_t reload) {
 // request is seen as fast; reading the clock costs tens of nanoseconds.
 constexpr int32_t NodeClockInterval = 255;
 constexpr int32_t ThreatClockInterval = 1023;
-
-void resetNodeCountdowns();
 
 }  // namespace kesta

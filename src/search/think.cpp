@@ -1,7 +1,6 @@
 #include "search/think.h"
 
 #include <algorithm>
-#include <ctime>
 
 #include "board/line_state.h"
 #include "core/clock.h"
@@ -11,15 +10,43 @@
 
 namespace kesta {
 
-std::mt19937_64& neighbourRandom() {
-  static std::mt19937_64 generator(static_cast<uint64_t>(std::time(nullptr)));
-  return generator;
+namespace {
+
+// Steps 6 to 9 of think: the per-think state, table ageing and the deepening.
+ThinkResult searchBody(Engine& e) {
+  Board& b = *e.board;
+  // 6-8. Per-think state and table ageing.
+  e.SearchCounter = 0;
+  e.ply = 0;
+  for (int t = b.firstCell; t <= b.lastCell; ++t)
+    if (b.cells[t] != Wall) e.cellInfo[t].rootLoss = 0;
+  if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
+  // Large pages only where no clock can be lost to their first touch (see fitTable).
+  fitTable(*e.TransTable, tableBucketsForThink(e), e.LargePages && !limitedByTimeAlone(e));
+  ageTable(*e.TransTable);
+  // 9. The search, and its last report.
+  const CellIndex move = avoidFoul(e, iterativeDeepening(e));
+  const DeepeningReport& r = e.report;
+  if (e.InfoHook)
+    e.InfoHook(e, SearchReport{r.depth, r.score, e.SearchCounter, elapsedMs(e.ThinkStartMs), move, true});
+  return ThinkResult{move, r.score, r.depth, e.SearchCounter, r.proof};
 }
 
-std::mt19937_64& bookRandom() {
-  static std::mt19937_64 generator(static_cast<uint64_t>(std::time(nullptr)));
-  return generator;
+// Starts the think's clock and clears its stop flag and report.
+void startThink(Engine& e) {
+  e.ThinkStartMs = nowMs();
+  e.Stopped = 0;
+  e.report = DeepeningReport{};
+  e.SearchCounter = 0;
 }
+
+// A move the opening rules or the book chose, without a search.
+ThinkResult chosen(Engine& e, CellIndex move) {
+  e.Stopped = 1;
+  return ThinkResult{move, 0, 0, 0, nullptr};
+}
+
+}  // namespace
 
 void widenAroundEdgeStone(Engine& e, CellIndex stone, int reach) {
   Board& b = *e.board;
@@ -43,23 +70,22 @@ void widenAroundEdgeStone(Engine& e, CellIndex stone, int reach) {
     }
 }
 
-CellIndex think(Engine& e) {
+ThinkResult think(Engine& e) {
   Board& b = *e.board;
   // 1. Clock and stop flag.
-  e.ThinkStartMs = nowMs();
-  e.Stopped = 0;
+  startThink(e);
   // 2. The first stone goes to the centre.
-  if (b.moveCount == 0) return CellIndex((b.centre + 5) * 33);
+  if (b.moveCount == 0) return chosen(e, CellIndex((b.centre + 5) * 33));
   if (b.moveCount == 1) {
     // 3. A reply to a single stone.
     const CellIndex stone = b.moves[0];
     const int x = cellX(stone), y = cellY(stone), n = b.size;
     if (x >= 5 && x < n - 5 && y >= 5 && y < n - 5) {
       for (;;) {
-        const int dy = int(uniformDraw(neighbourRandom(), 3)) - 1;
-        const int dx = int(uniformDraw(neighbourRandom(), 3)) - 1;
+        const int dy = int(uniformDraw(e.NeighbourRandom, 3)) - 1;
+        const int dx = int(uniformDraw(e.NeighbourRandom, 3)) - 1;
         const CellIndex t = cellOf(x + dx, y + dy);
-        if (b.cells[t] == Empty) return t;
+        if (b.cells[t] == Empty) return chosen(e, t);
       }
     }
     if (x == 0 || y == 0 || x == n - 1 || y == n - 1)
@@ -68,40 +94,34 @@ CellIndex think(Engine& e) {
       widenAroundEdgeStone(e, stone, 4);
   } else if (b.moveCount == b.cellCount) {
     // 4. A full board has no move.
-    return 0;
+    return chosen(e, 0);
   }
   // 5. The opening book.
   if (e.UseOpeningBook) {
-    const CellIndex t = bookLookup(e, bookRandom());
-    if (t != 0 && b.cells[t] == Empty) return t;
+    const CellIndex t = bookLookup(e, e.BookRandom);
+    if (t != 0 && b.cells[t] == Empty) return chosen(e, t);
   }
-  return searchPosition(e);
+  const ThinkResult result = searchBody(e);
+  e.Stopped = 1;
+  return result;
 }
 
-void seedAllGenerators(uint64_t seed) {
-  boardRandom().seed(seed);
-  neighbourRandom().seed(seed + 1);
-  bookRandom().seed(seed + 2);
+ThinkResult searchPosition(Engine& e) {
+  startThink(e);
+  const ThinkResult result = searchBody(e);
+  e.Stopped = 1;
+  return result;
 }
 
-CellIndex searchPosition(Engine& e) {
-  Board& b = *e.board;
-  // 6-8. Per-think state and table ageing.
-  e.SearchCounter = 0;
-  e.ply = 0;
-  for (int t = b.firstCell; t <= b.lastCell; ++t)
-    if (b.cells[t] != Wall) e.cellInfo[t].rootLoss = 0;
-  if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
-  // Large pages only where no clock can be lost to their first touch (see fitTable).
-  fitTable(*e.TransTable, tableBucketsForThink(e), e.LargePages && !limitedByTimeAlone(e));
-  ageTable(*e.TransTable);
-  // 9. The search, and its last report.
-  const CellIndex move = avoidFoul(e, iterativeDeepening(e));
-  if (e.InfoHook) {
-    const DeepeningReport& r = lastDeepeningReport();
-    e.InfoHook(e, SearchReport{r.depth, r.score, e.SearchCounter, elapsedMs(e.ThinkStartMs), move, true});
-  }
-  return move;
+void seedGenerators(Engine& e, uint64_t seed) {
+  e.NeighbourRandom.seed(seed + 1);
+  e.BookRandom.seed(seed + 2);
+}
+
+void seedAllGenerators(Engine& e, uint64_t seed) {
+  drawZobristKeys(seed);
+  seedGenerators(e, seed);
+  rehash(*e.board);
 }
 
 CellIndex avoidFoul(Engine& e, CellIndex move) {

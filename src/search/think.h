@@ -2,15 +2,27 @@
 // book (the time budget is in time_manager.h). Entry points: think, applyAndJudge.
 #pragma once
 
-#include <random>
-
 #include "search/engine.h"
 #include "search/time_manager.h"
 
 namespace kesta {
 
-// The move for the side to move, or a cell that is not Empty (0) when there is none.
-CellIndex think(Engine& e);
+// What a think decided.
+struct ThinkResult {
+  CellIndex move = 0;  // the move for the side to move; a cell that is not Empty (0) when there is none
+  int32_t score = 0;   // from the side to move's view; 0 when the opening rules or the book chose
+  int32_t depth = 0;   // the last completed iteration (0: none)
+  int32_t nodes = 0;
+  const char* proof = nullptr;  // "vcf" or "vct" when a proof at the root decided the move
+};
+
+// The engine's move for the side to move under its settings: starts the clock, plays the opening
+// rules and the book, else searches (searchPosition's steps), and leaves the engine stopped.
+ThinkResult think(Engine& e);
+
+// The search alone, without the opening rules and the book: starts the clock, resets the per-think
+// state, ages the table, deepens, and leaves the engine stopped.
+ThinkResult searchPosition(Engine& e);
 
 // A renju foul loses at once. When the search settles on a forbidden cell for Black (a lost root
 // whose only block is forbidden, say), any legal cell keeps the game going; the move itself is
@@ -23,15 +35,11 @@ int applyAndJudge(Engine& e, int x, int y);
 // Marks the cells around a lone stone near the edge as candidates and widens the box.
 void widenAroundEdgeStone(Engine& e, CellIndex stone, int reach);
 
-// The two generators of the think entry, each seeded once with the calendar time in seconds.
-std::mt19937_64& neighbourRandom();
-std::mt19937_64& bookRandom();
+// Seeds the engine's generators (early replies, book) from seed, so that its thinks repeat.
+void seedGenerators(Engine& e, uint64_t seed);
 
-// Reseeds every random generator of the process (boards, neighbour replies, book), so that runs
-// of the developer tool repeat exactly.
-void seedAllGenerators(uint64_t seed);
-
-// Steps 6 to 9 of think without the opening rules: the per-think reset, ageing and the deepening.
-CellIndex searchPosition(Engine& e);
+// Draws the process's Zobrist keys from seed, seeds the engine's generators and rehashes its
+// board: every random choice repeats from here. Only between thinks, with no other search running.
+void seedAllGenerators(Engine& e, uint64_t seed);
 
 }  // namespace kesta

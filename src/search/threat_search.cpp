@@ -11,8 +11,6 @@ namespace kesta {
 
 namespace {
 
-int32_t threatCountdown = 0;
-int32_t threatNextCountdown = 0;
 MissingFiveCellHook missingFiveCellHook = nullptr;
 
 // CellIndex offsets of the cells at distance 1 to 4 on the four lines, in the order they are tried.
@@ -20,18 +18,18 @@ constexpr int FollowUpOffsets[32] = {-132, -128, -124, -99, -96, -93, -66, -64, 
                                      -31,  -4,   -3,   -2,  -1,  1,   2,   3,   4,   31,  32,
                                      33,   62,   64,   66,  93,  96,  99,  124, 128, 132};
 
-bool excludedFoul(Engine& e, CellIndex cell) {
+bool excludedFoul(Worker& e, CellIndex cell) {
   return isForbiddenFor(e, e.board->sideToMove, cell);
 }
 
 template <bool Entry>
-int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
+int32_t threatNode(Worker& e, CellIndex* bestOut = nullptr) {
   Board& b = *e.board;
   const int s = b.sideToMove, o = b.opponent;
   // 1. Proven results in the table.
   TTEntry* slot = nullptr;
   if (Entry) {
-    const ProbeResult pr = probe(*e.TransTable, b.hash);
+    const ProbeResult pr = probe(*e.shared.TransTable, b.hash);
     slot = pr.slot;
     if (pr.found) {
       const int32_t v = pr.slot->score;
@@ -61,8 +59,9 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
       e.classCount[s][ClassFour] == 0)
     return 0;
   // 8-9. Clock.
-  if (clockCheck(e, Entry ? threatCountdown : threatNextCountdown, ThreatClockInterval)) e.Stopped = 1;
-  if (e.Stopped) return 0;
+  if (clockCheck(e, Entry ? e.countdowns.threat : e.countdowns.threatNext, ThreatClockInterval))
+    e.shared.Stopped = 1;
+  if (e.shared.Stopped) return 0;
   // 10-11. The attacking moves, best first.
   e.SearchCounter += 1;
   MovePicker& picker = e.PlyLists[e.ply];
@@ -95,34 +94,36 @@ int32_t threatNode(Engine& e, CellIndex* bestOut = nullptr) {
       bestMove = a;
       if (isWin(v)) break;
     }
-    if (e.Stopped) break;
+    if (e.shared.Stopped) break;
   }
   // 13. A refuted attack is no loss: the attacker need not play it.
   const int32_t result = !isLoss(best) ? best : 0;
   if (bestOut) *bestOut = bestMove;
   if (!Entry) return result;
   // 14-15. Proven wins are stored.
-  if (e.Stopped || !isWin(result)) return result;
-  store(*e.TransTable, slot, b.hash, toTable(result, e.ply), 0, BoundExact, bestMove);
+  if (e.shared.Stopped || !isWin(result)) return result;
+  store(*e.shared.TransTable, slot, b.hash, toTable(result, e.ply), 0, BoundExact, bestMove);
   return result;
 }
 
 }  // namespace
 
-void resetSearchCountdowns() {
-  threatCountdown = 0;
-  threatNextCountdown = 0;
-  resetNodeCountdowns();
+void resetSearchCountdowns(Worker& e) {
+  e.countdowns = SearchCountdowns{};
 }
 
-int32_t threatSearch(Engine& e) { return threatNode<true>(e); }
-int32_t threatSearch(Engine& e, CellIndex& bestMove) {
+int32_t threatSearch(Worker& e) {
+  return threatNode<true>(e);
+}
+int32_t threatSearch(Worker& e, CellIndex& bestMove) {
   bestMove = 0;
   return threatNode<true>(e, &bestMove);
 }
-int32_t threatSearchNext(Engine& e) { return threatNode<false>(e); }
+int32_t threatSearchNext(Worker& e) {
+  return threatNode<false>(e);
+}
 
-void generateAttackMoves(Engine& e, std::vector<MoveEntry>& list) {
+void generateAttackMoves(Worker& e, std::vector<MoveEntry>& list) {
   const int s = e.board->sideToMove;
   forEachBoxCell(*e.board, [&](CellIndex t) {
     const CellInfo& c = e.cellInfo[t];
@@ -132,7 +133,7 @@ void generateAttackMoves(Engine& e, std::vector<MoveEntry>& list) {
   });
 }
 
-void generateFollowUpMoves(Engine& e, std::vector<MoveEntry>& list) {
+void generateFollowUpMoves(Worker& e, std::vector<MoveEntry>& list) {
   const Board& b = *e.board;
   if (b.moveCount < 2) return;
   const CellIndex p = b.moves[b.moveCount - 2];
@@ -147,7 +148,7 @@ void generateFollowUpMoves(Engine& e, std::vector<MoveEntry>& list) {
   }
 }
 
-CellIndex fiveCellOf(Engine& e, CellIndex stone, int side) {
+CellIndex fiveCellOf(Worker& e, CellIndex stone, int side) {
   const Board& b = *e.board;
   const CellInfo& own = e.cellInfo[stone];
   for (int k = 0; k < 4; ++k) {

@@ -2,16 +2,18 @@
 
 namespace kesta {
 
-int32_t movesToGo(const Engine& e) {
+int32_t movesToGo(const Worker& e) {
   const Board& b = *e.board;
-  const int32_t byLength = std::max(e.MinMovesToGo, (e.MovesToGoPlies - b.moveCount) / 2);
+  const int32_t byLength = std::max(e.shared.MinMovesToGo, (e.shared.MovesToGoPlies - b.moveCount) / 2);
   const int32_t byCells = (b.cellCount - b.moveCount + 1) / 2;
   return std::max(1, std::min(byLength, byCells));
 }
 
 namespace {
 
-int32_t shareOfClock(const Engine& e) { return e.Settings.TimeLeft / movesToGo(e); }
+int32_t shareOfClock(const Worker& e) {
+  return e.shared.Settings.TimeLeft / movesToGo(e);
+}
 
 // The root stops once a move has a result and the think has used its limit less a reserve of
 // 200 ms; short limits keep a quarter instead, so a fast game still compares its root moves.
@@ -21,23 +23,27 @@ int32_t rootStopTime(int32_t limit) { return limit - std::min(200, limit / 4); }
 
 namespace {
 
-bool timeLimitsThink(const Engine& e) { return e.Settings.NodeLimit <= 0 && e.MaxDepth >= DeepestIteration; }
+bool timeLimitsThink(const Worker& e) {
+  return e.shared.Settings.NodeLimit <= 0 && e.shared.MaxDepth >= DeepestIteration;
+}
 
-bool hasMatchClock(const Engine& e) {
-  return e.Settings.TimeoutMatch < NoMatchClock && e.Settings.TimeLeft < NoMatchClock;
+bool hasMatchClock(const Worker& e) {
+  return e.shared.Settings.TimeoutMatch < NoMatchClock && e.shared.Settings.TimeLeft < NoMatchClock;
 }
 
 }  // namespace
 
-ClockRule clockRule(const Engine& e) {
+ClockRule clockRule(const Worker& e) {
   if (!timeLimitsThink(e)) return ClockRule::TurnOnly;
-  if (shareOfClock(e) < e.Settings.TimeoutTurn) return ClockRule::ClockBound;
+  if (shareOfClock(e) < e.shared.Settings.TimeoutTurn) return ClockRule::ClockBound;
   return hasMatchClock(e) ? ClockRule::WholeTurn : ClockRule::TurnOnly;
 }
 
-int32_t timeBudget(const Engine& e) { return std::min(e.Settings.TimeoutTurn, shareOfClock(e)) - e.TimeReserve; }
+int32_t timeBudget(const Worker& e) {
+  return std::min(e.shared.Settings.TimeoutTurn, shareOfClock(e)) - e.shared.TimeReserve;
+}
 
-int32_t rootStopMs(const Engine& e) {
+int32_t rootStopMs(const Worker& e) {
   switch (clockRule(e)) {
     case ClockRule::WholeTurn: return hardTimeLimit(e);
     case ClockRule::ClockBound: return rootStopTime(hardTimeLimit(e));
@@ -46,16 +52,16 @@ int32_t rootStopMs(const Engine& e) {
   return rootStopTime(timeBudget(e));
 }
 
-ThinkClock::ThinkClock(const Engine& e)
+ThinkClock::ThinkClock(const Worker& e)
     : rule_(clockRule(e)),
       budget_(timeBudget(e)),
       hard_(hardTimeLimit(e)),
       target_(budget_),
-      turnBinds_(e.Settings.TimeLeft / 40 < e.Settings.TimeoutTurn),
-      haveReference_(e.LastThinkStones >= 0 && e.LastThinkStones + 2 == e.board->moveCount),
-      reference_(e.LastThinkScore) {}
+      turnBinds_(e.shared.Settings.TimeLeft / 40 < e.shared.Settings.TimeoutTurn),
+      haveReference_(e.shared.LastThinkStones >= 0 && e.shared.LastThinkStones + 2 == e.board->moveCount),
+      reference_(e.shared.LastThinkScore) {}
 
-bool ThinkClock::startNext(const Engine&, const IterationReport& r) {
+bool ThinkClock::startNext(const Worker&, const IterationReport& r) {
   if (rule_ == ClockRule::WholeTurn) {
     target_ = hard_;
     return r.elapsedMs < hard_;

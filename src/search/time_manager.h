@@ -18,7 +18,7 @@ namespace kesta {
 // The plan is shorter than an average game: a game is mostly decided in its first own moves after
 // the opening, and later moves are often answered by proofs at once. The floor holds because a
 // long game's end is about as near after 30 plies as after 60.
-int32_t movesToGo(const Engine& e);
+int32_t movesToGo(const Worker& e);
 
 // How a think spends its time (see ThinkClock).
 enum class ClockRule : uint8_t {
@@ -33,12 +33,14 @@ enum class ClockRule : uint8_t {
   ClockBound,
 };
 
-ClockRule clockRule(const Engine& e);
-inline bool clockBound(const Engine& e) { return clockRule(e) == ClockRule::ClockBound; }
+ClockRule clockRule(const Worker& e);
+inline bool clockBound(const Worker& e) {
+  return clockRule(e) == ClockRule::ClockBound;
+}
 
 // Milliseconds the current move aims for: the smaller of the turn limit and the clock's share,
 // less the TimeReserve. Negative when the clock is nearly out (the think then stops at once).
-int32_t timeBudget(const Engine& e);
+int32_t timeBudget(const Worker& e);
 
 // A move may take at most this part of the match time left, so that however long the game lasts
 // each move leaves most of the clock to the next.
@@ -47,8 +49,9 @@ constexpr int32_t HardClockDivisor = 5;
 // Milliseconds after the think's start at which the node searches stop: the smaller of the turn
 // limit and a fifth of the match time left, less the reserve (both limits are positive and the
 // reserve at most MaxTimeReserve, so nothing overflows).
-inline int32_t hardTimeLimit(const Engine& e) {
-  return std::min(e.Settings.TimeoutTurn, e.Settings.TimeLeft / HardClockDivisor) - e.TimeReserve;
+inline int32_t hardTimeLimit(const Worker& e) {
+  return std::min(e.shared.Settings.TimeoutTurn, e.shared.Settings.TimeLeft / HardClockDivisor) -
+         e.shared.TimeReserve;
 }
 
 // What one completed iteration of the deepening found, for ThinkClock.
@@ -82,10 +85,10 @@ struct IterationReport {
 // at the hard limit; the root moves it has searched by then still count.
 class ThinkClock {
  public:
-  explicit ThinkClock(const Engine& e);
+  explicit ThinkClock(const Worker& e);
 
   // After an iteration that produced a move: true when the next iteration starts.
-  bool startNext(const Engine& e, const IterationReport& r);
+  bool startNext(const Worker& e, const IterationReport& r);
 
   bool clockBound() const { return rule_ == ClockRule::ClockBound; }
   // The time the think aims for, as of the last report.
@@ -113,6 +116,6 @@ constexpr int32_t IterationGrowth = 2;
 // result: the budget under a turn limit alone, the hard limit under a match clock that binds (an
 // iteration that started was expected to finish), less a small reserve; the hard limit itself
 // when the clock has time to spare, where the move uses its whole turn.
-int32_t rootStopMs(const Engine& e);
+int32_t rootStopMs(const Worker& e);
 
 }  // namespace kesta

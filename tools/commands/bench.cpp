@@ -122,8 +122,7 @@ int cmdBench(const Options& opt) {
   double totalSeconds = 0;
   int index = 0;
   for (const BenchPosition& p : BenchPositions) {
-    seedAllGenerators(20261208);
-    resetSearchCountdowns();
+    drawZobristKeys(20261208);
     Options o;
     o.values["rule"] = p.rule;
     o.values["size"] = std::to_string(p.size);
@@ -134,18 +133,14 @@ int cmdBench(const Options& opt) {
     e.Settings.TimeoutTurn = NoLimit;
     e.Settings.TimeLeft = NoLimit;
     e.MaxDepth = int32_t(depth);
-    clearDeepeningReport();
     const auto start = std::chrono::steady_clock::now();
-    e.ThinkStartMs = nowMs();
-    e.Stopped = 0;
-    const CellIndex move = searchPosition(e);
+    const ThinkResult r = searchPosition(e);
+    const CellIndex move = r.move;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    e.Stopped = 1;
-    const DeepeningReport& r = lastDeepeningReport();
-    totalNodes += e.SearchCounter;
+    totalNodes += r.nodes;
     totalSeconds += seconds;
-    std::cout << "position " << ++index << " " << p.rule << " " << p.size << " move " << coords(move) << " score "
-              << r.score << " depth " << r.depth << " nodes " << e.SearchCounter << " ms "
+    std::cout << "position " << ++index << " " << p.rule << " " << p.size << " move " << coords(move)
+              << " score " << r.score << " depth " << r.depth << " nodes " << r.nodes << " ms "
               << int64_t(seconds * 1000) << "\n";
   }
   std::cout << "nodes " << totalNodes << "\n";

@@ -107,8 +107,8 @@ GameData playGame(const GenConfig& cfg, Player& p, int64_t game) {
   settings.NodeLimit = int32_t(cfg.nodes);
   settings.TimeoutTurn = 600000;
   restart(e, settings);
-  seedAllGenerators(rng());
-  resetSearchCountdowns();
+  seedGenerators(e, rng());
+  resetSearchCountdowns(e);
   GameData data;
   data.rule = cfg.rule;
   data.size = cfg.size;
@@ -128,11 +128,9 @@ GameData playGame(const GenConfig& cfg, Player& p, int64_t game) {
     e.currentMoveClass[0] = lastMoveClass;
     const bool open = b.moveCount >= 1 && e.classCount[O][ClassFive] == 0 && decidedScore(e) == 0;
     const uint8_t flags = sampleFlags(e);
-    clearDeepeningReport();
-    const CellIndex move = think(e);
-    e.Stopped = 1;
+    const ThinkResult r = think(e);
+    const CellIndex move = r.move;
     if (move >= BoardCells || b.cells[move] != Empty) break;
-    const DeepeningReport& r = lastDeepeningReport();
     const int16_t score = r.depth > 0 ? int16_t(std::clamp(r.score, -32767, 32767)) : NoSearchScore;
     if (open && (score == NoSearchScore || !isDecided(score)))
       candidates.push_back({b.moveCount, score, flags});
@@ -225,12 +223,12 @@ bool writeAll(int fd, const std::string& bytes) {
 }
 
 int runWorkers(const GenConfig& cfg, int fd, Progress& progress) {
-  struct Worker {
+  struct Child {
     pid_t pid = -1;
     int fd = -1;
     std::string pending;
   };
-  std::vector<Worker> workers(size_t(cfg.workers));
+  std::vector<Child> workers(size_t(cfg.workers));
   for (int w = 0; w < cfg.workers; ++w) {
     int fds[2];
     if (pipe(fds) != 0) return fail("gen-data: cannot make a pipe");
@@ -250,17 +248,17 @@ int runWorkers(const GenConfig& cfg, int fd, Progress& progress) {
   auto stopWorkers = [&]() {
     if (stopping) return;
     stopping = true;
-    for (Worker& w : workers)
+    for (Child& w : workers)
       if (w.fd >= 0) kill(w.pid, SIGTERM);
   };
   for (;;) {
     if ((StopRequested || writeFailed || progress.done(cfg))) stopWorkers();
     std::vector<pollfd> polls;
-    for (const Worker& w : workers)
+    for (const Child& w : workers)
       if (w.fd >= 0) polls.push_back({w.fd, POLLIN, 0});
     if (polls.empty()) break;
     if (poll(polls.data(), polls.size(), 1000) < 0 && errno != EINTR) break;
-    for (Worker& w : workers) {
+    for (Child& w : workers) {
       if (w.fd < 0) continue;
       const auto it = std::find_if(polls.begin(), polls.end(), [&](const pollfd& p) { return p.fd == w.fd; });
       if (it == polls.end() || it->revents == 0) continue;
@@ -287,7 +285,7 @@ int runWorkers(const GenConfig& cfg, int fd, Progress& progress) {
     }
     progress.print(cfg, false);
   }
-  for (Worker& w : workers) waitpid(w.pid, nullptr, 0);
+  for (Child& w : workers) waitpid(w.pid, nullptr, 0);
   return writeFailed ? fail("gen-data: cannot write the data file") : 0;
 }
 
@@ -335,6 +333,8 @@ int cmdGenData(const Options& opt) {
   std::signal(SIGTERM, requestStop);
   Progress progress;
   int rc = 0;
+  // The keys every worker hashes with, so that a seed repeats its games.
+  drawZobristKeys(cfg.seed);
 #ifndef _WIN32
   if (cfg.workers > 1)
     rc = runWorkers(cfg, fd, progress);

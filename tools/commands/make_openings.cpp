@@ -73,14 +73,9 @@ bool scoreOpening(const Options& opt, const Opening& opening, int depth, int32_t
   e.Settings.TimeoutTurn = std::numeric_limits<int32_t>::max();
   e.Settings.TimeLeft = std::numeric_limits<int32_t>::max();
   e.MaxDepth = depth;
-  seedAllGenerators(1);
-  resetSearchCountdowns();
-  clearDeepeningReport();
-  e.ThinkStartMs = nowMs();
-  e.Stopped = 0;
-  searchPosition(e);
-  e.Stopped = 1;
-  score = lastDeepeningReport().score;
+  seedAllGenerators(e, 1);
+  resetSearchCountdowns(e);
+  score = searchPosition(e).score;
   return true;
 }
 

@@ -32,10 +32,12 @@ int cmdMakeProblems(const Options& opt) {
     Problem p{opt.get("rule"), int(size), "", 0};
     std::vector<Cell> opening = randomOpening(rng, int(size));
     for (const Cell& c : opening) p.moves += cellText(c.first, c.second) + " ";
-    seedAllGenerators(rng());
+    const uint64_t gameSeed = rng();
+    drawZobristKeys(gameSeed);
     Position pos;
     if (!setUpProblem(p, pos)) return 1;
     Engine& e = *pos.engine;
+    seedGenerators(e, gameSeed);
     Board& b = *pos.board;
     RefBoard ref{int(size)};
     for (size_t i = 0; i < opening.size(); ++i) ref.set(opening[i].first, opening[i].second, int(i % 2));
@@ -55,8 +57,7 @@ int cmdMakeProblems(const Options& opt) {
         break;  // one problem a game, so that the set is varied
       }
       e.Settings.TimeoutTurn = int32_t(turn);
-      const CellIndex m = think(e);
-      e.Stopped = 1;
+      const CellIndex m = think(e).move;
       if (m >= BoardCells || b.cells[m] != Empty) break;
       const int x = cellX(m), y = cellY(m), side = b.sideToMove;
       const bool five = isWinningMove(ref, x, y, side, rule);

@@ -31,7 +31,7 @@ int cmdProblems(const Options& opt) {
     if (opt.has("every-move")) e.ProofEveryMove = 1;
     const TimedThink t = timedThink(e);
     const CellIndex m = t.move;
-    const DeepeningReport& r = t.report;
+    const ThinkResult& r = t.report;
     const bool won = isWin(r.score);
     ++total;
     proven += won;

@@ -44,7 +44,7 @@ bool verbose = false;
 int lostMovesPerThink = 0;
 
 // The engine's move in the position of e, thought for turnMs, with the score it reports.
-CellIndex engineMove(Engine& e, int32_t turnMs, DeepeningReport& report) {
+CellIndex engineMove(Engine& e, int32_t turnMs, ThinkResult& report) {
   e.Settings.NodeLimit = checkNodes;
   e.Settings.TimeoutTurn = turnMs;
   e.Settings.TimeLeft = 1000000000;
@@ -75,7 +75,7 @@ std::string playOut(Engine& e, int rule, const std::vector<Cell>& position, int3
   const int32_t start = b.moveCount;
   std::string problem;
   for (int32_t ply = 1; problem.empty(); ++ply) {
-    DeepeningReport report;
+    ThinkResult report;
     const CellIndex m = engineMove(e, turnMs, report);
     const int side = b.sideToMove;
     const char* who = side == claimant ? "claimant" : "defender";
@@ -157,17 +157,19 @@ void checkGames(const Options& opt, int rule, int size, int games, int32_t turnM
   std::mt19937_64 rng(seed);
   for (int g = 0; g < games; ++g) {
     std::vector<Cell> moves = randomOpening(rng, size);
-    seedAllGenerators(rng());
+    const uint64_t gameSeed = rng();
+    drawZobristKeys(gameSeed);
     Position pos;
     if (!setUp(opt, moves, pos)) return;
     Engine& e = *pos.engine;
+    seedGenerators(e, gameSeed);
     Board& b = *pos.board;
     RefBoard ref(size);
     for (size_t i = 0; i < moves.size(); ++i) ref.set(moves[i].first, moves[i].second, int(i % 2));
     // The defensive proofs run before every think only under this setting.
     if (lostMovesPerThink > 0) e.ProofEveryMove = 1;
     while (b.moveCount < b.cellCount) {
-      DeepeningReport report;
+      ThinkResult report;
       const CellIndex m = engineMove(e, turnMs, report);
       if (m >= BoardCells || b.cells[m] != Empty) break;
       for (const CellIndex lost : lostMoves(e)) {

@@ -43,9 +43,8 @@ int cmdSelfplay(const Options& opt) {
   e.Settings.TimeoutTurn = int32_t(turn);
   for (;;) {
     const int32_t start = nowMs();
-    const CellIndex move = think(e);
+    const CellIndex move = think(e).move;
     const int32_t took = elapsedMs(start);
-    e.Stopped = 1;
     if (move >= BoardCells || b.cells[move] != Empty) {
       std::cout << "result draw (board full)\n";
       return 0;

@@ -21,11 +21,10 @@ int cmdSolve(const Options& opt) {
   e.Settings.TimeLeft = int32_t(left);
   // --verbose: the search's progress, as the brain reports it to a GUI.
   SearchInfoPrinter info(std::cout);
-  if (opt.has("verbose"))
-    e.InfoHook = [&info](Engine& engine, const SearchReport& r) { info.report(engine, r); };
+  if (opt.has("verbose")) e.InfoHook = [&info](Worker& w, const SearchReport& r) { info.report(w, r); };
   const TimedThink t = timedThink(e);
   const CellIndex move = t.move;
-  const DeepeningReport& r = t.report;
+  const ThinkResult& r = t.report;
   std::cout << "move " << (move < BoardCells && pos.board->cells[move] == Empty ? coords(move) : "-")
             << " score " << r.score << " depth " << r.depth << " nodes " << e.SearchCounter << " time " << t.tookMs
             << (r.proof ? std::string(" proof ") + r.proof : std::string()) << "\n";

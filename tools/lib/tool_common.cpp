@@ -170,12 +170,9 @@ bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_
 }
 
 TimedThink timedThink(Engine& e) {
-  clearDeepeningReport();
   const int32_t start = nowMs();
-  const CellIndex move = think(e);
-  const int32_t took = elapsedMs(start);
-  e.Stopped = 1;
-  return {move, took, lastDeepeningReport()};
+  const ThinkResult r = think(e);
+  return {r.move, elapsedMs(start), r};
 }
 
 }  // namespace kesta::tool

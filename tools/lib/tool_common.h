@@ -9,6 +9,7 @@
 #include "board/board.h"
 #include "search/engine.h"
 #include "search/search.h"
+#include "search/think.h"
 
 namespace kesta::tool {
 
@@ -58,7 +59,7 @@ bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_
 struct TimedThink {
   CellIndex move;
   int32_t tookMs;
-  DeepeningReport report;
+  ThinkResult report;
 };
 TimedThink timedThink(Engine& e);
 
