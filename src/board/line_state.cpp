@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "eval/eval_tables.h"
+#include "eval/evaluation.h"
 
 namespace kesta {
 
@@ -32,8 +33,8 @@ inline void refresh(Position& p, const PatternTables& t, CellInfo& c, int k) {
   c.moveScore[0] = s0.move;
   c.moveScore[1] = s1.move;
   if (Full) {
-    p.evalSum[0] += s0.eval - c.evalScore[0];
-    p.evalSum[1] += s1.eval - c.evalScore[1];
+    cellScoreChanged(p.evalSum, 0, c.evalScore[0], s0.eval);
+    cellScoreChanged(p.evalSum, 1, c.evalScore[1], s1.eval);
     c.evalScore[0] = s0.eval;
     c.evalScore[1] = s1.eval;
   }
@@ -164,7 +165,7 @@ void resetGame(Position& p) {
       c.moveScore[s] = tables.moveScore[s][key];
       c.evalScore[s] = tables.evalScore[s][key];
       c.cellClass[s] = tables.cellClass[s][key];
-      p.evalSum[s] += c.evalScore[s];
+      cellScoreChanged(p.evalSum, s, 0, c.evalScore[s]);
       p.classCount[s][c.cellClass[s]] += 1;
     }
   }
@@ -176,8 +177,9 @@ void makeMove(Position& p, CellIndex cell) {
   p.ply += 1;
   addToWindows<true>(p, cell, s);
   const CellInfo& c = p.cellInfo[cell];
-  p.evalSum[0] -= c.evalScore[0];
-  p.evalSum[1] -= c.evalScore[1];
+  // The stone's own cell no longer counts.
+  cellScoreChanged(p.evalSum, 0, c.evalScore[0], 0);
+  cellScoreChanged(p.evalSum, 1, c.evalScore[1], 0);
   removeClasses(p, c);
   raiseNear(p, cell);
 }

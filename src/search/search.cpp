@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "board/line_state.h"
+#include "eval/evaluation.h"
 #include "rules/rules.h"
 #include "search/decided.h"
 #include "search/move_gen.h"
@@ -77,8 +78,8 @@ int32_t searchNode(Worker& e, float depth, int32_t alpha, int32_t beta) {
   // 7-8. Count the node; read the clock every 256 nodes.
   e.SearchCounter += 1;
   if (clockCheck(e, PV ? e.countdowns.pv : e.countdowns.zeroWindow, NodeClockInterval)) e.shared.Stopped = 1;
-  // 9. The evalSum difference as this node sees it, for the children's static value.
-  e.diffHistory[ply + 1] = e.evalSum[S] - e.evalSum[O];
+  // 9. The evaluation as this node sees it, for the children's static value.
+  e.diffHistory[ply + 1] = evalView(e.evalSum, S);
   // 10. Razoring (zero window only) and futility on v.
   if (!PV && depth < e.shared.RazoringMarginCount) {
     const int k = std::max(0, int(std::floor(depth)));
@@ -165,8 +166,7 @@ int32_t searchNode(Worker& e, float depth, int32_t alpha, int32_t beta) {
 }  // namespace
 
 int32_t staticValue(const Worker& e) {
-  const int S = e.board->sideToMove, O = e.board->opponent;
-  return (e.evalSum[S] - e.diffHistory[e.ply] - e.evalSum[O]) / 2;
+  return staticValueOf(e.evalSum, e.board->sideToMove, e.diffHistory[e.ply]);
 }
 
 float depthStep(const Worker& e) {
@@ -234,7 +234,7 @@ RootResult rootSearch(Worker& e, int32_t depth) {
   e.SearchCounter += 1;
   const float childDepth = float(depth) - depthStep(e);
   uint8_t bound = BoundUpper;
-  e.diffHistory[1] = e.evalSum[S] - e.evalSum[O];
+  e.diffHistory[1] = evalView(e.evalSum, S);
   e.iterationDepth = depth;
   int32_t finished = 0;  // root moves searched to a result better than a loss
   for (MoveEntry& entry : root.moves) {
