@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <random>
 #include <set>
@@ -16,7 +15,7 @@
 
 #include "protocol/command_loop.h"
 #include "protocol/version.h"
-#include "scratch_dir.h"
+#include "support/temp_dir.h"
 #include "tools/lib/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -197,12 +196,12 @@ TEST(BrainStop, EndDuringAThinkExitsAtOnce) {
 // The text files next to the brain, read by a fresh process.
 
 // A copy of the brain in a folder of its own, with the given AIEval.txt and AIConfig.txt.
-std::string brainWithFiles(const kesta_test::ScratchDir& dir, const std::string& eval,
+std::string brainWithFiles(const kesta_test::TempDir& dir, const std::string& eval,
                            const std::string& config) {
   const std::filesystem::path brain = dir.path() / "pbrain-kesta";
   std::filesystem::copy_file(KESTA_BRAIN_PATH, brain);
-  std::ofstream(dir.path() / "AIEval.txt", std::ios::binary) << eval;
-  std::ofstream(dir.path() / "AIConfig.txt", std::ios::binary) << config;
+  dir.writeEvalFile(eval);
+  dir.writeConfigFile(config);
   return brain.string();
 }
 
@@ -223,7 +222,7 @@ std::vector<std::string> linesUpToAReply(BrainProcess& brain, int& reports) {
 // An AIEval.txt that fails to read keeps the built-in weights and says so once, before the first
 // reply; SearchInfo:0 in AIConfig.txt (here after a byte-order mark) silences the search reports.
 TEST(BrainFiles, AFailedEvaluationFileKeepsTheDefaultsAndSaysSoOnce) {
-  kesta_test::ScratchDir dir;
+  kesta_test::TempDir dir;
   const std::string brokenEval = "\xEF\xBB\xBF 12 34 oops";
   const std::string script[] = {"INFO max_node 3000", "INFO seed 5", "START 15",
                                 "BOARD\n7,7,1\n8,7,2\n7,8,1\n8,8,2\nDONE", "TURN 5,5"};

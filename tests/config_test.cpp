@@ -14,8 +14,8 @@
 
 #include "board/board.h"
 #include "protocol/command_loop.h"
-#include "scratch_dir.h"
 #include "search/engine.h"
+#include "support/temp_dir.h"
 
 namespace kesta {
 namespace {
@@ -24,19 +24,13 @@ const float DefaultCoefficient = 1.0f / std::log(20.0f);
 
 class ConfigFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ExeDirectory = dir_.prefix();
-  }
   void TearDown() override {
     engine_.reset();
   }
 
   // Writes text as AIConfig.txt, byte for byte, and builds a fresh Engine that reads it.
   const Engine& load(const std::string& text) {
-    {
-      std::ofstream out(dir_.path() / "AIConfig.txt", std::ios::binary | std::ios::trunc);
-      out << text;
-    }
+    dir_.writeConfigFile(text);
     return build();
   }
   const Engine& build() {
@@ -45,7 +39,7 @@ class ConfigFile : public ::testing::Test {
     return *engine_;
   }
 
-  kesta_test::ScratchDir dir_;  // without AIEval.txt; the tests write AIConfig.txt
+  kesta_test::TempExeDir dir_;  // without AIEval.txt; the tests write AIConfig.txt
   Board board_{15};
   std::unique_ptr<Engine> engine_;
 };

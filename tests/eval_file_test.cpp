@@ -27,7 +27,7 @@
 #include "core/types.h"
 #include "eval/eval_tables.h"
 #include "rules/rule_tables.h"
-#include "scratch_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ const char* ruleName(int rule) {
   return rule == kesta::Freestyle ? "freestyle" : rule == kesta::ExactFiveRule ? "exact5" : "renju";
 }
 
-using kesta_test::ScratchDir;
+using kesta_test::TempDir;
 
 // The weights in force and the tables of the last build, as an Engine keeps them.
 kesta::EvalParameters EvalParams;
@@ -131,7 +131,7 @@ int cellClass(int side, int c0, int c1, int c2, int c3) {
   return InForce->cellClass[side][patternKey(c0, c1, c2, c3)];
 }
 
-void build(int rule, const ScratchDir& dir) {
+void build(int rule, const TempDir& dir) {
   loadEvalFile(dir.evalFile());
   InForce = kesta::patternTables(kesta::Rule(rule), EvalParams);
 }
@@ -176,7 +176,7 @@ struct Tables {
 }
 
 TEST(EvalFile, NoFileGivesTheDefaultWeights) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   EXPECT_EQ(loadEvalFile(dir.evalFile()), FileRead::Missing);
   build(kesta::Freestyle, dir);
@@ -238,7 +238,7 @@ constexpr const char* DefaultEvalPairs = R"(
 // With every pair involving class 2 at 0, a cell x,2,2,2 scores the single weight of x, and a
 // cell x,y,2,2 the two single weights plus the pair weight of x and y.
 TEST(EvalFile, DefaultWeightsAsTabulated) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   build(kesta::Freestyle, dir);
   for (int x = 2; x < 18; ++x)
@@ -264,7 +264,7 @@ TEST(EvalFile, DefaultWeightsAsTabulated) {
 }
 
 TEST(EvalFile, ComboRanksNumberTheSortedTuplesInOrder) {
-  ScratchDir dir;
+  TempDir dir;
   build(kesta::Freestyle, dir);
   EXPECT_EQ(ComboRankOfKey[0], 0);
   EXPECT_EQ(ComboRankOfKey[1], 1);
@@ -286,7 +286,7 @@ TEST(EvalFile, ComboRanksNumberTheSortedTuplesInOrder) {
 }
 
 TEST(EvalFile, ByteOrderMarkIsSkipped) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::defaultEvalParameters();
   const std::vector<long long> numbers = sampleNumbers();
   dir.writeEvalFile("\xEF\xBB\xBF" + fileText(numbers));
@@ -298,7 +298,7 @@ TEST(EvalFile, ByteOrderMarkIsSkipped) {
 // whole (the built-in ones at the first read of a brain, which says so on a MESSAGE line: see
 // the brain's own tests).
 TEST(EvalFile, UnreadableFileKeepsTheWeightsInForce) {
-  ScratchDir dir;
+  TempDir dir;
   const std::vector<long long> first = sampleNumbers();
   dir.writeEvalFile(fileText(first));
   build(kesta::RenjuRule, dir);
@@ -329,7 +329,7 @@ TEST(EvalFile, UnreadableFileKeepsTheWeightsInForce) {
 }
 
 TEST(EvalFile, NumbersAfterThe305thAreIgnored) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   const std::vector<long long> numbers = sampleNumbers();
   dir.writeEvalFile(fileText(numbers));
@@ -345,7 +345,7 @@ TEST(EvalFile, NumbersAfterThe305thAreIgnored) {
 }
 
 TEST(EvalFile, OutOfRangeNumbersKeepTheirLow16Bits) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   dir.writeEvalFile(fileText(onlyNumbers({{ForbiddenEvalAt, 70000},
                                           {evalSingleAt(0), 70000},
@@ -367,7 +367,7 @@ TEST(EvalFile, OutOfRangeNumbersKeepTheirLow16Bits) {
 }
 
 TEST(EvalFile, SignsAndWhiteSpaceMix) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   dir.writeEvalFile("\n\t -3\r\n+4   \t\t\n-0 +0012\t" + fileText(std::vector<long long>(301, 0)));
   EXPECT_EQ(loadEvalFile(dir.evalFile()), FileRead::Read);
@@ -379,7 +379,7 @@ TEST(EvalFile, SignsAndWhiteSpaceMix) {
 }
 
 TEST(EvalFile, SingleAndPairWeightsCombine) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   dir.writeEvalFile(fileText(onlyNumbers({{evalSingleAt(15), 100}})));
   build(kesta::Freestyle, dir);
@@ -414,7 +414,7 @@ TEST(EvalFile, SingleAndPairWeightsCombine) {
 }
 
 TEST(EvalFile, LongLineScoresByRule) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   EvalParams.ForbiddenEval = -1234;
 
@@ -441,7 +441,7 @@ TEST(EvalFile, LongLineScoresByRule) {
 }
 
 TEST(EvalFile, RenjuRebuildMakesBlacksDoubleFourForbidden) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   std::vector<long long> numbers = fileOrder(kesta::defaultEvalParameters());
   numbers[0] = -1234;
@@ -468,7 +468,7 @@ TEST(EvalFile, RenjuRebuildMakesBlacksDoubleFourForbidden) {
 }
 
 TEST(EvalFile, SidesDifferOnlyAtBlacksForbiddenEntries) {
-  ScratchDir dir;
+  TempDir dir;
   EvalParams = kesta::EvalParameters{};
   dir.writeEvalFile(fileText(sampleNumbers()));
   for (int rule : Rules) {
@@ -491,7 +491,7 @@ TEST(EvalFile, SidesDifferOnlyAtBlacksForbiddenEntries) {
 }
 
 TEST(EvalFile, LosingTheFileKeepsForbiddenEval) {
-  ScratchDir withFile("file"), without("none");
+  TempDir withFile("file"), without("none");
   EvalParams = kesta::EvalParameters{};
   build(kesta::RenjuRule, without);
   const Combos defaults = Combos::take();
@@ -550,7 +550,7 @@ void expectFilesMatchTables(const std::filesystem::path& out, const std::string&
 }
 
 TEST(EvalFileTool, DefaultEvalReadsBackAsTheDefaults) {
-  ScratchDir withFile("file"), without("none");
+  TempDir withFile("file"), without("none");
   ASSERT_EQ(runTool(std::string("default-eval > ") + shellQuoted(withFile.path() / "AIEval.txt")), 0);
   for (int rule : Rules) {
     EvalParams = kesta::EvalParameters{};
@@ -569,7 +569,7 @@ TEST(EvalFileTool, DefaultEvalReadsBackAsTheDefaults) {
 }
 
 TEST(EvalFileTool, TablesFilesEqualTheInProcessTables) {
-  ScratchDir dir;
+  TempDir dir;
   std::vector<long long> numbers = fileOrder(kesta::defaultEvalParameters());
   numbers[0] = -777;
   numbers[size_t(evalSingleAt(3) - 1)] = 11;
@@ -589,7 +589,7 @@ TEST(EvalFileTool, TablesFilesEqualTheInProcessTables) {
   // Without --eval the tool reads AIEval.txt next to itself, like the brain.
   const auto toolDir = std::filesystem::path(KESTA_TOOL_PATH).parent_path();
   if (!std::filesystem::exists(toolDir / "AIEval.txt")) {
-    ScratchDir none("none");
+    TempDir none("none");
     const std::filesystem::path out = dir.path() / "defaults";
     ASSERT_EQ(runTool(std::string("tables --rule renju --out ") + shellQuoted(out)), 0);
     EvalParams = kesta::EvalParameters{};
@@ -599,7 +599,7 @@ TEST(EvalFileTool, TablesFilesEqualTheInProcessTables) {
 }
 
 TEST(EvalFileTool, BadTablesArgumentsFail) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string out = shellQuoted(dir.path() / "out");
   EXPECT_NE(runTool(std::string("tables --rule renju --out ") + out + " --eval " +
                     shellQuoted(dir.path() / "missing.txt") + " 2>/dev/null"),

@@ -20,7 +20,7 @@
 #include "core/types.h"
 #include "eval/eval_tables.h"
 #include "rules/rule_tables.h"
-#include "scratch_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 

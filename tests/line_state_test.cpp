@@ -7,10 +7,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -22,34 +20,10 @@
 #include "core/types.h"
 #include "eval/eval_tables.h"
 #include "search/engine.h"
+#include "support/temp_dir.h"
 
 namespace kesta {
 namespace {
-
-// An empty directory for the engine's text files, so the built-in weights and search parameters
-// are in force. Each test gets its own, since tests run as parallel processes.
-class TempExeDirectory {
- public:
-  TempExeDirectory() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("kesta-") + info->test_suite_name() + "-" + info->name() + "-" +
-                       std::to_string(std::random_device{}());
-    for (char& c : name)
-      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(path_);
-    ExeDirectory = (path_ / "").string();
-  }
-  ~TempExeDirectory() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempExeDirectory(const TempExeDirectory&) = delete;
-  TempExeDirectory& operator=(const TempExeDirectory&) = delete;
-
- private:
-  std::filesystem::path path_;
-};
 
 // A Board and an Engine over it, with the tables built for rule.
 struct Game {
@@ -366,7 +340,7 @@ const char* ruleName(int rule) {
 
 class LineStateRandom : public ::testing::TestWithParam<std::tuple<int, int>> {
  protected:
-  TempExeDirectory dir_;
+  kesta_test::TempExeDir dir_;
 };
 
 std::string paramName(const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
@@ -474,7 +448,7 @@ TEST_P(LineStateRandom, MixedScratchAndSameSideStacksRestoreEverything) {
 
 class LineStateByRule : public ::testing::TestWithParam<int> {
  protected:
-  TempExeDirectory dir_;
+  kesta_test::TempExeDir dir_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Rules, LineStateByRule, ::testing::Values(0, 1, 2),
@@ -652,7 +626,7 @@ TEST_P(LineStateByRule, ScratchStonesOfEitherColourAndSameSideStones) {
 
 class LineStateCases : public ::testing::Test {
  protected:
-  TempExeDirectory dir_;
+  kesta_test::TempExeDir dir_;
 };
 
 TEST_F(LineStateCases, EmptyBoardAndClassCountTotals) {

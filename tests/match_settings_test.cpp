@@ -12,8 +12,8 @@
 #include <string>
 
 #include "protocol/command_loop.h"
-#include "scratch_dir.h"
 #include "search/trans_table.h"
+#include "support/temp_dir.h"
 
 namespace kesta {
 namespace {
@@ -23,10 +23,7 @@ constexpr int32_t MatchDefault = 1000000000;
 
 class MatchSettingsSession : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ExeDirectory = dir_.prefix();
-    loop_ = std::make_unique<CommandLoop>(in_, out_, 1u << 16);
-  }
+  void SetUp() override { loop_ = std::make_unique<CommandLoop>(in_, out_, 1u << 16); }
   void TearDown() override {
     loop_.reset();
   }
@@ -55,7 +52,7 @@ class MatchSettingsSession : public ::testing::Test {
   }
   int blackCodeAtGap() { return loop_->engine().cellInfo[cellOf(5, 7)].lineCode[0][0]; }
 
-  kesta_test::ScratchDir dir_;  // without AIEval.txt; the tests write AIConfig.txt
+  kesta_test::TempExeDir dir_;  // without AIEval.txt; the tests write AIConfig.txt
   std::stringstream in_;
   std::ostringstream out_;
   std::unique_ptr<CommandLoop> loop_;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "position_helpers.h"
-#include "scratch_dir.h"
+#include "support/temp_dir.h"
 
 namespace kesta {
 namespace {
@@ -44,7 +44,7 @@ bool isSummaryLine(const std::string& line, int games) {
 
 // Two runs with one seed play the same games; each opening is played once with each colour.
 TEST(MatchTool, FixedNodeMatchesRepeatFromTheirSeed) {
-  kesta_test::ScratchDir dir;
+  kesta_test::TempDir dir;
   const std::string openings = (dir.path() / "openings.txt").string();
   std::ofstream(openings) << "# two openings\n0,0, 1,1, -1,1\n\n-1,0, 0,0, 0,-1, 2,2\n";
   std::string outputs[2];
@@ -70,7 +70,7 @@ TEST(MatchTool, FixedNodeMatchesRepeatFromTheirSeed) {
 // Brains kept running from game to game (START each game) play the very games of fresh brains:
 // nothing of one game leaks into the next. A match clock reports each engine's share of it used.
 TEST(MatchTool, KeptBrainsPlayTheGamesOfFreshOnes) {
-  kesta_test::ScratchDir dir;
+  kesta_test::TempDir dir;
   const std::string openings = (dir.path() / "openings.txt").string();
   std::ofstream(openings) << "0,0, 1,1, -1,1\n-1,0, 0,0, 0,-1, 2,2\n";
   std::vector<std::string> games[2];

@@ -21,7 +21,7 @@
 #include "eval/eval_tables.h"
 #include "rules/patterns.h"
 #include "rules/rule_tables.h"
-#include "scratch_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -35,13 +35,13 @@ const char* ruleName(int rule) {
   return rule == kesta::Freestyle ? "freestyle" : rule == kesta::ExactFiveRule ? "exact5" : "renju";
 }
 
-using kesta_test::ScratchDir;
+using kesta_test::TempDir;
 
 // The tables the tests below read: those of the last buildTables.
 std::shared_ptr<const kesta::PatternTables> tables;
 
 // Tables for rule from the built-in weights.
-void buildTables(int rule, const ScratchDir&) {
+void buildTables(int rule, const TempDir&) {
   tables = kesta::defaultPatternTables(kesta::Rule(rule));
 }
 
@@ -127,7 +127,7 @@ constexpr WindowCase Windows[] = {
 };
 
 TEST(PatternWindows, DrawnWindowsAndTheirMirrorImages) {
-  ScratchDir dir;
+  TempDir dir;
   for (int rule : Rules) {
     buildTables(rule, dir);
     for (const WindowCase& c : Windows)
@@ -168,7 +168,7 @@ constexpr const char* DoubleFourShapes[6] = {
 };
 
 TEST(PatternWindows, DoubleFourShapesWhateverLiesOutside) {
-  ScratchDir dir;
+  TempDir dir;
   for (int rule : Rules) {
     buildTables(rule, dir);
     for (const char* shape : DoubleFourShapes) {
@@ -187,7 +187,7 @@ TEST(PatternWindows, DoubleFourShapesWhateverLiesOutside) {
 }
 
 TEST(PatternWindows, OwnStoneInAnOuterCellBreaksTheShape) {
-  ScratchDir dir;
+  TempDir dir;
   for (int rule : Rules) {
     buildTables(rule, dir);
     for (const char* shape : DoubleFourShapes) {
@@ -262,7 +262,7 @@ constexpr ClassCase Classes[] = {
 };
 
 TEST(PatternClasses, ClassRuleInEveryDirectionOrder) {
-  ScratchDir dir;
+  TempDir dir;
   for (int rule : Rules) {
     buildTables(rule, dir);
     for (const ClassCase& c : Classes) {
@@ -288,7 +288,7 @@ TEST(PatternClasses, ClassRuleInEveryDirectionOrder) {
 // Black's forbidden classes 0..2 carry the forbidden scores (move -29000, evaluation the low 16
 // bits of ForbiddenEval); no other entry does, and the direction order never matters.
 TEST(PatternClasses, ForbiddenOverrideAndDirectionOrder) {
-  ScratchDir dir;
+  TempDir dir;
   for (int rule : Rules) {
     kesta::EvalParameters weights = kesta::defaultEvalParameters();
     weights.ForbiddenEval = 0x2ABCD;  // low 16 bits 0xABCD = -21555

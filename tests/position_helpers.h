@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,44 +27,16 @@
 #include "core/types.h"
 #include "search/engine.h"
 #include "search/trans_table.h"
+#include "support/temp_dir.h"
 
 namespace kesta::testpos {
-
-// An empty directory of this test's own for the engine's text files, so that the built-in
-// weights and search parameters are in force (ctest runs tests as parallel processes).
-class EmptyExeDirectory {
- public:
-  EmptyExeDirectory() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "kesta-pos";
-    if (info != nullptr) {
-      name.append("-").append(info->test_suite_name());
-      name.append("-").append(info->name());
-    }
-    name.append("-").append(std::to_string(std::random_device{}()));
-    for (char& c : name)
-      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(path_);
-    ExeDirectory = (path_ / "").string();
-  }
-  ~EmptyExeDirectory() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  EmptyExeDirectory(const EmptyExeDirectory&) = delete;
-  EmptyExeDirectory& operator=(const EmptyExeDirectory&) = delete;
-
- private:
-  std::filesystem::path path_;
-};
 
 inline std::string coord(CellIndex c) {
   return std::to_string(cellX(c)) + "," + std::to_string(cellY(c));
 }
 
 struct Position {
-  EmptyExeDirectory dir;
+  kesta_test::TempExeDir dir;
   std::unique_ptr<Board> board;
   std::unique_ptr<Engine> engine;
   std::map<char, CellIndex> labels;               // lower-case letters: one empty cell each

@@ -5,14 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -23,34 +19,9 @@
 #include "eval/eval_tables.h"
 #include "search/engine.h"
 #include "search/trans_table.h"
+#include "support/temp_dir.h"
 
 namespace kesta::searchtest {
-
-// An empty directory for AIConfig.txt and AIEval.txt, removed again at the end of the test.
-class EmptyExeDirectory {
- public:
-  EmptyExeDirectory() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "kesta-search-";
-    name += info != nullptr ? std::string(info->test_suite_name()) + "-" + info->name() : "none";
-    name += '-';
-    name += std::to_string(std::random_device{}());
-    for (char& c : name)
-      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(path_);
-    ExeDirectory = (path_ / "").string();
-  }
-  ~EmptyExeDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  EmptyExeDirectory(const EmptyExeDirectory&) = delete;
-  EmptyExeDirectory& operator=(const EmptyExeDirectory&) = delete;
-
- private:
-  std::filesystem::path path_;
-};
 
 inline std::string at(CellIndex c) {
   return std::to_string(cellX(c)) + "," + std::to_string(cellY(c));
@@ -58,7 +29,7 @@ inline std::string at(CellIndex c) {
 
 // A Board of the given side and an Engine over it, built for rule, with an empty table.
 struct Game {
-  EmptyExeDirectory dir;
+  kesta_test::TempExeDir dir;
   std::unique_ptr<Board> board;
   std::unique_ptr<Engine> engine;
 

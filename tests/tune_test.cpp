@@ -18,7 +18,7 @@
 #include "eval/eval_tables.h"
 #include "position_helpers.h"
 #include "rules/rule_tables.h"
-#include "scratch_dir.h"
+#include "support/temp_dir.h"
 #include "tools/lib/train_data.h"
 #include "tools/lib/tuner.h"
 
@@ -62,7 +62,7 @@ std::string fileBytes(const std::string& path) {
 }
 
 TEST(TrainData, BlocksRoundTripAndABadTailIsDropped) {
-  kesta_test::ScratchDir dir;
+  kesta_test::TempDir dir;
   const std::string path = (dir.path() / "games.dat").string();
   size_t there = 1;
   std::string error;
@@ -278,7 +278,7 @@ using testpos::runTool;
 // A run stopped by a signal keeps every whole game; an append after a cut tail continues the file;
 // the tuner reads it and writes a complete AIEval.txt that leaves fours, fives and ordering alone.
 TEST(GenData, StoppedRunKeepsWholeGamesAndFeedsTheTuner) {
-  kesta_test::ScratchDir dir;
+  kesta_test::TempDir dir;
   const std::string data = (dir.path() / "games.dat").string();
   const std::string tool = std::string("'") + KESTA_TOOL_PATH + "'";
   const std::string stopped = runTool("gen-data --rule renju --size 11 --nodes 300 --games 1000000 --out '" +
