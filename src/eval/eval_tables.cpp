@@ -84,7 +84,9 @@ bool readParameters(const std::string& text, EvalParameters& p) {
   return true;
 }
 
-bool codeOccurs(int code) { return code == 0 || DenseCode[code] != 0; }
+bool codeOccurs(int code) {
+  return code == CodeLongLine || DenseCode[code] != 0;
+}
 
 }  // namespace
 

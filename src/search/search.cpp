@@ -295,13 +295,17 @@ struct ProofShare {
 // A time budget above this is practically no limit: analysis, or the bench.
 constexpr int32_t UnlimitedBudgetMs = 600000;
 
-// Without a node limit the share is time. A think with practically no time limit gets the nodes the
-// search visits in about a second instead.
+// The nodes whose shares the proofs of a think without a practical time limit get: about what the
+// search visits in a second.
+constexpr int64_t UnlimitedProofNodes = 300000;
+
+// Without a node limit the share is time. A think with practically no time limit gets a share of
+// UnlimitedProofNodes instead.
 ProofShare proofShare(const Worker& e, int32_t perMille) {
   if (e.shared.Settings.NodeLimit > 0)
     return {std::max<int64_t>(1, int64_t(e.shared.Settings.NodeLimit) * perMille / 1000), -1};
   const int32_t budget = std::max(0, timeBudget(e));
-  if (budget > UnlimitedBudgetMs) return {int64_t(300000) * perMille / 1000, -1};
+  if (budget > UnlimitedBudgetMs) return {UnlimitedProofNodes * perMille / 1000, -1};
   return {int64_t(1) << 40, elapsedMs(e.shared.ThinkStartMs) + int32_t(int64_t(budget) * perMille / 1000)};
 }
 
@@ -339,12 +343,11 @@ bool proofsBeforeSearch(const Worker& e) {
   return limitedByTimeAlone(e) && timeBudget(e) >= e.shared.ProofMinTime;
 }
 
-// The first write to each page of the table costs a page fault, several microseconds apiece on a
-// virtual machine. A brain started for each game at 100 ms a move spent most of its thinking on
-// the faults of a 256 MiB table, since the whole game searches only a few hundred thousand nodes.
-// A table of 4096 buckets per millisecond of the budget holds several moves of search, and its
-// faults take under a percent of any game's thinking. Thinks limited by nodes or depth, and those
-// without a practical time limit, keep the whole table, so that they repeat as before.
+// The first write to each page of the table costs a page fault. A brain started for each game at a
+// short clock would spend much of its thinking on the faults of a whole table that the game never
+// fills. A table of 4096 buckets per millisecond of the budget holds several moves of search, and
+// its faults take a small part of any game's thinking (docs/experiments.md). Thinks limited by nodes or
+// depth, and those without a practical time limit, keep the whole table, so that they repeat as before.
 constexpr int64_t TableBucketsPerBudgetMs = 4096;
 
 uint32_t tableBucketsForThink(const Worker& e) {

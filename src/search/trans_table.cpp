@@ -66,7 +66,7 @@ bool allResident(char* p, size_t bytes) {
 
 // Zeroes the table for a new game. When every page is in memory, as after a game at any usual time
 // control, they are zeroed in place: handing them back would make the next game fault each one in
-// again, a microsecond or two apiece, during its first thinks, and in place the memory in use
+// again during its first thinks, and in place the memory in use
 // cannot grow. Otherwise the pages go back to the system, so that the memory in use falls to what
 // the next game touches, as a fresh table's does.
 void rezero(void* p, size_t bytes) {

@@ -34,10 +34,9 @@ constexpr uint32_t MinTableBuckets = 1u << 16;
 constexpr uint32_t MaxTableBuckets = 1u << 23;
 
 // What the brain process needs besides the table, with a margin: the pattern and score tables,
-// the proof cache (1 MiB), code, libraries, stacks and buffers. Measured on Linux: about 10 MiB
-// resident at its peak on a 22x22 board, and 22 MiB of address space (8 MiB of it the input
-// thread's stack reservation), so a table sized with this reserve keeps even the address space
-// under the limit (ulimit -v), and the resident size at least 12 MiB under it.
+// the proof cache (1 MiB), code, libraries, stacks (the input thread's reservation among them) and
+// buffers, so that a table sized with this reserve keeps even the address space under the limit
+// (ulimit -v). The measured sizes are in docs/experiments.md.
 constexpr int64_t NonTableBytes = int64_t(24) << 20;
 
 // The bucket count for a memory limit of limitBytes on the whole process: the largest power of two
@@ -169,10 +168,9 @@ void clearTable(TranspositionTable& t);
 //
 // largePages asks the system to back the table with large pages from then on. A search that reaches
 // all over a large table then faults in 2 MiB at a time instead of 4 KiB, and misses the address
-// cache far less: the bench, depth-limited over 256 MiB tables, ran about 2.7x as fast. But each
-// first touch then zeroes 2 MiB and may wait for the kernel to compact memory, and brains started
-// per game at 100 ms a move, each faulting in a whole table, lost 17 of 200 games on time, with
-// moves of up to 329 ms. So only thinks that no clock limits ask for them.
+// cache far less. But each first touch then zeroes 2 MiB and may wait for the kernel to compact
+// memory, which a short move cannot afford (brains started per game at short clocks lost games on
+// time; docs/experiments.md). So only thinks that no clock limits ask for them.
 void fitTable(TranspositionTable& t, uint32_t wanted, bool largePages = false);
 
 // Starts a new think: generation + 4, wrapping from 252 to 0.

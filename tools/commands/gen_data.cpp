@@ -120,7 +120,7 @@ GameData playGame(const GenConfig& cfg, Player& p, int64_t game) {
   }
   data.openingLength = int(data.moves.size());
   std::vector<Sample> candidates;
-  uint8_t lastMoveClass = 3;
+  uint8_t lastMoveClass = ClassNone;
   data.result = Drawn;
   while (b.moveCount < b.cellCount) {
     const int S = b.sideToMove, O = b.opponent;

@@ -29,7 +29,7 @@ int cmdState(const Options& opt) {
   out << "evalsum " << e.evalSum[0] << ' ' << e.evalSum[1] << '\n';
   for (int s = 0; s < 2; ++s) {
     out << "classcount " << s;
-    for (int k = 0; k < 14; ++k) out << ' ' << e.classCount[s][k];
+    for (int k = 0; k < CellClassCount; ++k) out << ' ' << e.classCount[s][k];
     out << '\n';
   }
   std::cout << out.str();
