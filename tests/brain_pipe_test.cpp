@@ -42,7 +42,8 @@ const std::string About = aboutLine();
 // Every line the brain may print: a reply word, an error, a move, the identification or a
 // diagnostic message.
 bool isProtocolLine(const std::string& line) {
-  if (line == "OK" || line == About || line.rfind("ERROR", 0) == 0 || line.rfind("MESSAGE ", 0) == 0)
+  if (line == "OK" || line == About || line.rfind("ERROR", 0) == 0 || line.rfind("MESSAGE ", 0) == 0 ||
+      line.rfind("UNKNOWN ", 0) == 0)
     return true;
   const size_t comma = line.find(',');
   if (comma == std::string::npos || comma == 0 || comma + 1 == line.size()) return false;

@@ -85,8 +85,7 @@ TEST_F(ConfigFile, NoFileGivesTheDefaults) {
   EXPECT_EQ(1000000000, e.Settings.TimeoutMatch);
   EXPECT_EQ(1000000000, e.Settings.TimeLeft);
   EXPECT_EQ(2147483647, e.Settings.MaxMemory);
-  EXPECT_EQ(0, e.Settings.ExactFive);
-  EXPECT_EQ(0, e.Settings.Renju);
+  EXPECT_EQ(Freestyle, e.Settings.GameRule);
 }
 
 TEST_F(ConfigFile, TheDocumentedExampleRestatesTheDefaults) {

@@ -88,10 +88,15 @@ TEST_F(MatchSettingsSession, TurnAndMatchTimeoutsReachBothCopiesAndSurviveRestar
   EXPECT_EQ(2000, engineSettings().TimeoutTurn);
   EXPECT_EQ(90000, engineSettings().TimeoutMatch);
 
-  // Values that are not positive are dropped, but for a match time of 0: no match clock.
-  EXPECT_EQ("", send("INFO TIMEOUT_TURN 0\nINFO TIMEOUT_TURN -300\nINFO TIMEOUT_MATCH -1\n"));
+  // Negative values are dropped; a turn time of 0 is as fast as possible, a match time of 0 no
+  // match clock.
+  EXPECT_EQ("", send("INFO TIMEOUT_TURN -300\nINFO TIMEOUT_MATCH -1\n"));
   EXPECT_EQ(2000, engineSettings().TimeoutTurn);
   EXPECT_EQ(2000, remembered().TimeoutTurn);
+  EXPECT_EQ("", send("INFO TIMEOUT_TURN 0\n"));
+  EXPECT_EQ(0, engineSettings().TimeoutTurn);
+  EXPECT_EQ(0, remembered().TimeoutTurn);
+  EXPECT_EQ("", send("INFO TIMEOUT_TURN 2000\n"));
   EXPECT_EQ(90000, engineSettings().TimeoutMatch);
   EXPECT_EQ("OK\n", send("RESTART\n"));
   EXPECT_EQ(2000, engineSettings().TimeoutTurn);
@@ -199,71 +204,54 @@ TEST_F(MatchSettingsSession, MemoryLimitSizesTheTableBeforeTheNextThink) {
 
 // The line code of Black's six-making cell shows which rule the tables were built for: six wins
 // in freestyle (code 17), not under exact five or renju (code 0).
-TEST_F(MatchSettingsSession, RuleSelectsTheModeAndRestartsTheGame) {
+TEST_F(MatchSettingsSession, RuleSelectsTheRuleAndRestartsTheGame) {
   EXPECT_EQ(RenjuRule, rule());  // an Engine built before the first START keeps renju
   ASSERT_EQ("OK\n", send("START 15\n"));
   EXPECT_EQ(Freestyle, rule());
   setUpSixGap();
   EXPECT_EQ(17, blackCodeAtGap());
 
-  EXPECT_EQ("", send("INFO RULE 1\n"));
-  EXPECT_EQ(ExactFiveRule, rule());
-  EXPECT_EQ(0, stones());
-  EXPECT_EQ(Empty, loop_->board().cells[cellOf(2, 7)]);
-  EXPECT_EQ(1, remembered().ExactFive);
-  EXPECT_EQ(1, engineSettings().ExactFive);
-  setUpSixGap();
-  EXPECT_EQ(0, blackCodeAtGap());
-
-  EXPECT_EQ("", send("INFO RULE 2\n"));
-  EXPECT_EQ(Freestyle, rule());
-  EXPECT_EQ(0, stones());
-  EXPECT_EQ(0, remembered().ExactFive);
-  setUpSixGap();
-  EXPECT_EQ(17, blackCodeAtGap());
-
-  EXPECT_EQ("", send("INFO RULE 4\n"));
-  EXPECT_EQ(RenjuRule, rule());
-  EXPECT_EQ(0, stones());
-  EXPECT_EQ(1, remembered().Renju);
-  EXPECT_EQ(1, engineSettings().Renju);
-  setUpSixGap();
-  EXPECT_EQ(0, blackCodeAtGap());
-
-  // Nothing clears renju again; the game is still restarted.
-  EXPECT_EQ("", send("INFO RULE 1\n"));
-  EXPECT_EQ(RenjuRule, rule());
-  EXPECT_EQ(0, stones());
-  EXPECT_EQ(1, remembered().ExactFive);
-  EXPECT_EQ(1, remembered().Renju);
-  EXPECT_EQ("", send("INFO RULE 2\n"));
-  EXPECT_EQ(RenjuRule, rule());
-  EXPECT_EQ("OK\n", send("START 15\n"));
-  EXPECT_EQ(RenjuRule, rule());
+  // Renju when bit 4 is set or the value is 2 alone, else exact five with bit 1, else freestyle;
+  // every value restarts the game, and renju is left as readily as any rule.
+  const struct {
+    const char* value;
+    Rule rule;
+  } cases[] = {{"1", ExactFiveRule}, {"0", Freestyle},     {"4", RenjuRule}, {"0", Freestyle},
+               {"2", RenjuRule},     {"1", ExactFiveRule}, {"5", RenjuRule}, {"3", ExactFiveRule},
+               {"6", RenjuRule},     {"16", Freestyle}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    setUpSixGap();
+    EXPECT_EQ("", send(std::string("INFO RULE ") + c.value + "\n"));
+    EXPECT_EQ(c.rule, rule());
+    EXPECT_EQ(c.rule, remembered().GameRule);
+    EXPECT_EQ(c.rule, engineSettings().GameRule);
+    EXPECT_EQ(0, stones());
+    setUpSixGap();
+    EXPECT_EQ(c.rule == Freestyle ? 17 : 0, blackCodeAtGap());
+  }
 }
 
-TEST_F(MatchSettingsSession, RuleWithBothBitsZeroAndTwoSelectsExactFive) {
+TEST_F(MatchSettingsSession, RuleHoldsAcrossRestartAndStart) {
   ASSERT_EQ("OK\n", send("START 15\n"));
-  EXPECT_EQ("", send("INFO RULE 5\n"));
-  EXPECT_EQ(ExactFiveRule, rule());
-  EXPECT_EQ(1, remembered().ExactFive);
-  EXPECT_EQ(0, remembered().Renju);
+  EXPECT_EQ("", send("INFO RULE 4\n"));
+  EXPECT_EQ("OK\n", send("RESTART\n"));
+  EXPECT_EQ(RenjuRule, rule());
+  EXPECT_EQ("OK\n", send("START 20\n"));
+  EXPECT_EQ(RenjuRule, rule());
+  EXPECT_EQ("", send("INFO RULE 0\n"));
+  EXPECT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ(Freestyle, rule());
 }
 
-TEST_F(MatchSettingsSession, RuleWithoutTheKnownBitsChangesNothing) {
+TEST_F(MatchSettingsSession, NegativeRuleChangesNothing) {
   ASSERT_EQ("OK\n", send("START 15\nINFO RULE 1\n"));
-  ASSERT_EQ(ExactFiveRule, rule());
   setUpSixGap();
   const uint64_t hash = loop_->board().hash;
-  for (const char* bits : {"0", "8", "16", "-8"}) {
-    SCOPED_TRACE(bits);
-    EXPECT_EQ("", send(std::string("INFO RULE ") + bits + "\n"));
-    EXPECT_EQ(ExactFiveRule, rule());
-    EXPECT_EQ(10, stones());
-    EXPECT_EQ(hash, loop_->board().hash);
-    EXPECT_EQ(1, remembered().ExactFive);
-    EXPECT_EQ(0, remembered().Renju);
-  }
+  EXPECT_EQ("", send("INFO RULE -8\n"));
+  EXPECT_EQ(ExactFiveRule, rule());
+  EXPECT_EQ(10, stones());
+  EXPECT_EQ(hash, loop_->board().hash);
 }
 
 TEST_F(MatchSettingsSession, FolderTakesTheRestOfItsLine) {

@@ -10,6 +10,8 @@
 #include "search/engine.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -43,6 +45,10 @@ int main() {
   // memory arena of address space.
   static char inputBuffer[4096];
   std::setvbuf(stdin, inputBuffer, _IOFBF, sizeof inputBuffer);
+#if defined(_WIN32)
+  // Reply lines end in LF alone, as managers on every system expect; text mode would add a CR.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   kesta::ExeDirectory = executableDirectory();
   auto* loop = new kesta::CommandLoop(std::cin, std::cout);
   const int status = loop->run();

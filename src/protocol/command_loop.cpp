@@ -42,6 +42,24 @@ bool parseBoardLine(const std::string& text, int32_t& x, int32_t& y, int32_t& wh
 // The longest part of an INFO line that is looked at; the rest of a longer line is read and dropped.
 constexpr size_t MaxInfoLine = 4096;
 
+// The most of an unknown command word that UNKNOWN repeats.
+constexpr size_t MaxEchoedWord = 64;
+
+// The bits of INFO rule.
+constexpr int32_t RuleBitExactFive = 1;
+constexpr int32_t RuleBitRenjuAlias = 2;  // alone: the analysis GUI's renju (Piskvork's continuous game)
+constexpr int32_t RuleBitRenju = 4;
+constexpr int32_t RuleBitCaro = 8;
+
+// The rule of an INFO rule value: renju when bit 4 is set (or the value is 2 alone); else exact
+// five when bit 1 is set; else freestyle. Caro (bit 8) is not played yet: its values follow exact
+// five (with bit 1) or freestyle.
+Rule ruleOfInfo(int32_t v) {
+  if ((v & RuleBitRenju) != 0 || v == RuleBitRenjuAlias) return RenjuRule;
+  if ((v & RuleBitExactFive) != 0) return ExactFiveRule;
+  return Freestyle;
+}
+
 }  // namespace
 
 void capitalise(std::string& token) {
@@ -175,8 +193,10 @@ bool CommandLoop::step() {
   in_.clear();
   std::string token;
   if (!readToken(token)) return false;
+  const std::string word = token;
   capitalise(token);
   if (token == "START") return onStart();
+  if (token == "RECTSTART") return onRectStart();
   if (token == "RESTART") {
     newGame();
     reply(ReplyOk);
@@ -188,11 +208,15 @@ bool CommandLoop::step() {
   if (token == "BOARD") return onBoard();
   if (token == "INFO") return onInfo();
   if (token == "ABOUT") {
-    reply(aboutLine());
+    // Managers read the identification first: notices wait for the next reply.
+    out_ << aboutLine() << '\n';
+    out_.flush();
     return true;
   }
   if (token == "END") return false;
-  return true;  // unknown words are dropped without a reply
+  // A stop line outside a think has nothing to stop (see CommandInput).
+  if (token == "YXSTOP" || token == "STOP") return true;
+  return onUnknown(word);
 }
 
 bool CommandLoop::onStart() {
@@ -205,18 +229,55 @@ bool CommandLoop::onStart() {
       return true;
     case Read::Ok: break;
   }
+  startBoard(n);
+  return true;
+}
+
+void CommandLoop::startBoard(int32_t n) {
   // Sizes above 22 do not fit the padded board.
   if (n < MinBoardSize || n > MaxBoardSize) {
     reply(ReplyError);
-    return true;
+    return;
   }
   if (board_->size != n) buildEngine(n);
   newGame();
   reply(ReplyOk);
+}
+
+bool CommandLoop::onRectStart() {
+  int32_t w = 0, h = 0;
+  Read r = readNumber(w);
+  if (r == Read::Ok) r = readSeparator();
+  if (r == Read::Ok) r = readNumber(h);
+  if (r == Read::EndOfInput) return false;
+  if (r == Read::Failed) {
+    dropToken();
+    reply(ReplyBadNumber);
+    return true;
+  }
+  if (w != h) {
+    reply(ReplyRectangular);
+    return true;
+  }
+  startBoard(w);
+  return true;
+}
+
+void CommandLoop::skipLine() {
+  for (int c = in_.get(); c != EOF && c != '\n'; c = in_.get()) {
+  }
+}
+
+bool CommandLoop::onUnknown(const std::string& word) {
+  // The rest of the line belongs to the command nobody knows; the next line is a command again.
+  skipLine();
+  reply(std::string(ReplyUnknown) + " " + word.substr(0, MaxEchoedWord));
   return true;
 }
 
 bool CommandLoop::onTakeback() {
+  // TAKEBACK x,y names the stone; the last one goes whatever it says.
+  skipLine();
   if (board_->moveCount > 0 && engine_->Stopped) unmakeMove(*engine_);
   reply(ReplyOk);
   return true;
@@ -329,7 +390,9 @@ void CommandLoop::applyInfo(const std::string& line) {
   const int32_t v = clampToInt32(value);
   Engine& e = *engine_;
   if (key == "TIMEOUT_TURN") {
-    if (v > 0) settings_.TimeoutTurn = e.Settings.TimeoutTurn = v;
+    // 0: as fast as possible. The think's budget is then below zero, so the search stops at its
+    // first clock check and plays the best move it has.
+    if (v >= 0) settings_.TimeoutTurn = e.Settings.TimeoutTurn = v;
   } else if (key == "TIMEOUT_MATCH") {
     // 0 is no match clock. Until the manager tells the time left, the clock is the match time less
     // what this game's thinks took.
@@ -356,15 +419,11 @@ void CommandLoop::applyInfo(const std::string& line) {
     clearTable(*e.TransTable);
     clearProofCache(e);
   } else if (key == "RULE") {
-    if (v & 1) {
-      settings_.ExactFive = 1;
-    } else if (v & 2) {
-      settings_.ExactFive = 0;
-    } else if (v & 4) {
-      settings_.Renju = 1;
-    } else {
-      return;
-    }
+    if (v < 0) return;
+    if ((v & (RuleBitRenju | RuleBitRenjuAlias)) == 0 && (v & RuleBitCaro) != 0)
+      notices_ += "MESSAGE caro is not played yet: this game follows " +
+                  std::string((v & RuleBitExactFive) != 0 ? "exact five" : "freestyle") + ".\n";
+    settings_.GameRule = ruleOfInfo(v);
     newGame();
   }
 }

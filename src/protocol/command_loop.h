@@ -25,6 +25,8 @@ inline constexpr const char* ReplyNotEmpty = "ERROR Coord is not empty.";
 inline constexpr const char* NoMoveReply = "255,255";
 inline constexpr const char* ReplyBadNumber = "ERROR Expected a number.";
 inline constexpr const char* ReplyBadBoardLine = "ERROR Expected a line x,y,who.";
+inline constexpr const char* ReplyUnknown = "UNKNOWN";  // followed by the command word
+inline constexpr const char* ReplyRectangular = "ERROR rectangular boards are not supported";
 
 // The identification line: name="Kesta", version="<Version>", author="The Kesta authors",
 // country="-" (the project has no web site to name).
@@ -71,6 +73,12 @@ class CommandLoop {
   uint32_t tableBuckets() const;
 
   bool onStart();
+  bool onRectStart();
+  bool onUnknown(const std::string& word);
+  // Reads and drops the rest of the current line.
+  void skipLine();
+  // START n: the board of side n and a new game, answered OK or ERROR.
+  void startBoard(int32_t n);
   bool onTakeback();
   bool onTurn();
   bool onBoard();

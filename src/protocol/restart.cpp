@@ -7,9 +7,8 @@ namespace kesta {
 
 void restart(Engine& e, const MatchSettings& settings) {
   // 1-2. The rule; a change installs its tables and empties the table.
-  const Rule rule = settings.Renju ? RenjuRule : settings.ExactFive ? ExactFiveRule : Freestyle;
-  if (rule != ruleOf(e)) {
-    useRule(e, rule);
+  if (settings.GameRule != ruleOf(e)) {
+    useRule(e, settings.GameRule);
     clearTable(*e.TransTable);
   }
   // 3-5. Settings, depth limit, the stop flag. The match clock starts full.

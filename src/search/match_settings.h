@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "core/types.h"
+
 namespace kesta {
 
 // The match time that stands for no match clock: the manager sent none, or timeout_match 0.
@@ -14,8 +16,7 @@ struct MatchSettings {
   int32_t TimeoutMatch = NoMatchClock;  // ms for the match (a game, in Gomocup's terms)
   int32_t TimeLeft = NoMatchClock;      // ms left in the match
   int32_t MaxMemory = 2147483647;     // bytes; kept only
-  uint8_t ExactFive = 0;
-  uint8_t Renju = 0;
+  Rule GameRule = Freestyle;          // from INFO rule; it holds across RESTART and START
   int32_t NodeLimit = 0;   // nodes one think may search; 0 no limit
   int32_t DepthLimit = 0;  // last iteration of the deepening; 0 no limit
 };

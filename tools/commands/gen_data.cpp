@@ -102,8 +102,7 @@ GameData playGame(const GenConfig& cfg, Player& p, int64_t game) {
   Engine& e = *p.engine;
   Board& b = *p.board;
   MatchSettings settings;
-  settings.Renju = cfg.rule == RenjuRule;
-  settings.ExactFive = cfg.rule == ExactFiveRule;
+  settings.GameRule = Rule(cfg.rule);
   settings.NodeLimit = int32_t(cfg.nodes);
   settings.TimeoutTurn = 600000;
   restart(e, settings);
