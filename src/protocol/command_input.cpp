@@ -54,7 +54,7 @@ CommandInput::Kind CommandInput::classify(const char* bytes, size_t size) {
   if (firstWordIs(bytes, size, "YXSTOP") || firstWordIs(bytes, size, "STOP")) return Kind::Stop;
   if (firstWordIs(bytes, size, "END")) return Kind::End;
   if (firstWordIs(bytes, size, "BEGIN") || firstWordIs(bytes, size, "TURN") ||
-      firstWordIs(bytes, size, "BOARD"))
+      firstWordIs(bytes, size, "BOARD") || firstWordIs(bytes, size, "SWAP2BOARD"))
     return Kind::Think;
   return Kind::Other;
 }

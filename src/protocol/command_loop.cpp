@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <optional>
+#include <sstream>
 
 #include "board/line_state.h"
 #include "core/clock.h"
@@ -12,6 +13,7 @@
 #include "protocol/restart.h"
 #include "protocol/version.h"
 #include "search/proof_search.h"
+#include "search/swap2.h"
 #include "search/think.h"
 #include "search/threat_search.h"
 
@@ -124,6 +126,11 @@ void CommandLoop::buildEngine(int size) {
 }
 
 bool CommandLoop::readToken(std::string& token) {
+  if (!pushedBack_.empty()) {
+    token = std::move(pushedBack_);
+    pushedBack_.clear();
+    return true;
+  }
   token.clear();
   int c = in_.get();
   while (c != EOF && isSpace(c)) c = in_.get();
@@ -197,6 +204,7 @@ bool CommandLoop::step() {
   capitalise(token);
   if (token == "START") return onStart();
   if (token == "RECTSTART") return onRectStart();
+  if (token == "SWAP2BOARD") return onSwap2Board();
   if (token == "RESTART") {
     newGame();
     reply(ReplyOk);
@@ -272,6 +280,61 @@ bool CommandLoop::onUnknown(const std::string& word) {
   // The rest of the line belongs to the command nobody knows; the next line is a command again.
   skipLine();
   reply(std::string(ReplyUnknown) + " " + word.substr(0, MaxEchoedWord));
+  return true;
+}
+
+bool CommandLoop::onSwap2Board() {
+  // The stones, one x,y line each, up to DONE; a word that is not DONE is the next command.
+  std::vector<CellIndex> stones;
+  std::string error;
+  std::string token;
+  for (;;) {
+    if (!readToken(token)) return false;
+    std::string word = token;
+    capitalise(word);
+    if (word == "DONE") break;
+    if (!token.empty() && std::isalpha(static_cast<unsigned char>(token[0]))) {
+      pushedBack_ = token;
+      if (error.empty()) error = "SWAP2BOARD ended without DONE";
+      break;
+    }
+    int32_t x = 0, y = 0, who = 0;
+    if (!parseBoardLine(token + ",0", x, y, who)) {
+      if (error.empty()) error = "SWAP2BOARD expected a line x,y";
+      continue;
+    }
+    const CellIndex cell = cellOf(x, y);
+    if (!insideBoard(*board_, x, y)) {
+      if (error.empty()) error = "SWAP2BOARD stone " + token + " is off the board";
+    } else if (std::find(stones.begin(), stones.end(), cell) != stones.end()) {
+      if (error.empty()) error = "SWAP2BOARD stone " + token + " is given twice";
+    } else {
+      stones.push_back(cell);
+    }
+  }
+  if (error.empty() && stones.size() != 0 && stones.size() != 3 && stones.size() != 5)
+    error = "SWAP2BOARD takes 0, 3 or 5 stones, not " + std::to_string(stones.size());
+  if (!error.empty()) {
+    reply("ERROR " + error);
+    return true;
+  }
+  // The opening's stones on an empty board for the searches; the game before the command comes
+  // back afterwards, and the manager goes on with BOARD.
+  const std::vector<uint16_t> before(board_->moves.begin(), board_->moves.begin() + board_->moveCount);
+  resetGame(*engine_);
+  for (const CellIndex cell : stones) makeMove(*engine_, cell);
+  input_.beginThink();
+  const Swap2Answer answer = answerSwap2(*engine_);
+  const bool end = input_.endThink();
+  resetGame(*engine_);
+  for (const uint16_t cell : before) makeMove(*engine_, cell);
+  clearTable(*engine_->TransTable);
+  if (end) return false;
+  std::ostringstream line;
+  if (answer.swap || answer.stones.empty()) line << ReplySwap;
+  for (size_t i = 0; i < answer.stones.size() && !answer.swap; ++i)
+    line << (i > 0 ? " " : "") << cellX(answer.stones[i]) << ',' << cellY(answer.stones[i]);
+  reply(line.str());
   return true;
 }
 

@@ -26,6 +26,7 @@ inline constexpr const char* NoMoveReply = "255,255";
 inline constexpr const char* ReplyBadNumber = "ERROR Expected a number.";
 inline constexpr const char* ReplyBadBoardLine = "ERROR Expected a line x,y,who.";
 inline constexpr const char* ReplyUnknown = "UNKNOWN";  // followed by the command word
+inline constexpr const char* ReplySwap = "SWAP";
 inline constexpr const char* ReplyRectangular = "ERROR rectangular boards are not supported";
 
 // The identification line: name="Kesta", version="<Version>", author="The Kesta authors",
@@ -74,6 +75,8 @@ class CommandLoop {
 
   bool onStart();
   bool onRectStart();
+  // SWAP2BOARD: the opening's stones so far (0, 3 or 5) up to DONE, answered by answerSwap2.
+  bool onSwap2Board();
   bool onUnknown(const std::string& word);
   // Reads and drops the rest of the current line.
   void skipLine();
@@ -99,7 +102,9 @@ class CommandLoop {
   SearchInfoPrinter info_;
   std::string notices_;  // MESSAGE lines due before the next reply
   int32_t lastWho_ = 2;  // the who of the last BOARD line read, kept across commands
-  std::vector<uint16_t> previousMoves_;  // the game a BOARD replaces, to tell whether it continues
+  std::vector<uint16_t> previousMoves_;
+  std::string pushedBack_;  // a word read ahead that is the next command  // the game a BOARD replaces, to
+                            // tell whether it continues
   // The match clock is the manager's last time_left, less what the thinks took since; until the
   // first time_left of a game, timeout_match less what the game's thinks took.
   bool timeLeftTold_ = false;
