@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/position_helpers.h"
+#include "support/position.h"
 
 namespace kesta {
 namespace {

@@ -20,20 +20,12 @@
 #include "core/types.h"
 #include "eval/eval_tables.h"
 #include "search/engine.h"
-#include "support/temp_dir.h"
+#include "support/position.h"
 
 namespace kesta {
 namespace {
 
-// A Board and an Engine over it, with the tables built for rule.
-struct Game {
-  std::unique_ptr<Board> board;
-  std::unique_ptr<Engine> engine;
-  Game(int size, uint8_t rule) {
-    board = std::make_unique<Board>(size);
-    engine = std::make_unique<Engine>(*board, Rule(rule), 1u << 16);
-  }
-};
+using testpos::Position;
 
 std::string at(CellIndex c) {
   std::ostringstream out;
@@ -338,10 +330,7 @@ const char* ruleName(int rule) {
 
 // ---------------------------------------------------------------------------------------------
 
-class LineStateRandom : public ::testing::TestWithParam<std::tuple<int, int>> {
- protected:
-  kesta_test::TempExeDir dir_;
-};
+class LineStateRandom : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 std::string paramName(const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
   return std::string(ruleName(std::get<0>(info.param))) + "_" + std::to_string(std::get<1>(info.param));
@@ -353,7 +342,7 @@ INSTANTIATE_TEST_SUITE_P(RulesAndSizes, LineStateRandom,
 
 TEST_P(LineStateRandom, FullMakeAndUnmakeKeepTheStateExact) {
   const auto [rule, size] = GetParam();
-  Game g(size, uint8_t(rule));
+  Position g(uint8_t(rule), size);
   Engine& e = *g.engine;
   Walker w(e, uint32_t(1000 * rule + size));
   const auto initial = takeSnapshot(e);
@@ -400,7 +389,7 @@ TEST_P(LineStateRandom, FullMakeAndUnmakeKeepTheStateExact) {
 
 TEST_P(LineStateRandom, MixedScratchAndSameSideStacksRestoreEverything) {
   const auto [rule, size] = GetParam();
-  Game g(size, uint8_t(rule));
+  Position g(uint8_t(rule), size);
   Engine& e = *g.engine;
   Walker w(e, uint32_t(7919 * rule + size));
   const auto initial = takeSnapshot(e);
@@ -446,10 +435,7 @@ TEST_P(LineStateRandom, MixedScratchAndSameSideStacksRestoreEverything) {
 
 // ---------------------------------------------------------------------------------------------
 
-class LineStateByRule : public ::testing::TestWithParam<int> {
- protected:
-  kesta_test::TempExeDir dir_;
-};
+class LineStateByRule : public ::testing::TestWithParam<int> {};
 
 INSTANTIATE_TEST_SUITE_P(Rules, LineStateByRule, ::testing::Values(0, 1, 2),
                          [](const ::testing::TestParamInfo<int>& p) {
@@ -458,7 +444,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, LineStateByRule, ::testing::Values(0, 1, 2),
 
 // What an Empty cell holds depends only on the stones, not on the order they came in.
 TEST_P(LineStateByRule, EmptyCellsDependOnlyOnTheStones) {
-  Game g(15, uint8_t(GetParam()));
+  Position g{uint8_t(GetParam())};
   Engine& e = *g.engine;
   Board& b = *g.board;
   std::mt19937 rng(uint32_t(31 + GetParam()));
@@ -516,7 +502,7 @@ TEST_P(LineStateByRule, EmptyCellsDependOnlyOnTheStones) {
 // makeScratch updates the same codes, move scores and classes as makeMove, leaves evalScore and
 // evalSum alone, and unmakeScratch takes everything back.
 TEST_P(LineStateByRule, ScratchMoveMatchesFullMoveExceptEvaluation) {
-  Game g(15, uint8_t(GetParam()));
+  Position g{uint8_t(GetParam())};
   Engine& e = *g.engine;
   Board& b = *g.board;
   Walker w(e, uint32_t(101 + GetParam()));
@@ -566,7 +552,7 @@ TEST_P(LineStateByRule, ScratchMoveMatchesFullMoveExceptEvaluation) {
 }
 
 TEST_P(LineStateByRule, ScratchStonesOfEitherColourAndSameSideStones) {
-  Game g(15, uint8_t(GetParam()));
+  Position g{uint8_t(GetParam())};
   Engine& e = *g.engine;
   Board& b = *g.board;
   Walker w(e, 5);
@@ -624,13 +610,10 @@ TEST_P(LineStateByRule, ScratchStonesOfEitherColourAndSameSideStones) {
 // ---------------------------------------------------------------------------------------------
 // Hand-checked cases on a 15x15 board.
 
-class LineStateCases : public ::testing::Test {
- protected:
-  kesta_test::TempExeDir dir_;
-};
+class LineStateCases : public ::testing::Test {};
 
 TEST_F(LineStateCases, EmptyBoardAndClassCountTotals) {
-  Game g(15, Freestyle);
+  Position g(Freestyle);
   Engine& e = *g.engine;
   Board& b = *g.board;
   EXPECT_EQ(0, b.moveCount);
@@ -662,7 +645,7 @@ TEST_F(LineStateCases, EmptyBoardAndClassCountTotals) {
 }
 
 TEST_F(LineStateCases, BlackStoneSetsTheDocumentedBits) {
-  Game g(15, Freestyle);
+  Position g(Freestyle);
   Engine& e = *g.engine;
   struct Probe {
     int x, y, k, bit;
@@ -685,7 +668,7 @@ TEST_F(LineStateCases, BlackStoneSetsTheDocumentedBits) {
 }
 
 TEST_F(LineStateCases, NeighbourhoodCounts) {
-  Game g(15, Freestyle);
+  Position g(Freestyle);
   Engine& e = *g.engine;
   makeMove(e, cellOf(7, 7));
   for (int sx : {-1, 1})
@@ -714,7 +697,7 @@ TEST_F(LineStateCases, NeighbourhoodCounts) {
 
 // Window cells beyond the edge are wall for both sides; a stone adds to one side only.
 TEST_F(LineStateCases, EdgeStonesAndOccupiedWindowCells) {
-  Game g(15, Freestyle);
+  Position g(Freestyle);
   Engine& e = *g.engine;
   makeMove(e, cellOf(0, 0));
   // (1,0): (0,0) is p = -1 (bit 5), p = -2..-5 are wall (bits 6..9).
@@ -725,7 +708,7 @@ TEST_F(LineStateCases, EdgeStonesAndOccupiedWindowCells) {
   EXPECT_EQ(0x3E0, lineBitsOf(e.cellInfo[cellOf(0, 1)], 0, 1));  // horizontal: only the wall
 
   // Black (7,7), White (8,7), Black (9,7): the occupied (8,7) keeps the record it had when filled.
-  Game h(15, Freestyle);
+  Position h(Freestyle);
   Engine& f = *h.engine;
   makeMove(f, cellOf(7, 7));
   makeMove(f, cellOf(8, 7));
@@ -747,7 +730,7 @@ TEST_F(LineStateCases, EdgeStonesAndOccupiedWindowCells) {
 
 // A full move, a scratch move on top and both undone: exactly the state before the full move.
 TEST_F(LineStateCases, ScratchOnTopOfFullMove) {
-  Game g(15, RenjuRule);
+  Position g(RenjuRule);
   Engine& e = *g.engine;
   makeMove(e, cellOf(7, 7));
   makeMove(e, cellOf(8, 8));

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "position_helpers.h"
+#include "support/position.h"
 #include "support/temp_dir.h"
 
 namespace kesta {

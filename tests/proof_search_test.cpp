@@ -15,7 +15,7 @@
 #include "core/clock.h"
 #include "search/search.h"
 #include "search/think.h"
-#include "tests/position_helpers.h"
+#include "support/position.h"
 
 namespace kesta {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "rules/forbidden.h"
-#include "search_position.h"
+#include "support/position.h"
 #include "tools/lib/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -239,7 +239,7 @@ TEST(RefereeRules, RenjuFoulsAgreeWithTheEngine) {
     RefereeBoard ref = pictureBoard(15, c.art);
     EXPECT_EQ(foulName(renjuFoul(ref, c.x, c.y, 0)), std::string(foulName(c.foul)));
     // The engine sees the same position with Black to move.
-    searchtest::Game g(15, RenjuRule);
+    testpos::Game g(15, RenjuRule);
     g.draw(c.art, Black);
     EXPECT_EQ(isForbidden(g.e(), cellOf(c.x, c.y)), c.foul != Foul::None) << "the engine's test disagrees";
   }

@@ -16,8 +16,8 @@
 
 #include "board/line_state.h"
 #include "eval/eval_tables.h"
-#include "position_helpers.h"
 #include "rules/rule_tables.h"
+#include "support/position.h"
 #include "support/temp_dir.h"
 #include "tools/lib/train_data.h"
 #include "tools/lib/tuner.h"

@@ -1,5 +1,8 @@
-// Test positions: an Engine set up from ASCII art or a move list under a chosen rule, snapshots of
-// the whole line state for byte-identical restore checks, and a runner for the developer tool.
+// Test positions: a Board and an Engine over it with the tables of a chosen rule and the built-in
+// weights and search parameters (an empty directory stands in for the executable's), stones set
+// from ASCII art or from a move list, the per-think set-up that lets a test call rootSearch
+// directly, snapshots of the whole line state for byte-identical restore checks, and a runner for
+// the developer tool.
 //
 // Art: one text row per board row y, one character per column x (blanks are ignored):
 //   X Black stone, O White stone, . or + empty, a..z a labelled empty cell (see Position::at),
@@ -18,16 +21,18 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "board/board.h"
 #include "board/line_state.h"
+#include "core/clock.h"
 #include "core/types.h"
 #include "search/engine.h"
 #include "search/trans_table.h"
-#include "support/temp_dir.h"
+#include "temp_dir.h"
 
 namespace kesta::testpos {
 
@@ -35,6 +40,33 @@ inline std::string coord(CellIndex c) {
   return std::to_string(cellX(c)) + "," + std::to_string(cellY(c));
 }
 
+struct ArtOptions {
+  int size = 15;
+  int originX = 0;  // board coordinates of the art's first character
+  int originY = 0;
+  int sideToMove = Black;
+  CellIndex lastMove = 0;  // a stone of the art to make last (0: scan order)
+};
+
+inline std::vector<std::string> artRows(const std::string& art) {
+  std::vector<std::string> rows;
+  std::string row;
+  auto flush = [&] {
+    if (!row.empty()) rows.push_back(row);
+    row.clear();
+  };
+  for (char c : art) {
+    if (c == '\n')
+      flush();
+    else if (c != ' ' && c != '\t' && c != '\r')
+      row += c;
+  }
+  flush();
+  return rows;
+}
+
+// A Board of the given side and an Engine over it, with the tables built for rule and an empty
+// transposition table of tableBuckets buckets.
 struct Position {
   kesta_test::TempExeDir dir;
   std::unique_ptr<Board> board;
@@ -42,6 +74,12 @@ struct Position {
   std::map<char, CellIndex> labels;               // lower-case letters: one empty cell each
   std::vector<std::pair<char, CellIndex>> marks;  // other capitals: empty cells, may repeat
   int artX = 0, artY = 0, artWidth = 0, artHeight = 0;
+
+  explicit Position(uint8_t rule, int size = 15, uint32_t tableBuckets = 1u << 16)
+      : board(std::make_unique<Board>(size)),
+        engine(std::make_unique<Engine>(*board, Rule(rule), tableBuckets)) {
+    clearTable(*engine->TransTable);
+  }
 
   Engine& e() { return *engine; }
   Board& b() { return *board; }
@@ -64,83 +102,112 @@ struct Position {
     makeMove(*engine, c);
   }
 
+  // Plays the moves in order, colours alternating from the side to move, as the protocol's BOARD
+  // would; then ply is 0.
+  void play(const std::vector<std::pair<int, int>>& moves) {
+    for (const auto& [x, y] : moves) {
+      const bool free = insideBoard(*board, x, y) && board->cells[cellOf(x, y)] == Empty;
+      EXPECT_TRUE(free) << "no free cell at " << x << "," << y;
+      if (!free) break;
+      makeMove(*engine, cellOf(x, y));
+    }
+    engine->ply = 0;
+  }
+
+  // The same with the moves given as "x,y x,y ...".
+  void play(const std::string& moves) {
+    std::istringstream in(moves);
+    std::vector<std::pair<int, int>> cells;
+    for (std::string token; in >> token;) {
+      const size_t comma = token.find(',');
+      ASSERT_NE(comma, std::string::npos) << token;
+      cells.emplace_back(std::stoi(token.substr(0, comma)), std::stoi(token.substr(comma + 1)));
+    }
+    play(cells);
+  }
+
+  // Sets up the art (see the file comment) on this position, anchored at opt's origin; then
+  // opt.sideToMove is to move and ply is 0. opt.size is fromArt's.
+  void draw(const std::string& art, const ArtOptions& opt = {}) {
+    const std::vector<std::string> rows = artRows(art);
+    artX = opt.originX;
+    artY = opt.originY;
+    artHeight = int(rows.size());
+    std::vector<std::pair<int, CellIndex>> stones;
+    for (size_t r = 0; r < rows.size(); ++r) {
+      artWidth = std::max(artWidth, int(rows[r].size()));
+      for (size_t col = 0; col < rows[r].size(); ++col) {
+        const int x = opt.originX + int(col), y = opt.originY + int(r);
+        const char ch = rows[r][col];
+        EXPECT_TRUE(insideBoard(*board, x, y)) << "art runs off the board at " << x << "," << y;
+        if (ch == 'X' || ch == 'O') {
+          stones.emplace_back(ch == 'X' ? Black : White, cellOf(x, y));
+        } else if (std::islower(static_cast<unsigned char>(ch))) {
+          EXPECT_EQ(labels.count(ch), 0u) << "label used twice: " << ch;
+          labels[ch] = cellOf(x, y);
+        } else if (std::isupper(static_cast<unsigned char>(ch))) {
+          marks.emplace_back(ch, cellOf(x, y));
+        } else {
+          EXPECT_TRUE(ch == '.' || ch == '+') << "unknown art character " << ch;
+        }
+      }
+    }
+    std::stable_sort(stones.begin(), stones.end(), [&](const auto& a, const auto& b) {
+      const int ka = a.second == opt.lastMove ? 2 : a.first, kb = b.second == opt.lastMove ? 2 : b.first;
+      return ka < kb;
+    });
+    if (opt.lastMove != 0) {
+      EXPECT_TRUE(!stones.empty() && stones.back().second == opt.lastMove)
+          << "lastMove is not a stone of the art";
+    }
+    for (const auto& [colour, cell] : stones) play(colour, cellX(cell), cellY(cell));
+    setSideToMove(opt.sideToMove);
+    engine->ply = 0;
+  }
+  void draw(const std::string& art, int sideToMove) {
+    ArtOptions opt;
+    opt.sideToMove = sideToMove;
+    draw(art, opt);
+  }
+
   void setSideToMove(int side) {
     board->sideToMove = uint8_t(side);
     board->opponent = uint8_t(side ^ 1);
   }
+
+  // The per-think state of the think entry and the deepening loop, for calling rootSearch alone.
+  void startThink() {
+    Engine& en = *engine;
+    en.ThinkStartMs = nowMs();
+    en.Stopped = 0;
+    en.SearchCounter = 0;
+    en.ply = 0;
+    for (int t = board->firstCell; t <= board->lastCell; ++t)
+      if (board->cells[t] != Wall) en.cellInfo[t].rootLoss = 0;
+    ageTable(*en.TransTable);
+    MovePicker& root = en.PlyLists[0];
+    root.moves.clear();
+    root.stage = 1;
+    root.index = 0;
+  }
+
+  bool emptyCell(CellIndex c) const { return c < BoardCells && board->cells[c] == Empty; }
+};
+
+// The search and think tests' position: side first, and a larger table.
+struct Game : Position {
+  Game(int size, uint8_t rule) : Position(rule, size, 1u << 18) {}
 };
 
 // A fresh Engine on an empty board of the given size, with the tables built for rule.
 inline std::unique_ptr<Position> emptyPosition(uint8_t rule, int size = 15) {
-  auto p = std::make_unique<Position>();
-  p->board = std::make_unique<Board>(size);
-  p->engine = std::make_unique<Engine>(*p->board, Rule(rule), 1u << 16);
-  clearTable(*p->engine->TransTable);
-  return p;
-}
-
-struct ArtOptions {
-  int size = 15;
-  int originX = 0;  // board coordinates of the art's first character
-  int originY = 0;
-  int sideToMove = Black;
-  CellIndex lastMove = 0;  // a stone of the art to make last (0: scan order)
-};
-
-inline std::vector<std::string> artRows(const std::string& art) {
-  std::vector<std::string> rows;
-  std::string row;
-  auto flush = [&] {
-    if (!row.empty()) rows.push_back(row);
-    row.clear();
-  };
-  for (char c : art) {
-    if (c == '\n')
-      flush();
-    else if (c != ' ' && c != '\t')
-      row += c;
-  }
-  flush();
-  return rows;
+  return std::make_unique<Position>(rule, size);
 }
 
 // Sets up the art (see the file comment) and returns the position with ply 0.
-inline std::unique_ptr<Position> fromArt(uint8_t rule, const std::string& art, ArtOptions opt = {}) {
+inline std::unique_ptr<Position> fromArt(uint8_t rule, const std::string& art, const ArtOptions& opt = {}) {
   auto p = emptyPosition(rule, opt.size);
-  const std::vector<std::string> rows = artRows(art);
-  p->artX = opt.originX;
-  p->artY = opt.originY;
-  p->artHeight = int(rows.size());
-  std::vector<std::pair<int, CellIndex>> stones;
-  for (size_t r = 0; r < rows.size(); ++r) {
-    p->artWidth = std::max(p->artWidth, int(rows[r].size()));
-    for (size_t col = 0; col < rows[r].size(); ++col) {
-      const int x = opt.originX + int(col), y = opt.originY + int(r);
-      const char ch = rows[r][col];
-      EXPECT_TRUE(insideBoard(*p->board, x, y)) << "art runs off the board at " << x << "," << y;
-      if (ch == 'X' || ch == 'O') {
-        stones.emplace_back(ch == 'X' ? Black : White, cellOf(x, y));
-      } else if (std::islower(static_cast<unsigned char>(ch))) {
-        EXPECT_EQ(p->labels.count(ch), 0u) << "label used twice: " << ch;
-        p->labels[ch] = cellOf(x, y);
-      } else if (std::isupper(static_cast<unsigned char>(ch))) {
-        p->marks.emplace_back(ch, cellOf(x, y));
-      } else {
-        EXPECT_TRUE(ch == '.' || ch == '+') << "unknown art character " << ch;
-      }
-    }
-  }
-  std::stable_sort(stones.begin(), stones.end(), [&](const auto& a, const auto& b) {
-    const int ka = a.second == opt.lastMove ? 2 : a.first, kb = b.second == opt.lastMove ? 2 : b.first;
-    return ka < kb;
-  });
-  if (opt.lastMove != 0) {
-    EXPECT_TRUE(!stones.empty() && stones.back().second == opt.lastMove)
-        << "lastMove is not a stone of the art";
-  }
-  for (const auto& [colour, cell] : stones) p->play(colour, cellX(cell), cellY(cell));
-  p->setSideToMove(opt.sideToMove);
-  p->engine->ply = 0;
+  p->draw(art, opt);
   return p;
 }
 
@@ -148,11 +215,7 @@ inline std::unique_ptr<Position> fromArt(uint8_t rule, const std::string& art, A
 inline std::unique_ptr<Position> fromMoves(uint8_t rule, const std::vector<std::pair<int, int>>& moves,
                                            int size = 15) {
   auto p = emptyPosition(rule, size);
-  for (const auto& [x, y] : moves) {
-    EXPECT_EQ(p->board->cells[cellOf(x, y)], Empty) << x << "," << y;
-    makeMove(*p->engine, cellOf(x, y));
-  }
-  p->engine->ply = 0;
+  p->play(moves);
   return p;
 }
 
