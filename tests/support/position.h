@@ -222,7 +222,7 @@ inline std::unique_ptr<Position> fromMoves(uint8_t rule, const std::vector<std::
 // Everything make and unmake keep: the CellInfo records byte for byte, the sums and counters,
 // ply, and the Board (cells, moves played, side to move, hash, box).
 struct StateSnapshot {
-  std::vector<unsigned char> cellInfo;
+  std::vector<CellInfo> cellInfo;  // copied byte for byte
   int32_t evalSum[2] = {};
   int32_t classCount[2][14] = {};
   int32_t ply = 0;
@@ -234,8 +234,8 @@ struct StateSnapshot {
   uint32_t box = 0;
 
   explicit StateSnapshot(const Engine& e) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(e.cellInfo);
-    cellInfo.assign(bytes, bytes + sizeof e.cellInfo);
+    cellInfo.resize(BoardCells);
+    std::memcpy(cellInfo.data(), e.cellInfo, sizeof e.cellInfo);
     std::memcpy(evalSum, e.evalSum, sizeof evalSum);
     std::memcpy(classCount, e.classCount, sizeof classCount);
     ply = e.ply;
@@ -252,14 +252,12 @@ struct StateSnapshot {
 
 // Success when after equals before in every field; otherwise names the first difference.
 inline ::testing::AssertionResult sameState(const StateSnapshot& before, const StateSnapshot& after) {
-  if (before.cellInfo != after.cellInfo) {
-    for (size_t i = 0; i < before.cellInfo.size(); ++i)
-      if (before.cellInfo[i] != after.cellInfo[i]) {
-        const auto cell = CellIndex(i / sizeof(CellInfo));
-        return ::testing::AssertionFailure()
-               << "CellInfo of " << coord(cell) << " differs at byte " << i % sizeof(CellInfo);
-      }
-  }
+  const auto* was = reinterpret_cast<const unsigned char*>(before.cellInfo.data());
+  const auto* is = reinterpret_cast<const unsigned char*>(after.cellInfo.data());
+  for (size_t i = 0; i < sizeof(CellInfo) * BoardCells; ++i)
+    if (was[i] != is[i])
+      return ::testing::AssertionFailure() << "CellInfo of " << coord(CellIndex(i / sizeof(CellInfo)))
+                                           << " differs at byte " << i % sizeof(CellInfo);
   if (std::memcmp(before.evalSum, after.evalSum, sizeof before.evalSum) != 0)
     return ::testing::AssertionFailure() << "evalSum differs";
   for (int s = 0; s < 2; ++s)
