@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -24,6 +23,7 @@
 #include "search/move_gen.h"
 #include "search/think.h"
 #include "support/position.h"
+#include "support/processes.h"
 
 namespace kesta {
 namespace {
@@ -562,21 +562,11 @@ TEST(SearchPlyLimit, UnspentDepthRunsIntoTheLimit) {
 
 #ifndef _WIN32
 std::vector<std::string> runBench() {
-  const std::string command = std::string("'") + KESTA_TOOL_PATH + "' bench --depth 4";
+  int status = -1;
+  std::istringstream output(kesta_test::runTool("bench --depth 4", &status));
+  EXPECT_EQ(status, 0) << "kesta-tool bench --depth 4";
   std::vector<std::string> lines;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return lines;
-  std::string current;
-  for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
-    if (c == '\n') {
-      lines.push_back(current);
-      current.clear();
-    } else {
-      current.push_back(char(c));
-    }
-  }
-  if (!current.empty()) lines.push_back(current);
-  EXPECT_EQ(::pclose(pipe), 0) << command;
+  for (std::string line; std::getline(output, line);) lines.push_back(line);
   return lines;
 }
 

@@ -1,8 +1,7 @@
 // Test positions: a Board and an Engine over it with the tables of a chosen rule and the built-in
 // weights and search parameters (an empty directory stands in for the executable's), stones set
 // from ASCII art or from a move list, the per-think set-up that lets a test call rootSearch
-// directly, snapshots of the whole line state for byte-identical restore checks, and a runner for
-// the developer tool.
+// directly, and snapshots of the whole line state for byte-identical restore checks.
 //
 // Art: one text row per board row y, one character per column x (blanks are ignored):
 //   X Black stone, O White stone, . or + empty, a..z a labelled empty cell (see Position::at),
@@ -16,9 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -276,29 +273,6 @@ inline ::testing::AssertionResult sameState(const StateSnapshot& before, const S
   if (before.box != after.box) return ::testing::AssertionFailure() << "box differs";
   return ::testing::AssertionSuccess();
 }
-
-#ifndef _WIN32
-// Runs kesta-tool with the arguments (already quoted for the shell); returns its standard output.
-inline std::string runTool(const std::string& arguments, int* status = nullptr) {
-  const std::string command = std::string("'") + KESTA_TOOL_PATH + "' " + arguments;
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  const int rc = pclose(pipe);
-  if (status != nullptr) *status = rc;
-  return output;
-}
-
-// True when the tool will read text files of its own (its directory holds them), so its tables
-// or parameters may differ from the built-in ones the tests use.
-inline bool toolHasOwnTextFiles() {
-  const auto dir = std::filesystem::path(KESTA_TOOL_PATH).parent_path();
-  return std::filesystem::exists(dir / "AIEval.txt");
-}
-#endif
 
 // White's four on the anti-diagonal (last stone 7,5) can only be completed at b, since Black
 // closes its other end; b is Black's double four (two open fours), so under renju the only
