@@ -29,7 +29,7 @@
 #include "search/match_settings.h"
 #include "search/think.h"
 #include "search/threat_search.h"
-#include "state_check.h"
+#include "tests/support/state_check.h"
 
 namespace {
 
@@ -161,7 +161,7 @@ class Harness {
       output_ = out_.str();
       out_.str("");
       checkReplies(before, more);
-      const std::string difference = fuzz::stateDifference(loop_.engine());
+      const std::string difference = check::stateDifference(loop_.engine());
       if (!difference.empty())
         failCommand(command_, output_, "inconsistent state after the command:\n" + difference);
       if (loop_.engine().Stopped != 1) failCommand(command_, output_, "Stopped is clear between commands");

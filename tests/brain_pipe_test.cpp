@@ -11,12 +11,13 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/command_loop.h"
 #include "protocol/version.h"
+#include "support/processes.h"
 #include "support/temp_dir.h"
-#include "tools/lib/brain_process.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define KESTA_PIPE_SANITIZED 1
@@ -28,6 +29,11 @@
 
 namespace kesta {
 namespace {
+
+using kesta_test::expectCleanExit;
+using kesta_test::isMessage;
+using kesta_test::parseMove;
+using kesta_test::replyLine;
 
 // How soon a move must follow YXSTOP: 50 ms; a brain built with a sanitizer runs many times
 // slower, and there the check is about races and memory, not speed.
@@ -42,29 +48,11 @@ const std::string About = aboutLine();
 // Every line the brain may print: a reply word, an error, a move, the identification or a
 // diagnostic message.
 bool isProtocolLine(const std::string& line) {
-  if (line == "OK" || line == About || line.rfind("ERROR", 0) == 0 || line.rfind("MESSAGE ", 0) == 0 ||
+  if (line == "OK" || line == About || line.rfind("ERROR", 0) == 0 || isMessage(line) ||
       line.rfind("UNKNOWN ", 0) == 0)
     return true;
-  const size_t comma = line.find(',');
-  if (comma == std::string::npos || comma == 0 || comma + 1 == line.size()) return false;
-  for (size_t i = 0; i < line.size(); ++i)
-    if (i != comma && (line[i] < '0' || line[i] > '9')) return false;
-  const int x = std::stoi(line.substr(0, comma)), y = std::stoi(line.substr(comma + 1));
-  return (x < 22 && y < 22) || (x == 255 && y == 255);
-}
-
-// The next line that is not a MESSAGE line (search reports come before a move).
-std::optional<std::string> replyLine(BrainProcess& brain, int timeoutMs = BrainProcess::DefaultTimeoutMs) {
-  for (;;) {
-    auto line = brain.readLine(timeoutMs);
-    if (!line || line->rfind("MESSAGE ", 0) != 0) return line;
-  }
-}
-
-void expectCleanExit(BrainProcess& brain) {
-  const auto status = brain.waitExit();
-  ASSERT_TRUE(status.has_value()) << "the brain did not end";
-  EXPECT_TRUE(status->cleanExit()) << status->describe();
+  const auto move = parseMove(line);
+  return move && ((move->first < 22 && move->second < 22) || *move == std::make_pair(255, 255));
 }
 
 TEST(BrainPipe, ShortSessionThenEnd) {
@@ -131,7 +119,7 @@ void thinkFor(BrainProcess& brain, int ms) {
     if (left.count() <= 0) return;
     const auto line = brain.readLine(int(left.count()));
     if (line) {
-      ASSERT_EQ(line->rfind("MESSAGE ", 0), 0u) << "the think ended early: " << *line;
+      ASSERT_TRUE(isMessage(*line)) << "the think ended early: " << *line;
     }
   }
 }
@@ -215,7 +203,7 @@ std::vector<std::string> linesUpToAReply(BrainProcess& brain, int& reports) {
     lines.push_back(*line);
     if (line->rfind("MESSAGE depth ", 0) == 0)
       ++reports;
-    else if (line->rfind("MESSAGE ", 0) != 0)
+    else if (!isMessage(*line))
       return lines;
   }
 }

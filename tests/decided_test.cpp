@@ -9,7 +9,7 @@
 #include <string>
 
 #include "rules/forbidden.h"
-#include "tests/position_helpers.h"
+#include "support/position.h"
 
 namespace kesta {
 namespace {

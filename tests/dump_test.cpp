@@ -8,7 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "tests/position_helpers.h"
+#include "support/position.h"
+#include "support/processes.h"
 
 namespace kesta {
 namespace {
@@ -146,9 +147,10 @@ TEST(Dump, ColourCodesOnlyWhenAskedFor) {
 
 #ifndef _WIN32
 TEST(DumpTool, SameTextAsTheLibraryDump) {
-  if (testpos::toolHasOwnTextFiles()) GTEST_SKIP() << "the tool's directory holds its own AIEval.txt";
+  if (kesta_test::toolHasOwnTextFiles()) GTEST_SKIP() << "the tool's directory holds its own AIEval.txt";
   auto free = fromMoves(Freestyle, {{7, 7}, {8, 8}, {6, 8}, {8, 6}, {9, 9}});
-  EXPECT_EQ(testpos::runTool("dump --rule freestyle --moves \"7,7 8,8 6,8 8,6 9,9\""), dumpOf(free->e(), ""));
+  EXPECT_EQ(kesta_test::runTool("dump --rule freestyle --moves \"7,7 8,8 6,8 8,6 9,9\""),
+            dumpOf(free->e(), ""));
 
   // --black then --white, Black to move: Black's forbidden cells carry their -29000 weights.
   auto renju = fromArt(RenjuRule, R"(
@@ -161,7 +163,7 @@ TEST(DumpTool, SameTextAsTheLibraryDump) {
   )",
                        {.size = 10});
   const std::string tool =
-      testpos::runTool("dump --rule renju --size 10 --black \"5,2 5,3 3,4 4,4\" --white \"7,5\"");
+      kesta_test::runTool("dump --rule renju --size 10 --black \"5,2 5,3 3,4 4,4\" --white \"7,5\"");
   EXPECT_EQ(tool, dumpOf(renju->e(), ""));
   EXPECT_TRUE(tool.find("-28") != std::string::npos || tool.find("-29") != std::string::npos) << tool;
 }

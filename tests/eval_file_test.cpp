@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +26,7 @@
 #include "core/types.h"
 #include "eval/eval_tables.h"
 #include "rules/rule_tables.h"
+#include "support/processes.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -510,9 +510,11 @@ TEST(EvalFile, LosingTheFileKeepsForbiddenEval) {
 
 #ifndef _WIN32
 
-int runTool(const std::string& arguments) {
-  const std::string command = std::string("'") + KESTA_TOOL_PATH + "' " + arguments;
-  return std::system(command.c_str());
+// kesta-tool's exit status for the arguments.
+int toolStatus(const std::string& arguments) {
+  int status = -1;
+  kesta_test::runTool(arguments, &status);
+  return status;
 }
 
 std::string shellQuoted(const std::filesystem::path& p) {
@@ -551,7 +553,7 @@ void expectFilesMatchTables(const std::filesystem::path& out, const std::string&
 
 TEST(EvalFileTool, DefaultEvalReadsBackAsTheDefaults) {
   TempDir withFile("file"), without("none");
-  ASSERT_EQ(runTool(std::string("default-eval > ") + shellQuoted(withFile.path() / "AIEval.txt")), 0);
+  ASSERT_EQ(toolStatus(std::string("default-eval > ") + shellQuoted(withFile.path() / "AIEval.txt")), 0);
   for (int rule : Rules) {
     EvalParams = kesta::EvalParameters{};
     build(rule, without);
@@ -577,8 +579,8 @@ TEST(EvalFileTool, TablesFilesEqualTheInProcessTables) {
   dir.writeEvalFile(fileText(numbers));
   for (const char* rule : {"freestyle", "exact5", "renju"}) {
     const std::filesystem::path out = dir.path() / rule;
-    ASSERT_EQ(runTool(std::string("tables --rule ") + rule + " --out " + shellQuoted(out) + " --eval " +
-                      shellQuoted(dir.evalFile())),
+    ASSERT_EQ(toolStatus(std::string("tables --rule ") + rule + " --out " + shellQuoted(out) + " --eval " +
+                         shellQuoted(dir.evalFile())),
               0)
         << rule;
     EvalParams = kesta::EvalParameters{};
@@ -587,11 +589,10 @@ TEST(EvalFileTool, TablesFilesEqualTheInProcessTables) {
   }
 
   // Without --eval the tool reads AIEval.txt next to itself, like the brain.
-  const auto toolDir = std::filesystem::path(KESTA_TOOL_PATH).parent_path();
-  if (!std::filesystem::exists(toolDir / "AIEval.txt")) {
+  if (!kesta_test::toolHasOwnTextFiles()) {
     TempDir none("none");
     const std::filesystem::path out = dir.path() / "defaults";
-    ASSERT_EQ(runTool(std::string("tables --rule renju --out ") + shellQuoted(out)), 0);
+    ASSERT_EQ(toolStatus(std::string("tables --rule renju --out ") + shellQuoted(out)), 0);
     EvalParams = kesta::EvalParameters{};
     build(kesta::RenjuRule, none);
     expectFilesMatchTables(out, "renju without --eval");
@@ -601,11 +602,11 @@ TEST(EvalFileTool, TablesFilesEqualTheInProcessTables) {
 TEST(EvalFileTool, BadTablesArgumentsFail) {
   TempDir dir;
   const std::string out = shellQuoted(dir.path() / "out");
-  EXPECT_NE(runTool(std::string("tables --rule renju --out ") + out + " --eval " +
-                    shellQuoted(dir.path() / "missing.txt") + " 2>/dev/null"),
+  EXPECT_NE(toolStatus(std::string("tables --rule renju --out ") + out + " --eval " +
+                       shellQuoted(dir.path() / "missing.txt") + " 2>/dev/null"),
             0);
-  EXPECT_NE(runTool(std::string("tables --rule gomoku --out ") + out + " 2>/dev/null"), 0);
-  EXPECT_NE(runTool("tables --rule renju 2>/dev/null"), 0);
+  EXPECT_NE(toolStatus(std::string("tables --rule gomoku --out ") + out + " 2>/dev/null"), 0);
+  EXPECT_NE(toolStatus("tables --rule renju 2>/dev/null"), 0);
 }
 
 #endif  // _WIN32

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/position_helpers.h"
+#include "support/position.h"
+#include "support/processes.h"
 
 namespace kesta {
 namespace {
@@ -643,11 +644,12 @@ TEST(ForbiddenFive, OccupiedAndOffBoardCellsAreNeverForbidden) {
 #ifndef _WIN32
 TEST(ForbiddenTool, ListsForbiddenCellsRowByRow) {
   // Two overline gaps, (9,3) on row 3 and (3,8) on row 8: the row decides the order.
-  EXPECT_EQ(testpos::runTool("forbidden --black \"6,3 7,3 8,3 10,3 11,3 0,8 1,8 2,8 4,8 5,8\""), "9,3 3,8\n");
+  EXPECT_EQ(kesta_test::runTool("forbidden --black \"6,3 7,3 8,3 10,3 11,3 0,8 1,8 2,8 4,8 5,8\""),
+            "9,3 3,8\n");
   // The double three of TwoOpenThrees, with a White stone elsewhere.
-  EXPECT_EQ(testpos::runTool("forbidden --black \"5,3 5,4 3,5 4,5\" --white \"10,10\""), "5,5\n");
-  EXPECT_EQ(testpos::runTool("forbidden --black \"7,7 8,8\" --white \"7,8\""), "none\n");
-  EXPECT_EQ(testpos::runTool("forbidden"), "none\n");
+  EXPECT_EQ(kesta_test::runTool("forbidden --black \"5,3 5,4 3,5 4,5\" --white \"10,10\""), "5,5\n");
+  EXPECT_EQ(kesta_test::runTool("forbidden --black \"7,7 8,8\" --white \"7,8\""), "none\n");
+  EXPECT_EQ(kesta_test::runTool("forbidden"), "none\n");
 }
 #endif
 

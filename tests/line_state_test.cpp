@@ -20,214 +20,35 @@
 #include "core/types.h"
 #include "eval/eval_tables.h"
 #include "search/engine.h"
-#include "support/temp_dir.h"
+#include "support/position.h"
+#include "support/state_check.h"
 
 namespace kesta {
 namespace {
 
-// A Board and an Engine over it, with the tables built for rule.
-struct Game {
-  std::unique_ptr<Board> board;
-  std::unique_ptr<Engine> engine;
-  Game(int size, uint8_t rule) {
-    board = std::make_unique<Board>(size);
-    engine = std::make_unique<Engine>(*board, Rule(rule), 1u << 16);
-  }
-};
-
-std::string at(CellIndex c) {
-  std::ostringstream out;
-  out << '(' << cellX(c) << ',' << cellY(c) << ')';
-  return out.str();
-}
+using testpos::coord;
+using testpos::Position;
+using testpos::sameState;
+using testpos::StateSnapshot;
 
 // ---------------------------------------------------------------------------------------------
-// From-scratch recomputation, straight from the stones on the board.
-
-// Bit of window position p (-5..-1, +1..+5): bit 9 is t - 5d, bit 0 is t + 5d.
-int windowBit(int p) {
-  return p > 0 ? 5 - p : 4 - p;
-}
-
-// The cells whose nearCount a stone raises: the 5x5 square without its centre, and the cells at
-// distance 3 on the four lines.
-bool inNeighbourhood(int dx, int dy) {
-  if (dx == 0 && dy == 0) return false;
-  const bool square = dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2;
-  const bool ray = (dx == 0 || dx == 3 || dx == -3) && (dy == 0 || dy == 3 || dy == -3);
-  return square || ray;
-}
-
-struct Expected {
-  std::array<CellInfo, BoardCells> info{};  // line state for Empty cells, nearCount everywhere
-  int32_t evalSum[2] = {0, 0};
-  int32_t classCount[2][14] = {};
-};
-
-Expected recompute(const Board& b, const PatternTables& tables) {
-  Expected x;
-  for (int c = 0; c < BoardCells; ++c) {
-    if (b.cells[c] != Black && b.cells[c] != White) continue;
-    for (int dy = -3; dy <= 3; ++dy)
-      for (int dx = -3; dx <= 3; ++dx)
-        if (inNeighbourhood(dx, dy)) x.info[size_t(c + dy * BoardSpan + dx)].nearCount += 1;
-  }
-  for (int t = 0; t < BoardCells; ++t) {
-    if (b.cells[t] != Empty) continue;
-    CellInfo& r = x.info[size_t(t)];
-    for (int k = 0; k < 4; ++k) {
-      uint16_t bits[2] = {0, 0};
-      for (int p = -5; p <= 5; ++p) {
-        if (p == 0) continue;
-        const uint8_t code = b.cells[t + p * DirectionStep[k]];
-        const uint16_t bit = uint16_t(1u << windowBit(p));
-        if (code == Wall) {
-          bits[0] |= bit;
-          bits[1] |= bit;
-        } else if (code == Black || code == White) {
-          bits[code] |= bit;
-        }
-      }
-      for (int s = 0; s < 2; ++s) {
-        const unsigned own = bits[s], other = bits[s ^ 1];
-        r.lineWindow[k][s] = uint16_t(TernaryOfMask[own & ~other] + 2 * TernaryOfMask[other]);
-        r.lineCode[s][k] = tables.lineCodeOf(s, own, other);
-      }
-    }
-    for (int s = 0; s < 2; ++s) {
-      const int key =
-          ((r.lineCode[s][0] * 18 + r.lineCode[s][1]) * 18 + r.lineCode[s][2]) * 18 + r.lineCode[s][3];
-      r.moveScore[s] = tables.moveScore[s][key];
-      r.evalScore[s] = tables.evalScore[s][key];
-      r.cellClass[s] = tables.cellClass[s][key];
-      x.evalSum[s] += r.evalScore[s];
-      x.classCount[s][r.cellClass[s]] += 1;
-    }
-  }
-  return x;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Byte-exact snapshots of everything make and unmake may touch.
-
-struct Snapshot {
-  std::array<CellInfo, BoardCells> info;
-  int32_t evalSum[2];
-  int32_t classCount[2][14];
-  int32_t ply;
-  std::array<uint8_t, BoardCells> cells;
-  int32_t moveCount;
-  uint8_t sideToMove, opponent;
-  uint64_t hash;
-  uint32_t box;
-};
-
-std::unique_ptr<Snapshot> takeSnapshot(const Engine& e) {
-  auto s = std::make_unique<Snapshot>();
+// What the shared state check leaves to this test: occupied cells keep the record they had when
+// they were filled, Wall cells hold nothing but nearCount, and no make or unmake touches rootLoss.
+std::string keptRecords(const Engine& e, const std::array<CellInfo, BoardCells>& frozen) {
   const Board& b = *e.board;
-  std::memcpy(s->info.data(), e.cellInfo, sizeof e.cellInfo);
-  std::memcpy(s->evalSum, e.evalSum, sizeof e.evalSum);
-  std::memcpy(s->classCount, e.classCount, sizeof e.classCount);
-  s->ply = e.ply;
-  std::memcpy(s->cells.data(), b.cells, sizeof b.cells);
-  s->moveCount = b.moveCount;
-  s->sideToMove = b.sideToMove;
-  s->opponent = b.opponent;
-  s->hash = b.hash;
-  s->box = boxWord(b.box);
-  return s;
-}
-
-// "" when identical, else the first difference.
-std::string snapshotDifference(const Snapshot& want, const Snapshot& got) {
-  for (int c = 0; c < BoardCells; ++c)
-    if (std::memcmp(&want.info[size_t(c)], &got.info[size_t(c)], sizeof(CellInfo)) != 0)
-      return "cellInfo of " + at(CellIndex(c)) + " differs";
-  if (std::memcmp(want.evalSum, got.evalSum, sizeof want.evalSum) != 0) return "evalSum differs";
-  if (std::memcmp(want.classCount, got.classCount, sizeof want.classCount) != 0) return "classCount differs";
-  if (want.ply != got.ply) return "ply differs";
-  if (want.cells != got.cells) return "cells differ";
-  if (want.moveCount != got.moveCount) return "moveCount differs";
-  if (want.sideToMove != got.sideToMove || want.opponent != got.opponent) return "turn differs";
-  if (want.hash != got.hash) return "hash differs";
-  if (want.box != got.box) return "box differs";
-  return "";
-}
-
-// ---------------------------------------------------------------------------------------------
-// Compares the Engine's state with the recomputation. Empty cells must match the scan (evalScore
-// and evalSum against `light` instead while scratch or same-side stones stand), occupied cells
-// must keep the record they had when they were filled, Wall cells stay zero; nearCount is exact
-// everywhere.
-std::string stateDifference(const Engine& e, const std::array<CellInfo, BoardCells>& frozen,
-                            const Snapshot* light) {
-  const Board& b = *e.board;
-  const Expected x = recompute(b, *e.tables);
-  std::ostringstream out;
   for (int t = 0; t < BoardCells; ++t) {
     const CellInfo& got = e.cellInfo[t];
-    const CellInfo& want = x.info[size_t(t)];
-    const std::string where = at(CellIndex(t));
-    if (got.nearCount != want.nearCount) {
-      out << "nearCount of " << where << " is " << int(got.nearCount) << ", want " << int(want.nearCount);
-      return out.str();
-    }
-    if (b.cells[t] == Wall) {
-      CellInfo zero{};
-      zero.nearCount = got.nearCount;
-      if (std::memcmp(&zero, &got, sizeof zero) != 0) return "Wall cell " + where + " has a non-zero record";
+    const std::string where = coord(CellIndex(t));
+    if (b.cells[t] == Empty) {
+      if (got.rootLoss != 0) return "rootLoss of " + where + " changed";
       continue;
     }
-    if (b.cells[t] != Empty) {
-      CellInfo was = frozen[size_t(t)];
-      was.nearCount = got.nearCount;
-      if (std::memcmp(&was, &got, sizeof was) != 0)
-        return "occupied cell " + where + " lost its frozen record";
-      continue;
-    }
-    for (int k = 0; k < 4; ++k)
-      for (int s = 0; s < 2; ++s) {
-        if (got.lineWindow[k][s] != want.lineWindow[k][s]) {
-          out << "lineWindow[" << k << "][" << s << "] of " << where << " holds bits 0x" << std::hex
-              << lineBitsOf(got, k, s) << ", want 0x" << lineBitsOf(want, k, s);
-          return out.str();
-        }
-        if (got.lineCode[s][k] != want.lineCode[s][k]) {
-          out << "lineCode[" << s << "][" << k << "] of " << where << " is " << int(got.lineCode[s][k])
-              << ", want " << int(want.lineCode[s][k]);
-          return out.str();
-        }
-      }
-    for (int s = 0; s < 2; ++s) {
-      const int16_t wantEval = light ? light->info[size_t(t)].evalScore[s] : want.evalScore[s];
-      if (got.moveScore[s] != want.moveScore[s] || got.evalScore[s] != wantEval ||
-          got.cellClass[s] != want.cellClass[s]) {
-        out << "scores or class of " << where << " side " << s << ": move " << got.moveScore[s] << "/"
-            << want.moveScore[s] << " eval " << got.evalScore[s] << "/" << wantEval << " class "
-            << int(got.cellClass[s]) << "/" << int(want.cellClass[s]);
-        return out.str();
-      }
-    }
-    if (got.rootLoss != 0) return "rootLoss of " + where + " changed";
+    CellInfo want = b.cells[t] == Wall ? CellInfo{} : frozen[size_t(t)];
+    want.nearCount = got.nearCount;
+    if (std::memcmp(&want, &got, sizeof want) != 0)
+      return b.cells[t] == Wall ? "Wall cell " + where + " has a non-zero record"
+                                : "occupied cell " + where + " lost its frozen record";
   }
-  for (int s = 0; s < 2; ++s) {
-    const int32_t wantSum = light ? light->evalSum[s] : x.evalSum[s];
-    if (e.evalSum[s] != wantSum) {
-      out << "evalSum[" << s << "] is " << e.evalSum[s] << ", want " << wantSum;
-      return out.str();
-    }
-    for (int c = 0; c < 14; ++c)
-      if (e.classCount[s][c] != x.classCount[s][c]) {
-        out << "classCount[" << s << "][" << c << "] is " << e.classCount[s][c] << ", want "
-            << x.classCount[s][c];
-        return out.str();
-      }
-  }
-  // The hash is the XOR of the keys of the stones.
-  uint64_t hash = 0;
-  for (int t = 0; t < BoardCells; ++t)
-    if (b.cells[t] == Black || b.cells[t] == White) hash ^= Zobrist.stone[b.cells[t]][t];
-  if (hash != b.hash) return "hash is not the XOR of the stones' keys";
   return "";
 }
 
@@ -274,7 +95,7 @@ class Walker {
 
   // colour < 0: makeScratch; otherwise makeScratchAs with that colour.
   void make(Kind kind, CellIndex cell, int colour = -1) {
-    steps_.push_back(Step{kind, takeSnapshot(e_)});
+    steps_.push_back(Step{kind, StateSnapshot(e_)});
     frozen_[cell] = e_.cellInfo[cell];
     switch (kind) {
       case Kind::Full:
@@ -292,8 +113,8 @@ class Walker {
     }
   }
 
-  // Undoes the top stone with its own partner; "" when everything is back byte for byte.
-  std::string unmake() {
+  // Undoes the top stone with its own partner; success when everything is back byte for byte.
+  ::testing::AssertionResult unmake() {
     Step top = std::move(steps_.back());
     steps_.pop_back();
     switch (top.kind) {
@@ -307,23 +128,29 @@ class Walker {
         removeSameSide(e_);
         break;
     }
-    return snapshotDifference(*top.before, *takeSnapshot(e_));
+    return sameState(top.before, StateSnapshot(e_));
   }
 
+  // "" when the state is what the stones give (the evaluation as before the first light stone
+  // while light stones stand), nearCount exact everywhere, and the records kept.
   std::string check() const {
-    const Snapshot* light = nullptr;
+    check::StateCheck how;
+    how.exactNearCount = true;
     for (const Step& s : steps_)
       if (s.kind != Kind::Full) {
-        light = s.before.get();
+        how.anyColours = true;
+        how.evalCells = s.before.cellInfo.data();
+        how.evalSums = s.before.evalSum;
         break;
       }
-    return stateDifference(e_, frozen_, light);
+    const std::string difference = check::stateDifference(e_, how);
+    return difference.empty() ? keptRecords(e_, frozen_) : difference;
   }
 
  private:
   struct Step {
     Kind kind;
-    std::unique_ptr<Snapshot> before;
+    StateSnapshot before;
   };
   Engine& e_;
   Board& b_;
@@ -338,10 +165,7 @@ const char* ruleName(int rule) {
 
 // ---------------------------------------------------------------------------------------------
 
-class LineStateRandom : public ::testing::TestWithParam<std::tuple<int, int>> {
- protected:
-  kesta_test::TempExeDir dir_;
-};
+class LineStateRandom : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 std::string paramName(const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
   return std::string(ruleName(std::get<0>(info.param))) + "_" + std::to_string(std::get<1>(info.param));
@@ -353,10 +177,10 @@ INSTANTIATE_TEST_SUITE_P(RulesAndSizes, LineStateRandom,
 
 TEST_P(LineStateRandom, FullMakeAndUnmakeKeepTheStateExact) {
   const auto [rule, size] = GetParam();
-  Game g(size, uint8_t(rule));
+  Position g(uint8_t(rule), size);
   Engine& e = *g.engine;
   Walker w(e, uint32_t(1000 * rule + size));
-  const auto initial = takeSnapshot(e);
+  const StateSnapshot initial(e);
   ASSERT_EQ("", w.check()) << "empty board";
 
   // A random game with take-backs, stones on the edges too.
@@ -366,7 +190,7 @@ TEST_P(LineStateRandom, FullMakeAndUnmakeKeepTheStateExact) {
     if (make) {
       w.make(Kind::Full, w.pickEmpty());
     } else {
-      ASSERT_EQ("", w.unmake()) << "unmake at op " << op;
+      ASSERT_TRUE(w.unmake()) << "unmake at op " << op;
     }
     ASSERT_EQ("", w.check()) << "op " << op;
     for (int s = 0; s < 2; ++s)
@@ -376,9 +200,9 @@ TEST_P(LineStateRandom, FullMakeAndUnmakeKeepTheStateExact) {
     EXPECT_TRUE(sawFour) << "the random games should build fours";
   }
   while (w.depth() > 0) {
-    ASSERT_EQ("", w.unmake());
+    ASSERT_TRUE(w.unmake());
   }
-  EXPECT_EQ("", snapshotDifference(*initial, *takeSnapshot(e)));
+  EXPECT_TRUE(sameState(initial, StateSnapshot(e)));
 
   // Small boards: fill every cell, then take everything back.
   if (size <= 9) {
@@ -391,36 +215,36 @@ TEST_P(LineStateRandom, FullMakeAndUnmakeKeepTheStateExact) {
     EXPECT_EQ(0, e.evalSum[0]);
     EXPECT_EQ(0, e.evalSum[1]);
     while (w.depth() > 0) {
-      ASSERT_EQ("", w.unmake());
+      ASSERT_TRUE(w.unmake());
       ASSERT_EQ("", w.check()) << "emptying, stone " << e.board->moveCount;
     }
-    EXPECT_EQ("", snapshotDifference(*initial, *takeSnapshot(e)));
+    EXPECT_TRUE(sameState(initial, StateSnapshot(e)));
   }
 }
 
 TEST_P(LineStateRandom, MixedScratchAndSameSideStacksRestoreEverything) {
   const auto [rule, size] = GetParam();
-  Game g(size, uint8_t(rule));
+  Position g(uint8_t(rule), size);
   Engine& e = *g.engine;
   Walker w(e, uint32_t(7919 * rule + size));
-  const auto initial = takeSnapshot(e);
+  const StateSnapshot initial(e);
 
   for (int round = 0; round < 12; ++round) {
     // Some full moves (or take-backs) first; they may only happen with no light stone standing.
     for (int i = 0; i < 4; ++i) {
       if (w.depth() > 0 && w.rng()() % 4 == 0) {
-        ASSERT_EQ("", w.unmake());
+        ASSERT_TRUE(w.unmake());
       } else if (!w.boardFull()) {
         w.make(Kind::Full, w.pickEmpty());
       }
       ASSERT_EQ("", w.check()) << "round " << round << " full move " << i;
     }
     const size_t base = w.depth();
-    const auto beforeStack = takeSnapshot(e);
+    const StateSnapshot beforeStack(e);
     // A random stack of light stones of both kinds, with partial unwinding in between.
     for (int op = 0; op < 24; ++op) {
       if (w.depth() > base && w.rng()() % 3 == 0) {
-        ASSERT_EQ("", w.unmake()) << "round " << round << " op " << op;
+        ASSERT_TRUE(w.unmake()) << "round " << round << " op " << op;
       } else if (!w.boardFull()) {
         const uint32_t kind = w.rng()() % 3;
         const CellIndex cell = w.pickEmpty();
@@ -434,22 +258,19 @@ TEST_P(LineStateRandom, MixedScratchAndSameSideStacksRestoreEverything) {
       ASSERT_EQ("", w.check()) << "round " << round << " op " << op;
     }
     while (w.depth() > base) {
-      ASSERT_EQ("", w.unmake());
+      ASSERT_TRUE(w.unmake());
     }
-    ASSERT_EQ("", snapshotDifference(*beforeStack, *takeSnapshot(e))) << "round " << round;
+    ASSERT_TRUE(sameState(beforeStack, StateSnapshot(e))) << "round " << round;
   }
   while (w.depth() > 0) {
-    ASSERT_EQ("", w.unmake());
+    ASSERT_TRUE(w.unmake());
   }
-  EXPECT_EQ("", snapshotDifference(*initial, *takeSnapshot(e)));
+  EXPECT_TRUE(sameState(initial, StateSnapshot(e)));
 }
 
 // ---------------------------------------------------------------------------------------------
 
-class LineStateByRule : public ::testing::TestWithParam<int> {
- protected:
-  kesta_test::TempExeDir dir_;
-};
+class LineStateByRule : public ::testing::TestWithParam<int> {};
 
 INSTANTIATE_TEST_SUITE_P(Rules, LineStateByRule, ::testing::Values(0, 1, 2),
                          [](const ::testing::TestParamInfo<int>& p) {
@@ -458,11 +279,11 @@ INSTANTIATE_TEST_SUITE_P(Rules, LineStateByRule, ::testing::Values(0, 1, 2),
 
 // What an Empty cell holds depends only on the stones, not on the order they came in.
 TEST_P(LineStateByRule, EmptyCellsDependOnlyOnTheStones) {
-  Game g(15, uint8_t(GetParam()));
+  Position g{uint8_t(GetParam())};
   Engine& e = *g.engine;
   Board& b = *g.board;
   std::mt19937 rng(uint32_t(31 + GetParam()));
-  const auto initial = takeSnapshot(e);
+  const StateSnapshot initial(e);
 
   struct Seen {
     std::array<CellInfo, BoardCells> info;
@@ -502,10 +323,10 @@ TEST_P(LineStateByRule, EmptyCellsDependOnlyOnTheStones) {
     std::shuffle(black.begin(), black.end(), rng);
     std::shuffle(white.begin(), white.end(), rng);
     const auto second = play(black, white);
-    ASSERT_EQ("", snapshotDifference(*initial, *takeSnapshot(e))) << "round " << round;
+    ASSERT_TRUE(sameState(initial, StateSnapshot(e))) << "round " << round;
     for (int t = 0; t < BoardCells; ++t)
       ASSERT_EQ(0, std::memcmp(&first->info[size_t(t)], &second->info[size_t(t)], sizeof(CellInfo)))
-          << "round " << round << " cell " << at(CellIndex(t));
+          << "round " << round << " cell " << coord(CellIndex(t));
     EXPECT_EQ(0, std::memcmp(first->evalSum, second->evalSum, sizeof first->evalSum));
     EXPECT_EQ(0, std::memcmp(first->classCount, second->classCount, sizeof first->classCount));
     EXPECT_EQ(first->hash, second->hash);
@@ -516,61 +337,61 @@ TEST_P(LineStateByRule, EmptyCellsDependOnlyOnTheStones) {
 // makeScratch updates the same codes, move scores and classes as makeMove, leaves evalScore and
 // evalSum alone, and unmakeScratch takes everything back.
 TEST_P(LineStateByRule, ScratchMoveMatchesFullMoveExceptEvaluation) {
-  Game g(15, uint8_t(GetParam()));
+  Position g{uint8_t(GetParam())};
   Engine& e = *g.engine;
   Board& b = *g.board;
   Walker w(e, uint32_t(101 + GetParam()));
   for (int i = 0; i < 24; ++i) w.make(Kind::Full, w.pickEmpty());
   ASSERT_EQ("", w.check());
 
-  const auto before = takeSnapshot(e);
+  const StateSnapshot before(e);
   int tried = 0;
   for (int t = b.firstCell; t <= b.lastCell; ++t) {
     if (b.cells[t] != Empty) continue;
     const CellIndex c = CellIndex(t);
     makeMove(e, c);
-    const auto full = takeSnapshot(e);
+    const StateSnapshot full(e);
     unmakeMove(e);
-    ASSERT_EQ("", snapshotDifference(*before, *takeSnapshot(e)));
+    ASSERT_TRUE(sameState(before, StateSnapshot(e)));
 
     makeScratch(e, c);
-    const auto scratch = takeSnapshot(e);
+    const StateSnapshot scratch(e);
     for (int u = 0; u < BoardCells; ++u) {
-      const CellInfo& s = scratch->info[size_t(u)];
-      const CellInfo& f = full->info[size_t(u)];
+      const CellInfo& s = scratch.cellInfo[size_t(u)];
+      const CellInfo& f = full.cellInfo[size_t(u)];
       ASSERT_EQ(0, std::memcmp(s.lineWindow, f.lineWindow, sizeof s.lineWindow))
-          << at(c) << " / " << at(CellIndex(u));
+          << coord(c) << " / " << coord(CellIndex(u));
       ASSERT_EQ(0, std::memcmp(s.lineCode, f.lineCode, sizeof s.lineCode))
-          << at(c) << " / " << at(CellIndex(u));
+          << coord(c) << " / " << coord(CellIndex(u));
       ASSERT_EQ(0, std::memcmp(s.moveScore, f.moveScore, sizeof s.moveScore))
-          << at(c) << " / " << at(CellIndex(u));
+          << coord(c) << " / " << coord(CellIndex(u));
       ASSERT_EQ(0, std::memcmp(s.cellClass, f.cellClass, sizeof s.cellClass))
-          << at(c) << " / " << at(CellIndex(u));
-      ASSERT_EQ(s.nearCount, f.nearCount) << at(c) << " / " << at(CellIndex(u));
-      ASSERT_EQ(0, std::memcmp(s.evalScore, before->info[size_t(u)].evalScore, sizeof s.evalScore))
-          << at(c) << " / " << at(CellIndex(u));
+          << coord(c) << " / " << coord(CellIndex(u));
+      ASSERT_EQ(s.nearCount, f.nearCount) << coord(c) << " / " << coord(CellIndex(u));
+      ASSERT_EQ(0, std::memcmp(s.evalScore, before.cellInfo[size_t(u)].evalScore, sizeof s.evalScore))
+          << coord(c) << " / " << coord(CellIndex(u));
     }
-    ASSERT_EQ(0, std::memcmp(scratch->classCount, full->classCount, sizeof full->classCount)) << at(c);
-    ASSERT_EQ(0, std::memcmp(scratch->evalSum, before->evalSum, sizeof before->evalSum)) << at(c);
-    EXPECT_EQ(scratch->ply, full->ply);
-    EXPECT_EQ(scratch->cells, full->cells);
-    EXPECT_EQ(scratch->moveCount, full->moveCount);
-    EXPECT_EQ(scratch->sideToMove, full->sideToMove);
-    EXPECT_EQ(scratch->hash, full->hash);
-    EXPECT_EQ(scratch->box, full->box);
+    ASSERT_EQ(0, std::memcmp(scratch.classCount, full.classCount, sizeof full.classCount)) << coord(c);
+    ASSERT_EQ(0, std::memcmp(scratch.evalSum, before.evalSum, sizeof before.evalSum)) << coord(c);
+    EXPECT_EQ(scratch.ply, full.ply);
+    EXPECT_EQ(scratch.cells, full.cells);
+    EXPECT_EQ(scratch.moveCount, full.moveCount);
+    EXPECT_EQ(scratch.sideToMove, full.sideToMove);
+    EXPECT_EQ(scratch.hash, full.hash);
+    EXPECT_EQ(scratch.box, full.box);
     unmakeScratch(e);
-    ASSERT_EQ("", snapshotDifference(*before, *takeSnapshot(e))) << at(c);
+    ASSERT_TRUE(sameState(before, StateSnapshot(e))) << coord(c);
     ++tried;
   }
   EXPECT_EQ(225 - 24, tried);
 }
 
 TEST_P(LineStateByRule, ScratchStonesOfEitherColourAndSameSideStones) {
-  Game g(15, uint8_t(GetParam()));
+  Position g{uint8_t(GetParam())};
   Engine& e = *g.engine;
   Board& b = *g.board;
   Walker w(e, 5);
-  const auto empty = takeSnapshot(e);
+  const StateSnapshot empty(e);
 
   // Two same-side stones for Black: the turn and ply stay.
   const CellIndex a = cellOf(7, 7), c = cellOf(8, 8);
@@ -584,9 +405,9 @@ TEST_P(LineStateByRule, ScratchStonesOfEitherColourAndSameSideStones) {
   EXPECT_EQ(2, b.moveCount);
   EXPECT_EQ(Zobrist.stone[0][a] ^ Zobrist.stone[0][c], b.hash);
   ASSERT_EQ("", w.check());
-  ASSERT_EQ("", w.unmake());
-  ASSERT_EQ("", w.unmake());
-  ASSERT_EQ("", snapshotDifference(*empty, *takeSnapshot(e)));
+  ASSERT_TRUE(w.unmake());
+  ASSERT_TRUE(w.unmake());
+  ASSERT_TRUE(sameState(empty, StateSnapshot(e)));
 
   // With White to move, same-side stones are White.
   w.make(Kind::Full, a);
@@ -616,21 +437,18 @@ TEST_P(LineStateByRule, ScratchStonesOfEitherColourAndSameSideStones) {
   EXPECT_EQ(White, b.cells[cellOf(5, 5)]);
   ASSERT_EQ("", w.check());
   while (w.depth() > 0) {
-    ASSERT_EQ("", w.unmake());
+    ASSERT_TRUE(w.unmake());
   }
-  EXPECT_EQ("", snapshotDifference(*empty, *takeSnapshot(e)));
+  EXPECT_TRUE(sameState(empty, StateSnapshot(e)));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Hand-checked cases on a 15x15 board.
 
-class LineStateCases : public ::testing::Test {
- protected:
-  kesta_test::TempExeDir dir_;
-};
+class LineStateCases : public ::testing::Test {};
 
 TEST_F(LineStateCases, EmptyBoardAndClassCountTotals) {
-  Game g(15, Freestyle);
+  Position g(Freestyle);
   Engine& e = *g.engine;
   Board& b = *g.board;
   EXPECT_EQ(0, b.moveCount);
@@ -662,7 +480,7 @@ TEST_F(LineStateCases, EmptyBoardAndClassCountTotals) {
 }
 
 TEST_F(LineStateCases, BlackStoneSetsTheDocumentedBits) {
-  Game g(15, Freestyle);
+  Position g(Freestyle);
   Engine& e = *g.engine;
   struct Probe {
     int x, y, k, bit;
@@ -685,7 +503,7 @@ TEST_F(LineStateCases, BlackStoneSetsTheDocumentedBits) {
 }
 
 TEST_F(LineStateCases, NeighbourhoodCounts) {
-  Game g(15, Freestyle);
+  Position g(Freestyle);
   Engine& e = *g.engine;
   makeMove(e, cellOf(7, 7));
   for (int sx : {-1, 1})
@@ -714,7 +532,7 @@ TEST_F(LineStateCases, NeighbourhoodCounts) {
 
 // Window cells beyond the edge are wall for both sides; a stone adds to one side only.
 TEST_F(LineStateCases, EdgeStonesAndOccupiedWindowCells) {
-  Game g(15, Freestyle);
+  Position g(Freestyle);
   Engine& e = *g.engine;
   makeMove(e, cellOf(0, 0));
   // (1,0): (0,0) is p = -1 (bit 5), p = -2..-5 are wall (bits 6..9).
@@ -725,7 +543,7 @@ TEST_F(LineStateCases, EdgeStonesAndOccupiedWindowCells) {
   EXPECT_EQ(0x3E0, lineBitsOf(e.cellInfo[cellOf(0, 1)], 0, 1));  // horizontal: only the wall
 
   // Black (7,7), White (8,7), Black (9,7): the occupied (8,7) keeps the record it had when filled.
-  Game h(15, Freestyle);
+  Position h(Freestyle);
   Engine& f = *h.engine;
   makeMove(f, cellOf(7, 7));
   makeMove(f, cellOf(8, 7));
@@ -745,20 +563,46 @@ TEST_F(LineStateCases, EdgeStonesAndOccupiedWindowCells) {
   EXPECT_EQ(0u, lineBitsOf(f.cellInfo[cellOf(8, 7)], 0, 1));
 }
 
+// The check itself notices one changed field, in an Empty cell's record, an occupied cell's
+// record, the sums or the Board.
+TEST_F(LineStateCases, TheCheckNoticesOneChangedField) {
+  Position g(RenjuRule);
+  Engine& e = *g.engine;
+  Walker w(e, 3);
+  for (int i = 0; i < 12; ++i) w.make(Kind::Full, w.pickEmpty());
+  ASSERT_EQ("", w.check());
+  CellInfo& empty = e.cellInfo[w.pickEmpty()];
+  CellInfo& stone = e.cellInfo[e.board->moves[0]];
+  // Each change is undone by making it again.
+  const auto spoilt = [&](const char* what, auto change) {
+    change();
+    EXPECT_NE("", w.check()) << what;
+    change();
+  };
+  spoilt("lineWindow", [&] { empty.lineWindow[2][1] ^= 1; });
+  spoilt("codeKey", [&] { empty.codeKey[0] ^= 1; });
+  spoilt("evalScore", [&] { empty.evalScore[1] ^= 1; });
+  spoilt("nearCount", [&] { empty.nearCount ^= 1; });
+  spoilt("occupied record", [&] { stone.moveScore[0] ^= 1; });
+  spoilt("evalSum", [&] { e.evalSum[1] ^= 1; });
+  spoilt("hash", [&] { e.board->hash ^= 1; });
+  EXPECT_EQ("", w.check());
+}
+
 // A full move, a scratch move on top and both undone: exactly the state before the full move.
 TEST_F(LineStateCases, ScratchOnTopOfFullMove) {
-  Game g(15, RenjuRule);
+  Position g(RenjuRule);
   Engine& e = *g.engine;
   makeMove(e, cellOf(7, 7));
   makeMove(e, cellOf(8, 8));
-  const auto before = takeSnapshot(e);
+  const StateSnapshot before(e);
   makeMove(e, cellOf(7, 8));
   makeScratch(e, cellOf(7, 9));
   placeSameSide(e, cellOf(7, 10));
   removeSameSide(e);
   unmakeScratch(e);
   unmakeMove(e);
-  EXPECT_EQ("", snapshotDifference(*before, *takeSnapshot(e)));
+  EXPECT_TRUE(sameState(before, StateSnapshot(e)));
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "protocol/command_loop.h"
-#include "tools/lib/brain_process.h"
+#include "support/processes.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define KESTA_UNDER_SANITIZER 1
@@ -29,6 +29,9 @@
 
 namespace kesta {
 namespace {
+
+using kesta_test::Brain;
+using kesta_test::parseMove;
 
 const std::string About = aboutLine();
 const std::string NoMove = "255,255";
@@ -44,65 +47,18 @@ const char* const BlackProbe =
 const char* const WhiteProbe =
     "BOARD\n1,7,2\n2,7,1\n0,10,2\n3,7,1\n1,10,2\n4,7,1\n2,10,2\n5,7,1\n3,10,2\n7,7,1\n12,2,2\nDONE";
 
-// A brain process with a manager's conveniences. Every reply is awaited with a deadline, so a
-// brain that hangs fails the test instead of blocking it.
-class Brain {
- public:
-  Brain() { started_ = process_.spawn(KESTA_BRAIN_PATH); }
+// Nothing was printed since the last reply: ABOUT's answer is the very next line.
+void expectQuiet(Brain& brain) {
+  EXPECT_EQ(brain.ask("ABOUT"), About) << "an unexpected line came first";
+}
 
-  bool started() const { return started_; }
-  BrainProcess& process() { return process_; }
-
-  // Sends text as it stands (no line end is added).
-  void write(const std::string& text) { EXPECT_TRUE(process_.write(text)) << "the brain stopped reading"; }
-  void send(const std::string& line) { write(line + "\n"); }
-
-  // The next reply line; MESSAGE lines (search reports) are skipped, as managers do.
-  std::string reply() {
-    for (;;) {
-      const auto line = process_.readLine();
-      if (!line) return "<no reply>";
-      if (line->rfind("MESSAGE ", 0) != 0) return *line;
-    }
-  }
-
-  // Sends a command and returns its one-line reply.
-  std::string ask(const std::string& line) {
-    send(line);
-    return reply();
-  }
-
-  // Nothing was printed since the last reply: ABOUT's answer is the very next line.
-  void expectQuiet() { EXPECT_EQ(ask("ABOUT"), About) << "an unexpected line came first"; }
-
-  // The rule the brain plays, told by its replies to the two probe positions.
-  std::string ruleInForce() {
-    const std::string black = ask(BlackProbe), white = ask(WhiteProbe);
-    if (black == "6,7" && white == "6,7") return "freestyle";
-    if (black == "4,10" && white == "4,10") return "exact5";
-    if (black == "4,10" && white == "6,7") return "renju";
-    return "unclear (" + black + " / " + white + ")";
-  }
-
-  void expectCleanExit() {
-    const auto status = process_.waitExit();
-    ASSERT_TRUE(status.has_value()) << "the brain did not end";
-    EXPECT_TRUE(status->cleanExit()) << status->describe();
-  }
-
- private:
-  BrainProcess process_;
-  bool started_ = false;
-};
-
-// The coordinates of a move reply, or nothing when the line is not "x,y".
-std::optional<std::pair<int, int>> parseMove(const std::string& line) {
-  const size_t comma = line.find(',');
-  if (comma == std::string::npos || comma == 0 || comma + 1 == line.size() || line.size() > 7)
-    return std::nullopt;
-  for (size_t i = 0; i < line.size(); ++i)
-    if (i != comma && (line[i] < '0' || line[i] > '9')) return std::nullopt;
-  return std::make_pair(std::stoi(line.substr(0, comma)), std::stoi(line.substr(comma + 1)));
+// The rule the brain plays, told by its replies to the two probe positions.
+std::string ruleInForce(Brain& brain) {
+  const std::string black = brain.ask(BlackProbe), white = brain.ask(WhiteProbe);
+  if (black == "6,7" && white == "6,7") return "freestyle";
+  if (black == "4,10" && white == "4,10") return "exact5";
+  if (black == "4,10" && white == "6,7") return "renju";
+  return "unclear (" + black + " / " + white + ")";
 }
 
 // Keeps the stones of one game, to check that each reply is a free cell of the board.
@@ -145,7 +101,7 @@ TEST(ManagerCommands, WordsInLowerAndMixedCase) {
   afterBoard.place(7, 7);
   EXPECT_TRUE(afterBoard.accept(brain.ask("board\n7,7,2\ndone")));
   brain.send("Info Rule 1");
-  EXPECT_EQ(brain.ruleInForce(), "exact5");
+  EXPECT_EQ(ruleInForce(brain), "exact5");
   brain.send("eNd");
   std::string rest;
   EXPECT_TRUE(brain.process().readToEnd(rest));
@@ -175,7 +131,7 @@ TEST(ManagerCommands, CrLfAndLfLineEndsAlike) {
   EXPECT_NE(move, "8,7");
   EXPECT_EQ(brain.reply(), About);
   brain.write("INFO rule 4\r\n");
-  EXPECT_EQ(brain.ruleInForce(), "renju");
+  EXPECT_EQ(ruleInForce(brain), "renju");
   brain.write("END\r\n");
   brain.expectCleanExit();
 }
@@ -222,11 +178,11 @@ TEST(ManagerCommands, VeryLongLines) {
   brain.send("INFO timeout_turn 200");
   // A folder path of a megabyte: the value is consumed whole.
   brain.send("INFO folder /" + std::string(1 << 20, 'f'));
-  brain.expectQuiet();
+  expectQuiet(brain);
   // A megabyte of one unknown word is answered with its start; then a megabyte of blanks before a
   // command.
   EXPECT_EQ(brain.ask(std::string(1 << 20, 'X')), "UNKNOWN " + std::string(64, 'X'));
-  brain.expectQuiet();
+  expectQuiet(brain);
   EXPECT_EQ(brain.ask(std::string(1 << 20, ' ') + "START 15"), "OK");
   // Numbers with a hundred thousand leading zeros are still the numbers.
   const std::string zeros(100000, '0');
@@ -252,7 +208,7 @@ TEST(ManagerCommands, VeryLongLines) {
   afterBoard.place(10, 10);
   afterBoard.place(11, 11);
   EXPECT_TRUE(afterBoard.accept(brain.reply()));
-  brain.expectQuiet();
+  expectQuiet(brain);
   brain.send("END");
   brain.expectCleanExit();
 }
@@ -268,7 +224,7 @@ TEST(ManagerMatch, InfoBeforeAndAfterStart) {
        {"INFO timeout_turn 200", "INFO timeout_match 60000", "INFO max_memory 367001600", "INFO game_type 1",
         "INFO rule 1", "INFO folder /tmp/kesta", "INFO time_left 60000"})
     brain.send(info);
-  brain.expectQuiet();
+  expectQuiet(brain);
   EXPECT_EQ(brain.ask("START 15"), "OK");
   EXPECT_EQ(brain.ask("BEGIN"), "7,7");
   // And the ones it sends during the game.
@@ -282,7 +238,7 @@ TEST(ManagerMatch, InfoBeforeAndAfterStart) {
   referee.place(9, 9);
   EXPECT_TRUE(referee.accept(brain.ask("TURN 9,9")));
   // The rule sent before START holds for the game.
-  EXPECT_EQ(brain.ruleInForce(), "exact5");
+  EXPECT_EQ(ruleInForce(brain), "exact5");
   brain.send("END");
   brain.expectCleanExit();
 }
@@ -302,7 +258,7 @@ TEST(ManagerMatch, InfoRuleAfterStartRestartsTheGame) {
     if (value != "0") {
       EXPECT_EQ(brain.ask("BEGIN"), "7,7");
     }
-    EXPECT_EQ(brain.ruleInForce(), rule);
+    EXPECT_EQ(ruleInForce(brain), rule);
     brain.send("END");
     brain.expectCleanExit();
   }
@@ -331,7 +287,7 @@ TEST(ManagerMatch, StartAgainWithoutRestart) {
   EXPECT_EQ(brain.ask("TURN 19,19"), "ERROR Coord is not empty.");
   EXPECT_EQ(brain.ask("BEGIN"), "7,7");
   // The rule chosen for the first game holds through all of it.
-  EXPECT_EQ(brain.ruleInForce(), "exact5");
+  EXPECT_EQ(ruleInForce(brain), "exact5");
   brain.send("END");
   brain.expectCleanExit();
 }
@@ -353,11 +309,11 @@ TEST(ManagerMatch, FullBoard) {
   EXPECT_EQ(brain.ask("START 6"), "OK");
   // The manager asks for a move on a full board: one line, the no-move reply.
   EXPECT_EQ(brain.ask(fullBoard(36)), NoMove);
-  brain.expectQuiet();
+  expectQuiet(brain);
   // The opponent fills the last cell with TURN.
   // The opponent fills the last cell with TURN (35 stones end with who 1: no reply to the BOARD).
   brain.send(fullBoard(35));
-  brain.expectQuiet();
+  expectQuiet(brain);
   EXPECT_EQ(brain.ask("TURN 5,5"), NoMove);
   // Then the match goes on.
   EXPECT_EQ(brain.ask("RESTART"), "OK");
@@ -387,7 +343,7 @@ TEST(ManagerMatch, MovesAfterTheGameIsWon) {
   EXPECT_TRUE(referee.accept(brain.ask("TURN 10,14")));
   referee.place(10, 9);
   EXPECT_TRUE(referee.accept(brain.ask("TURN 10,9")));
-  brain.expectQuiet();
+  expectQuiet(brain);
   brain.send("END");
   brain.expectCleanExit();
 }
@@ -534,37 +490,29 @@ TEST(ManagerMemory, StartsAndPlaysUnderAnAddressSpaceLimit) {
   GTEST_SKIP() << "sanitizers need far more address space than the brain";
 #endif
   constexpr int64_t LimitKiB = 64 * 1024;
-  BrainProcess brain;
-  ASSERT_TRUE(brain.spawn(std::vector<std::string>{
-      "/bin/sh", "-c",
-      "ulimit -v " + std::to_string(LimitKiB) + " && exec " + std::string(KESTA_BRAIN_PATH)}));
-  ASSERT_TRUE(brain.writeLine("START 15"));
-  EXPECT_EQ(brain.readLine(), "OK");
-  ASSERT_TRUE(brain.writeLine("INFO max_memory " + std::to_string(LimitKiB * 1024)));
-  ASSERT_TRUE(brain.writeLine("INFO timeout_turn 100"));
+  Brain brain({"/bin/sh", "-c",
+               "ulimit -v " + std::to_string(LimitKiB) + " && exec " + std::string(KESTA_BRAIN_PATH)});
+  ASSERT_TRUE(brain.started());
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  brain.send("INFO max_memory " + std::to_string(LimitKiB * 1024));
+  brain.send("INFO timeout_turn 100");
   Referee referee(15);
-  ASSERT_TRUE(brain.writeLine("BEGIN"));
+  std::string command = "BEGIN";
   for (int move = 0; move < 8; ++move) {
-    std::optional<std::string> reply;
-    do {
-      reply = brain.readLine();
-    } while (reply && reply->rfind("MESSAGE ", 0) == 0);
-    ASSERT_TRUE(reply.has_value()) << "no reply to move " << move;
-    ASSERT_TRUE(referee.accept(*reply));
+    ASSERT_TRUE(referee.accept(brain.ask(command))) << "move " << move;
     // The opponent takes the first free cell of the top rows.
     for (int cell = 0;; ++cell) {
       const std::string turn = std::to_string(cell % 15) + "," + std::to_string(cell / 15);
       if (referee.accept(turn)) {
-        ASSERT_TRUE(brain.writeLine("TURN " + turn));
+        command = "TURN " + turn;
         break;
       }
     }
   }
-  EXPECT_LE(statusKiB(brain.pid(), "VmPeak"), LimitKiB);
-  ASSERT_TRUE(brain.writeLine("END"));
-  const auto status = brain.waitExit();
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(status->cleanExit()) << status->describe();
+  brain.send(command);  // the last turn's reply stays unread; END follows
+  EXPECT_LE(statusKiB(brain.process().pid(), "VmPeak"), LimitKiB);
+  brain.send("END");
+  brain.expectCleanExit();
 }
 
 }  // namespace

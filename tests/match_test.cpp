@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "position_helpers.h"
+#include "support/processes.h"
 #include "support/temp_dir.h"
 
 namespace kesta {
 namespace {
 
-using testpos::runTool;
+using kesta_test::runTool;
 
 std::vector<std::string> gameLines(const std::string& path) {
   std::ifstream in(path);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "rules/forbidden.h"
-#include "tests/position_helpers.h"
+#include "support/position.h"
 
 namespace kesta {
 namespace {

@@ -15,7 +15,8 @@
 #include "core/clock.h"
 #include "search/search.h"
 #include "search/think.h"
-#include "tests/position_helpers.h"
+#include "support/position.h"
+#include "support/processes.h"
 
 namespace kesta {
 namespace {
@@ -234,9 +235,9 @@ TEST(ProofSearch, RootProofsRunBeforeLongTimedThinks) {
 TEST(ProofSearch, ClaimedWinsHoldWhenPlayedOut) {
   for (const char* rule : {"freestyle", "exact5", "renju"}) {
     int status = 0;
-    const std::string out =
-        testpos::runTool(std::string("prove-check --rule ") + rule + " --games 4 --turn-time 30 --check-time 100 2>/dev/null",
-                         &status);
+    const std::string out = kesta_test::runTool(
+        std::string("prove-check --rule ") + rule + " --games 4 --turn-time 30 --check-time 100 2>/dev/null",
+        &status);
     EXPECT_EQ(status, 0) << rule << ": " << out;
     EXPECT_NE(out.find(" failed 0\n"), std::string::npos) << rule << ": " << out;
   }
@@ -247,8 +248,8 @@ TEST(ProofSearch, ClaimedWinsHoldWhenPlayedOut) {
 TEST(ProofSearch, MovesRuledOutAsLostAreLost) {
   for (const char* rule : {"freestyle", "renju"}) {
     const std::string out =
-        testpos::runTool(std::string("prove-check --rule ") + rule +
-                         " --games 3 --turn-time 30 --check-time 100 --lost-moves 2 2>/dev/null");
+        kesta_test::runTool(std::string("prove-check --rule ") + rule +
+                            " --games 3 --turn-time 30 --check-time 100 --lost-moves 2 2>/dev/null");
     int lost = -1, held = -1, failed = -1;
     const size_t at = out.find("lost moves ");
     ASSERT_NE(at, std::string::npos) << rule << ": " << out;

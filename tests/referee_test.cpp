@@ -1,9 +1,11 @@
 // Whole games over pipes: two real brains play each other under a small referee that speaks the
 // protocol as a tournament manager does (START, INFO rule, INFO timeout_turn, INFO time_left before
 // every move, BEGIN, TURN, and BOARD to resume a game from its move list). The referee keeps its own
-// board and its own renju judge, rejects moves on occupied or off-board cells, ends a game on a
-// five, a foul or a full board, and records each move's time.
+// board, judges with the tool library's rules (tools/lib/referee.h), rejects moves on occupied or
+// off-board cells, ends a game on a five, a foul or a full board, and records each move's time.
 #ifndef _WIN32
+
+#include "tools/lib/referee.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +13,12 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "rules/forbidden.h"
-#include "search_position.h"
-#include "tools/lib/brain_process.h"
+#include "support/position.h"
+#include "support/processes.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KESTA_REFEREE_SANITIZED 1
@@ -37,167 +38,17 @@ constexpr bool Sanitized = false;
 #endif
 
 // ---------------------------------------------------------------------------------------------
-// The referee's board and rules, written from the rules of the game alone.
+// The referee's rules: the tool library's, written from the rules of the game alone.
 
-enum ProtocolRule { FreestyleGame = 0, ExactFiveGame = 1, RenjuGame = 4 };
-enum Stone { None = 0, BlackStone = 1, WhiteStone = 2 };
-enum class Foul { None, Overline, DoubleFour, DoubleThree };
-
-const char* foulName(Foul f) {
-  switch (f) {
-    case Foul::Overline:
-      return "overline";
-    case Foul::DoubleFour:
-      return "double four";
-    case Foul::DoubleThree:
-      return "double three";
-    default:
-      return "none";
-  }
-}
-
-constexpr int Lines[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
-
-class RefereeBoard {
- public:
-  explicit RefereeBoard(int n) : n_(n), cells_(size_t(n * n), None) {}
-
-  int size() const { return n_; }
-  bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < n_ && y < n_; }
-  int at(int x, int y) const { return inside(x, y) ? cells_[size_t(y * n_ + x)] : -1; }
-  void set(int x, int y, int stone) { cells_[size_t(y * n_ + x)] = stone; }
-  bool full() const { return std::find(cells_.begin(), cells_.end(), None) == cells_.end(); }
-
-  // The stones of the colour at (x, y) in an unbroken row through it along line d: the first and
-  // the last offset from (x, y).
-  void run(int x, int y, int d, int& lo, int& hi) const {
-    const int colour = at(x, y), dx = Lines[d][0], dy = Lines[d][1];
-    lo = 0;
-    while (at(x + (lo - 1) * dx, y + (lo - 1) * dy) == colour) --lo;
-    hi = 0;
-    while (at(x + (hi + 1) * dx, y + (hi + 1) * dy) == colour) ++hi;
-  }
-  int runLength(int x, int y, int d) const {
-    int lo, hi;
-    run(x, y, d, lo, hi);
-    return hi - lo + 1;
-  }
-
- private:
-  int n_;
-  std::vector<int> cells_;
-};
-
-// The stone just placed at (x, y) wins: five or more in a row in freestyle, exactly five in exact
-// five, and under renju exactly five for Black and five or more for White.
-bool wins(const RefereeBoard& b, int x, int y, int rule) {
-  const bool exact = rule == ExactFiveGame || (rule == RenjuGame && b.at(x, y) == BlackStone);
-  for (int d = 0; d < 4; ++d) {
-    const int n = b.runLength(x, y, d);
-    if (n == 5 || (n > 5 && !exact)) return true;
-  }
-  return false;
-}
-
-Foul renjuFoul(RefereeBoard& b, int x, int y, int depth);
-
-// Offsets t along line d (|t| <= 4) of the empty cells where one more Black stone makes exactly five
-// together with the Black stone at (x, y).
-std::vector<int> fiveCompletions(RefereeBoard& b, int x, int y, int d) {
-  std::vector<int> points;
-  const int dx = Lines[d][0], dy = Lines[d][1];
-  for (int t = -4; t <= 4; ++t) {
-    const int ex = x + t * dx, ey = y + t * dy;
-    if (t == 0 || b.at(ex, ey) != None) continue;
-    b.set(ex, ey, BlackStone);
-    int lo, hi;
-    b.run(ex, ey, d, lo, hi);
-    // The run from (ex, ey) covers offsets t + lo .. t + hi from (x, y).
-    if (hi - lo + 1 == 5 && t + lo <= 0 && t + hi >= 0) points.push_back(t);
-    b.set(ex, ey, None);
-  }
-  return points;
-}
-
-// Fours through (x, y) along d: a straight four (two completions five apart) counts once; two
-// completions otherwise are two fours on one line.
-int foursAlong(RefereeBoard& b, int x, int y, int d) {
-  const std::vector<int> p = fiveCompletions(b, x, y, d);
-  if (p.size() == 2 && p[1] - p[0] == 5) return 1;
-  return int(p.size());
-}
-
-// A straight four through (x, y) along d: four Black stones in a row, each end an empty cell that
-// completes exactly five.
-bool straightFour(RefereeBoard& b, int x, int y, int d) {
-  int lo, hi;
-  b.run(x, y, d, lo, hi);
-  if (hi - lo + 1 != 4) return false;
-  const std::vector<int> p = fiveCompletions(b, x, y, d);
-  return std::count(p.begin(), p.end(), lo - 1) == 1 && std::count(p.begin(), p.end(), hi + 1) == 1;
-}
-
-// The Black stone at (x, y) makes a real three along d: one more stone, itself allowed, makes a
-// straight four.
-bool realThree(RefereeBoard& b, int x, int y, int d, int depth) {
-  const int dx = Lines[d][0], dy = Lines[d][1];
-  for (int t = -4; t <= 4; ++t) {
-    const int ex = x + t * dx, ey = y + t * dy;
-    if (t == 0 || b.at(ex, ey) != None) continue;
-    b.set(ex, ey, BlackStone);
-    const bool four = straightFour(b, x, y, d);
-    b.set(ex, ey, None);
-    if (four && (depth >= 4 || renjuFoul(b, ex, ey, depth + 1) == Foul::None)) return true;
-  }
-  return false;
-}
-
-// Black's move at the empty cell (x, y) under renju: exactly five wins whatever else it makes;
-// otherwise six or more, two fours, or two real threes are fouls.
-Foul renjuFoul(RefereeBoard& b, int x, int y, int depth) {
-  b.set(x, y, BlackStone);
-  Foul result = Foul::None;
-  bool five = false, overline = false;
-  for (int d = 0; d < 4; ++d) {
-    const int n = b.runLength(x, y, d);
-    five = five || n == 5;
-    overline = overline || n > 5;
-  }
-  if (!five) {
-    int fours = 0, threes = 0;
-    for (int d = 0; d < 4; ++d) {
-      const int f = foursAlong(b, x, y, d);
-      fours += f;
-      if (f == 0 && realThree(b, x, y, d, depth)) ++threes;
+// The referee's board with the stones of the engine's.
+tool::RefBoard refereeBoard(const Board& b) {
+  tool::RefBoard ref(b.size);
+  for (int y = 0; y < b.size; ++y)
+    for (int x = 0; x < b.size; ++x) {
+      const uint8_t c = b.cells[cellOf(x, y)];
+      if (c == Black || c == White) ref.set(x, y, c);
     }
-    if (overline)
-      result = Foul::Overline;
-    else if (fours >= 2)
-      result = Foul::DoubleFour;
-    else if (threes >= 2)
-      result = Foul::DoubleThree;
-  }
-  b.set(x, y, None);
-  return result;
-}
-
-// A referee board from an ASCII picture ('X' Black, 'O' White, '.' empty).
-RefereeBoard pictureBoard(int n, const std::string& art) {
-  RefereeBoard b(n);
-  std::istringstream in(art);
-  std::string line;
-  int y = 0;
-  while (std::getline(in, line)) {
-    int x = 0;
-    for (char c : line) {
-      if (c == ' ') continue;
-      if (c == 'X') b.set(x, y, BlackStone);
-      if (c == 'O') b.set(x, y, WhiteStone);
-      ++x;
-    }
-    if (x > 0) ++y;
-  }
-  return b;
+  return ref;
 }
 
 // The referee's judge against the engine's own forbidden test, cell by cell, on positions that show
@@ -206,42 +57,42 @@ TEST(RefereeRules, RenjuFoulsAgreeWithTheEngine) {
   struct Case {
     const char* art;
     int x, y;
-    Foul foul;
+    bool foul;
   };
   const Case cases[] = {
       // Six in a row.
-      {". X X X . X X . . .", 4, 0, Foul::Overline},
+      {". X X X . X X . . .", 4, 0, true},
       // Exactly five wins, although the same stone makes six in its column.
       {". X X X X . . .\n. . . . . X . .\n. . . . . X . .\n. . . . . X . .\n. . . . . X . .\n"
        ". . . . . X . .",
-       5, 0, Foul::None},
+       5, 0, false},
       // Two fours on two lines.
       {". . . . . . . . .\n. X X X . . . . .\n. . . . . . . . .\n. . . . X . . . .\n. . . . X . . . .\n"
        ". . . . X . . . .",
-       4, 1, Foul::DoubleFour},
+       4, 1, true},
       // Two fours on one line: X X X . m . X X X.
-      {"X X X . . . X X X . .", 4, 0, Foul::DoubleFour},
+      {"X X X . . . X X X . .", 4, 0, true},
       // Two open threes.
       {". . . . . . . .\n. . . . . . . .\n. . . X . . . .\n. . . X . . . .\n. X X . . . . .\n"
        ". . . . . . . .\n. . . . . . . .",
-       3, 4, Foul::DoubleThree},
+       3, 4, true},
       // A four and an open three are allowed.
       {". . . . . . . .\n. . . . . . . .\n. . . . X . . .\n. . . . X . . .\nO X X X . . . .\n"
        ". . . . . . . .\n. . . . . . . .",
-       4, 4, Foul::None},
+       4, 4, false},
       // One of the threes is closed by White: a single open three.
       {". . . . . . . .\n. . . O . . . .\n. . . X . . . .\n. . . X . . . .\n. X X . . . . .\n"
        ". . . . . . . .\n. . . . . . . .",
-       3, 4, Foul::None},
+       3, 4, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.art);
-    RefereeBoard ref = pictureBoard(15, c.art);
-    EXPECT_EQ(foulName(renjuFoul(ref, c.x, c.y, 0)), std::string(foulName(c.foul)));
-    // The engine sees the same position with Black to move.
-    searchtest::Game g(15, RenjuRule);
+    testpos::Game g(15, RenjuRule);
     g.draw(c.art, Black);
-    EXPECT_EQ(isForbidden(g.e(), cellOf(c.x, c.y)), c.foul != Foul::None) << "the engine's test disagrees";
+    tool::RefBoard ref = refereeBoard(g.b());
+    EXPECT_EQ(tool::renjuFoul(ref, c.x, c.y), c.foul);
+    // The engine sees the same position with Black to move.
+    EXPECT_EQ(isForbidden(g.e(), cellOf(c.x, c.y)), c.foul) << "the engine's test disagrees";
   }
 }
 
@@ -250,7 +101,7 @@ TEST(RefereeRules, RenjuFoulsAgreeWithTheEngine) {
 
 struct GameSetup {
   const char* name;
-  int rule;  // as INFO rule sends it
+  int rule;  // tool::RuleFreestyle, RuleExactFive or RuleRenju
   int size;
   bool resumeWithBoard;  // each brain is handed the game once as a BOARD move list
 };
@@ -274,21 +125,6 @@ constexpr int StartingTimeLeftMs = 6000;
 constexpr int MoveCap = Sanitized ? 30 : 100;
 constexpr int ReplyDeadlineMs = Sanitized ? 60000 : 20000;
 
-std::string moveText(int x, int y) {
-  return std::to_string(x) + "," + std::to_string(y);
-}
-
-bool parseMove(const std::string& line, int& x, int& y) {
-  const size_t comma = line.find(',');
-  if (comma == std::string::npos || comma == 0 || comma + 1 == line.size()) return false;
-  for (size_t i = 0; i < line.size(); ++i)
-    if (i != comma && (line[i] < '0' || line[i] > '9')) return false;
-  if (comma > 6 || line.size() - comma > 7) return false;
-  x = std::stoi(line.substr(0, comma));
-  y = std::stoi(line.substr(comma + 1));
-  return true;
-}
-
 class Referee {
  public:
   explicit Referee(const GameSetup& setup) : setup_(setup), board_(setup.size) {}
@@ -303,12 +139,13 @@ class Referee {
       }
       p.timeLeft = StartingTimeLeftMs;
       send(p, "START " + std::to_string(setup_.size));
-      const std::optional<std::string> ok = reply(p, out);
+      const std::optional<std::string> ok =
+          kesta_test::replyLine(p.brain, ReplyDeadlineMs, &out.messageLines);
       if (ok != "OK") {
         ADD_FAILURE() << "START answered " << ok.value_or("nothing") << crashReport(p);
         return out;
       }
-      send(p, "INFO rule " + std::to_string(setup_.rule));
+      send(p, "INFO rule " + std::to_string(tool::RuleInfoValue[setup_.rule]));
       send(p, "INFO timeout_turn " + std::to_string(TurnMs));
       send(p, "INFO timeout_match 1000000");
     }
@@ -318,7 +155,7 @@ class Referee {
         break;
       }
       Player& p = players_[n % 2];
-      const int colour = n % 2 == 0 ? BlackStone : WhiteStone;
+      const int colour = n % 2;  // 0 Black, 1 White
       send(p, "INFO time_left " + std::to_string(std::max(1, p.timeLeft)));
       std::string command;
       if (n == 0) {
@@ -328,11 +165,12 @@ class Referee {
         p.resumed = true;
       } else {
         const MoveRecord& last = out.moves.back();
-        command = "TURN " + moveText(last.x, last.y);
+        command = "TURN " + tool::cellText(last.x, last.y);
       }
       const auto start = std::chrono::steady_clock::now();
       send(p, command);
-      const std::optional<std::string> line = reply(p, out);
+      const std::optional<std::string> line =
+          kesta_test::replyLine(p.brain, ReplyDeadlineMs, &out.messageLines);
       const long long ms =
           std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
               .count();
@@ -341,35 +179,35 @@ class Referee {
                       << crashReport(p) << transcript(out);
         break;
       }
-      int x = -1, y = -1;
-      if (!parseMove(*line, x, y)) {
+      const auto move = kesta_test::parseMove(*line);
+      if (!move) {
         ADD_FAILURE() << setup_.name << ": move " << n + 1 << " answered \"" << *line << "\""
                       << transcript(out);
         break;
       }
-      if (!board_.inside(x, y) || board_.at(x, y) != None) {
+      const auto [x, y] = *move;
+      if (board_.at(x, y) != tool::NoStone) {
         ADD_FAILURE() << setup_.name << ": move " << n + 1 << " at " << *line
-                      << (board_.inside(x, y) ? " is an occupied cell" : " is off the board")
+                      << (board_.at(x, y) == tool::OffBoard ? " is off the board" : " is an occupied cell")
                       << transcript(out);
         break;
       }
       p.timeLeft -= int(ms);
       out.moves.push_back({x, y, ms});
       out.maxMs = std::max(out.maxMs, ms);
-      const Foul foul =
-          setup_.rule == RenjuGame && colour == BlackStone ? renjuFoul(board_, x, y, 0) : Foul::None;
+      const bool foul = setup_.rule == tool::RuleRenju && colour == Black && tool::renjuFoul(board_, x, y);
       board_.set(x, y, colour);
-      const char* side = colour == BlackStone ? "Black" : "White";
-      if (wins(board_, x, y, setup_.rule)) {
+      const char* side = colour == Black ? "Black" : "White";
+      if (tool::isWinningMove(board_, x, y, colour, setup_.rule)) {
         out.result = std::string(side) + " wins with five at " + *line + ", move " + std::to_string(n + 1);
         break;
       }
-      if (foul != Foul::None) {
-        out.fouls.push_back(std::string(foulName(foul)) + " at " + *line + ", move " + std::to_string(n + 1));
-        out.result = "White wins by Black's " + std::string(foulName(foul)) + " at " + *line;
+      if (foul) {
+        out.fouls.push_back("forbidden move at " + *line + ", move " + std::to_string(n + 1));
+        out.result = "White wins by Black's forbidden move at " + *line;
         break;
       }
-      if (board_.full()) {
+      if (int(out.moves.size()) == setup_.size * setup_.size) {
         out.result = "draw, board full";
         break;
       }
@@ -398,21 +236,11 @@ class Referee {
     if (!p.brain.writeLine(text, ReplyDeadlineMs)) ADD_FAILURE() << setup_.name << ": cannot send " << text;
   }
 
-  // The next reply line, skipping and counting diagnostic MESSAGE lines.
-  std::optional<std::string> reply(Player& p, GameOutcome& out) {
-    for (;;) {
-      std::optional<std::string> line = p.brain.readLine(ReplyDeadlineMs);
-      if (!line || line->rfind("MESSAGE", 0) != 0) return line;
-      out.messageLines += 1;
-    }
-  }
-
   // The whole game so far as BOARD lines: 1 for the mover's own stones, 2 for the opponent's.
   std::string boardCommand(int mover, const GameOutcome& out) const {
     std::string text = "BOARD";
     for (size_t i = 0; i < out.moves.size(); ++i) {
-      const int colour = i % 2 == 0 ? BlackStone : WhiteStone;
-      text += "\n" + moveText(out.moves[i].x, out.moves[i].y) + "," + (colour == mover ? "1" : "2");
+      text += "\n" + tool::cellText(out.moves[i].x, out.moves[i].y) + "," + (int(i % 2) == mover ? "1" : "2");
     }
     return text + "\nDONE";
   }
@@ -426,13 +254,13 @@ class Referee {
     std::string text = "\nmoves:";
     for (const MoveRecord& m : out.moves) {
       text += ' ';
-      text += moveText(m.x, m.y);
+      text += tool::cellText(m.x, m.y);
     }
     return text;
   }
 
   GameSetup setup_;
-  RefereeBoard board_;
+  tool::RefBoard board_;
   Player players_[2];
 };
 
@@ -454,15 +282,15 @@ void playAndReport(const GameSetup& setup) {
 }
 
 TEST(RefereeGames, FreestyleOn15) {
-  playAndReport({"freestyle", FreestyleGame, 15, false});
+  playAndReport({"freestyle", tool::RuleFreestyle, 15, false});
 }
 
 TEST(RefereeGames, ExactFiveOn20ResumedFromBoard) {
-  playAndReport({"exact five", ExactFiveGame, 20, true});
+  playAndReport({"exact five", tool::RuleExactFive, 20, true});
 }
 
 TEST(RefereeGames, RenjuOn15) {
-  playAndReport({"renju", RenjuGame, 15, false});
+  playAndReport({"renju", tool::RuleRenju, 15, false});
 }
 
 }  // namespace

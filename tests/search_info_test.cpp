@@ -11,10 +11,13 @@
 
 #include "search/search.h"
 #include "search/think.h"
-#include "search_position.h"
+#include "support/position.h"
 
-namespace kesta::searchtest {
+namespace kesta {
 namespace {
+
+using testpos::coord;
+using testpos::Game;
 
 // A think of the engine with every report it hands out kept.
 std::vector<SearchReport> thinkWithReports(Game& g, int32_t turnMs) {
@@ -75,7 +78,7 @@ TEST(SearchInfo, LineFieldsAndAVariationOfLegalMovesThatChangesNothing) {
   for (std::string move; fields >> move;) moves.push_back(move);
   ASSERT_GE(moves.size(), 2u) << line;
   EXPECT_LE(moves.size(), size_t(MaxShownVariation));
-  EXPECT_EQ(moves[0], at(last.move));
+  EXPECT_EQ(moves[0], coord(last.move));
   // Each move is a free cell when its turn comes.
   Game replay(15, Freestyle);
   replay.play("7,7 8,7 7,8 8,8");
@@ -122,4 +125,4 @@ TEST(SearchInfo, AtMostTenLinesASecondAndTheLastOneFits) {
 }
 
 }  // namespace
-}  // namespace kesta::searchtest
+}  // namespace kesta

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -23,13 +22,14 @@
 #include "search/decided.h"
 #include "search/move_gen.h"
 #include "search/think.h"
-#include "search_position.h"
+#include "support/position.h"
+#include "support/processes.h"
 
 namespace kesta {
 namespace {
 
-using searchtest::at;
-using searchtest::Game;
+using testpos::coord;
+using testpos::Game;
 
 // ---------------------------------------------------------------------------------------------
 // Root decisions
@@ -51,14 +51,14 @@ TEST(SearchRoot, FiveIsPlayedAtOnceWithTheWinScore) {
   g.draw(BlackFiveAndWhiteFour, Black);
   g.e().Settings.TimeoutTurn = 300;
   const CellIndex move = think(g.e()).move;
-  EXPECT_EQ(at(move), "11,7");
+  EXPECT_EQ(coord(move), "11,7");
   EXPECT_EQ(g.e().report.score, 20000);
   EXPECT_EQ(g.e().report.depth, 2) << "one iteration only";
   EXPECT_EQ(g.e().SearchCounter, 0) << "no node was searched";
 
   g.startThink();
   const RootResult r = rootSearch(g.e(), 2);
-  EXPECT_EQ(at(r.move), "11,7");
+  EXPECT_EQ(coord(r.move), "11,7");
   EXPECT_EQ(r.score, 20000);
 }
 
@@ -83,12 +83,12 @@ TEST(SearchRoot, SingleForcedBlockStopsTheDeepening) {
   g.e().Settings.TimeoutTurn = 300;
   g.startThink();
   const RootResult r = rootSearch(g.e(), 2);
-  EXPECT_EQ(at(r.move), "7,7");
+  EXPECT_EQ(coord(r.move), "7,7");
   EXPECT_TRUE(g.e().Stopped) << "a single root move needs no deeper iteration";
   EXPECT_GT(r.score, -DecidedScore);
 
   const CellIndex move = think(g.e()).move;
-  EXPECT_EQ(at(move), "7,7");
+  EXPECT_EQ(coord(move), "7,7");
   EXPECT_TRUE(g.e().Stopped);
   EXPECT_EQ(g.e().SearchCounter, 0) << "the block was played without a search";
 }
@@ -115,16 +115,16 @@ TEST(SearchRoot, OpenFourIsMadeAndConverted) {
   Engine& e = g.e();
   e.Settings.TimeoutTurn = 300;
   const CellIndex four = think(e).move;
-  ASSERT_TRUE(at(four) == "5,7" || at(four) == "9,7") << at(four);
+  ASSERT_TRUE(coord(four) == "5,7" || coord(four) == "9,7") << coord(four);
   EXPECT_EQ(e.report.score, 19998);
   e.Stopped = 1;
   EXPECT_EQ(applyAndJudge(e, cellX(four), cellY(four)), 0);
   // White blocks one end of the open four; Black completes five at the other.
-  const bool left = at(four) == "5,7";
+  const bool left = coord(four) == "5,7";
   makeMove(e, cellOf(left ? 4 : 9, 7));
   e.ply = 0;
   const CellIndex five = think(e).move;
-  EXPECT_EQ(at(five), left ? "9,7" : "4,7");
+  EXPECT_EQ(coord(five), left ? "9,7" : "4,7");
   EXPECT_EQ(e.report.score, 20000);
   e.Stopped = 1;
   EXPECT_EQ(applyAndJudge(e, cellX(five), cellY(five)), 1);
@@ -156,9 +156,9 @@ TEST(SearchRoot, LostRootStillGivesAnEmptyCell) {
   const CellIndex move = think(e).move;
   ASSERT_TRUE(g.emptyCell(move)) << "move " << move;
   EXPECT_TRUE(insideBoard(g.b(), cellX(move), cellY(move)));
-  EXPECT_LE(e.report.score, -DecidedScore) << "at " << at(move);
+  EXPECT_LE(e.report.score, -DecidedScore) << "at " << coord(move);
   // It answers the threat where it can: on one of the threes' lines.
-  EXPECT_TRUE(cellY(move) == 5 || cellX(move) == 9) << at(move);
+  EXPECT_TRUE(cellY(move) == 5 || cellX(move) == 9) << coord(move);
 }
 
 // Under renju White's closed four can only be blocked at 7,4, where Black would make six.
@@ -183,7 +183,7 @@ TEST(SearchRoot, ForbiddenForcedBlockGivesWayToALegalMove) {
   e.Settings.TimeoutTurn = 300;
   const CellIndex move = think(e).move;
   EXPECT_EQ(e.report.score, -20000);
-  ASSERT_NE(at(move), "7,4");
+  ASSERT_NE(coord(move), "7,4");
   ASSERT_EQ(e.board->cells[move], Empty);
   EXPECT_FALSE(isForbidden(e, move));
   e.Stopped = 1;
@@ -223,9 +223,9 @@ TEST(SearchRoot, LostRootMovesAreMarkedAndNotSearchedAgain) {
   for (; depth <= 5 && marked.empty(); ++depth) {
     const RootResult r = rootSearch(e, depth);
     ASSERT_FALSE(e.Stopped) << "depth " << depth;
-    EXPECT_FALSE(losing.count(at(r.move))) << "depth " << depth << " chose " << at(r.move);
+    EXPECT_FALSE(losing.count(coord(r.move))) << "depth " << depth << " chose " << coord(r.move);
     for (const MoveEntry& m : e.PlyLists[0].moves)
-      if (e.cellInfo[m.cell].rootLoss) marked.insert(at(m.cell));
+      if (e.cellInfo[m.cell].rootLoss) marked.insert(coord(m.cell));
   }
   ASSERT_FALSE(marked.empty()) << "no root move was found lost by depth 5";
   for (const std::string& cell : marked) EXPECT_TRUE(losing.count(cell)) << cell << " marked lost";
@@ -237,8 +237,8 @@ TEST(SearchRoot, LostRootMovesAreMarkedAndNotSearchedAgain) {
     if (e.cellInfo[m.cell].rootLoss) m.score = Sentinel;
   rootSearch(e, depth);
   for (const MoveEntry& m : e.PlyLists[0].moves) {
-    if (!marked.count(at(m.cell))) continue;
-    EXPECT_EQ(m.score, Sentinel) << at(m.cell) << " was searched again";
+    if (!marked.count(coord(m.cell))) continue;
+    EXPECT_EQ(m.score, Sentinel) << coord(m.cell) << " was searched again";
     EXPECT_EQ(e.cellInfo[m.cell].rootLoss, 1);
   }
 }
@@ -269,7 +269,7 @@ TEST(SearchRoot, MovesMarkedLostAreSkippedUntilTheNextThink) {
 
   g.startThink();
   const RootResult free = rootSearch(e, 2);
-  ASSERT_TRUE(free.move == left || free.move == right) << at(free.move);
+  ASSERT_TRUE(free.move == left || free.move == right) << coord(free.move);
   EXPECT_FALSE(e.Stopped) << "two root moves hold";
   ASSERT_EQ(e.PlyLists[0].moves.size(), 4u);
   const CellIndex other = free.move == left ? right : left;
@@ -280,7 +280,7 @@ TEST(SearchRoot, MovesMarkedLostAreSkippedUntilTheNextThink) {
   g.startThink();
   e.cellInfo[free.move].rootLoss = 1;
   const RootResult second = rootSearch(e, 2);
-  EXPECT_EQ(second.move, other) << at(second.move);
+  EXPECT_EQ(second.move, other) << coord(second.move);
   EXPECT_GT(second.score, -DecidedScore);
   EXPECT_TRUE(e.Stopped);
 
@@ -292,7 +292,7 @@ TEST(SearchRoot, MovesMarkedLostAreSkippedUntilTheNextThink) {
   EXPECT_TRUE(g.emptyCell(lost.move));
   EXPECT_NE(lost.move, left);
   EXPECT_NE(lost.move, right);
-  EXPECT_LE(lost.score, -DecidedScore) << at(lost.move);
+  EXPECT_LE(lost.score, -DecidedScore) << coord(lost.move);
   EXPECT_TRUE(e.Stopped);
 
   // A new think starts without marks and plays a block again.
@@ -300,7 +300,7 @@ TEST(SearchRoot, MovesMarkedLostAreSkippedUntilTheNextThink) {
   e.cellInfo[left].rootLoss = e.cellInfo[right].rootLoss = 1;
   e.Settings.TimeoutTurn = 300;
   const CellIndex next = think(e).move;
-  EXPECT_TRUE(next == left || next == right) << at(next);
+  EXPECT_TRUE(next == left || next == right) << coord(next);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -562,21 +562,11 @@ TEST(SearchPlyLimit, UnspentDepthRunsIntoTheLimit) {
 
 #ifndef _WIN32
 std::vector<std::string> runBench() {
-  const std::string command = std::string("'") + KESTA_TOOL_PATH + "' bench --depth 4";
+  int status = -1;
+  std::istringstream output(kesta_test::runTool("bench --depth 4", &status));
+  EXPECT_EQ(status, 0) << "kesta-tool bench --depth 4";
   std::vector<std::string> lines;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return lines;
-  std::string current;
-  for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
-    if (c == '\n') {
-      lines.push_back(current);
-      current.clear();
-    } else {
-      current.push_back(char(c));
-    }
-  }
-  if (!current.empty()) lines.push_back(current);
-  EXPECT_EQ(::pclose(pipe), 0) << command;
+  for (std::string line; std::getline(output, line);) lines.push_back(line);
   return lines;
 }
 

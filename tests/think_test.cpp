@@ -23,13 +23,13 @@
 #include "search/search.h"
 #include "search/search_clock.h"
 #include "search/time_manager.h"
-#include "search_position.h"
+#include "support/position.h"
 
 namespace kesta {
 namespace {
 
-using searchtest::at;
-using searchtest::Game;
+using testpos::coord;
+using testpos::Game;
 
 // Plays count stones, Black and White alternately, on cells coloured by ((x / 2) + y) mod 2: no
 // line anywhere holds more than two stones of a colour in a row, so nobody ever has a five.
@@ -57,7 +57,7 @@ TEST(ThinkOpening, FirstStoneGoesToTheCentre) {
     Game g(size, Freestyle);
     g.e().Stopped = 1;
     const uint8_t generation = g.e().TransTable->generation;
-    EXPECT_EQ(at(think(g.e()).move), cell) << "size " << size;
+    EXPECT_EQ(coord(think(g.e()).move), cell) << "size " << size;
     EXPECT_TRUE(g.e().Stopped) << "think leaves the engine stopped";
     EXPECT_EQ(g.e().TransTable->generation, generation) << "no search";
   }
@@ -76,11 +76,11 @@ TEST(ThinkOpening, ReplyToACentralStoneIsAnyOfItsEightNeighbours) {
       const CellIndex reply = think(e).move;
       ASSERT_TRUE(g.emptyCell(reply)) << reply;
       const int dx = std::abs(cellX(reply) - cellX(s)), dy = std::abs(cellY(reply) - cellY(s));
-      ASSERT_EQ(std::max(dx, dy), 1) << at(reply) << " is no neighbour";
+      ASSERT_EQ(std::max(dx, dy), 1) << coord(reply) << " is no neighbour";
       seen[reply] += 1;
     }
     EXPECT_EQ(seen.size(), 8u) << "every neighbour occurs over 400 replies";
-    for (const auto& [cell, count] : seen) EXPECT_GE(count, 10) << at(cell);
+    for (const auto& [cell, count] : seen) EXPECT_GE(count, 10) << coord(cell);
     EXPECT_EQ(e.TransTable->generation, generation);
   }
 }
@@ -187,7 +187,7 @@ TEST(ThinkOpening, BookAnswersAKnownPosition) {
   const std::set<std::string> replies = {"8,6", "7,8", "8,9", "7,9"};
   std::set<std::string> seen;
   for (int i = 0; i < 200; ++i) {
-    const std::string reply = at(think(e).move);
+    const std::string reply = coord(think(e).move);
     ASSERT_TRUE(replies.count(reply)) << reply;
     seen.insert(reply);
   }
@@ -199,7 +199,7 @@ TEST(ThinkOpening, BookAnswersAKnownPosition) {
   two.play("7,7 8,8");
   const std::set<std::string> rowReplies = {"7,9", "9,7", "8,9", "8,7", "8,6", "7,8", "6,8", "7,5", "9,6"};
   for (int i = 0; i < 100; ++i) {
-    const std::string reply = at(think(two.e()).move);
+    const std::string reply = coord(think(two.e()).move);
     ASSERT_TRUE(rowReplies.count(reply)) << reply;
   }
 
@@ -209,7 +209,7 @@ TEST(ThinkOpening, BookAnswersAKnownPosition) {
   for (int i = 0; i < 50; ++i) {
     const CellIndex reply = bookLookup(turned.e(), turned.e().BookRandom);
     ASSERT_NE(reply, 0);
-    EXPECT_TRUE(turned.emptyCell(reply)) << at(reply);
+    EXPECT_TRUE(turned.emptyCell(reply)) << coord(reply);
   }
 }
 
@@ -370,7 +370,7 @@ TEST(ThinkTimeBudget, LargestLimitsThinkWithoutOverflow) {
   e.Settings.TimeoutTurn = std::numeric_limits<int32_t>::max();
   e.Settings.TimeLeft = std::numeric_limits<int32_t>::max();
   // Black has a four on row 7: White's block is forced and played without a search.
-  EXPECT_EQ(at(think(e).move), "10,7");
+  EXPECT_EQ(coord(think(e).move), "10,7");
 }
 
 // A fresh table is put to use in proportion to the think's budget, so that short games do not

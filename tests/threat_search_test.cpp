@@ -17,7 +17,7 @@
 #include "search/move_gen.h"
 #include "search/search.h"
 #include "search/think.h"
-#include "tests/position_helpers.h"
+#include "support/position.h"
 
 namespace kesta {
 namespace {

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "position_helpers.h"
+#include "support/processes.h"
 
 namespace kesta {
 namespace {
 
-using testpos::runTool;
+using kesta_test::runTool;
 
 int exitCode(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

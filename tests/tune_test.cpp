@@ -16,8 +16,8 @@
 
 #include "board/line_state.h"
 #include "eval/eval_tables.h"
-#include "position_helpers.h"
 #include "rules/rule_tables.h"
+#include "support/processes.h"
 #include "support/temp_dir.h"
 #include "tools/lib/train_data.h"
 #include "tools/lib/tuner.h"
@@ -273,7 +273,7 @@ TEST(Tuner, FitLowersTheLossAndKeepsFixedWeights) {
 
 #ifndef _WIN32
 
-using testpos::runTool;
+using kesta_test::runTool;
 
 // A run stopped by a signal keeps every whole game; an append after a cut tail continues the file;
 // the tuner reads it and writes a complete AIEval.txt that leaves fours, fives and ordering alone.
