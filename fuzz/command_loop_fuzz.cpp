@@ -154,6 +154,7 @@ class Harness {
       // The engine's random replies repeat, whichever Engine a START has built.
       seedGenerators(e, 1);
       const Before before = snapshot();
+      pending_ = loop_.pendingWord();
       const size_t start = position();
       const bool more = loop_.step();
       const size_t end = position();
@@ -202,9 +203,11 @@ class Harness {
     std::vector<std::string> lines;
     for (const std::string& line : splitLines(output_))
       if (line.rfind("MESSAGE ", 0) != 0) lines.push_back(line);
-    const std::vector<std::string> tokens = splitTokens(withoutTakenStopLines(command_));
+    std::vector<std::string> tokens = splitTokens(withoutTakenStopLines(command_));
+    // A word that the step before read ahead is this command's first.
+    if (!pending_.empty()) tokens.insert(tokens.begin(), pending_);
     const std::string word = tokens.empty() ? "" : upper(tokens[0]);
-    if (word == "BEGIN" || word == "TURN" || word == "BOARD") ++thinks_;
+    if (word == "BEGIN" || word == "TURN" || word == "BOARD" || word == "SWAP2BOARD") ++thinks_;
     const Board& b = loop_.board();
     auto expectLines = [&](size_t n) {
       if (lines.size() != n)
@@ -246,11 +249,12 @@ class Harness {
       if (!lines.empty()) fail("a reply to a command cut off by the end of input");
       return;
     }
-    if (word == "START") {
+    if (word == "START" || word == "RECTSTART") {
       expectLines(1);
+      if (word == "RECTSTART" && lines[0] == ReplyRectangular) return;
       if (lines[0] != ReplyOk && lines[0] != ReplyError && lines[0] != ReplyBadNumber)
-        fail("START answered '" + lines[0] + "'");
-      if (lines[0] == ReplyOk && b.moveCount != 0) fail("START left stones on the board");
+        fail(word + " answered '" + lines[0] + "'");
+      if (lines[0] == ReplyOk && b.moveCount != 0) fail(word + " left stones on the board");
     } else if (word == "RESTART" || word == "TAKEBACK") {
       expectLines(1);
       if (lines[0] != ReplyOk) fail(word + " answered '" + lines[0] + "'");
@@ -277,9 +281,24 @@ class Harness {
         const CellIndex theirs = b.moves[size_t(before.moveCount)];
         if (before.cells[theirs] != Empty) fail("the opponent's stone went on an occupied cell");
       }
-    } else if (!lines.empty()) {
-      // INFO and unknown words never answer.
-      fail("'" + word + "' answered '" + lines[0] + "'");
+    } else if (word == "SWAP2BOARD") {
+      // One line: an error, SWAP, or one to three cells; the board is as before the command.
+      expectLines(1);
+      if (b.moveCount != before.moveCount) fail("SWAP2BOARD changed the board");
+      if (lines[0].rfind("ERROR SWAP2BOARD ", 0) == 0 || lines[0] == ReplySwap) return;
+      const std::vector<std::string> cells = splitTokens(lines[0]);
+      if (cells.empty() || cells.size() > 3) fail("SWAP2BOARD answered '" + lines[0] + "'");
+      for (const std::string& cell : cells) {
+        int x = 0, y = 0;
+        if (!parseMove(cell, x, y) || !insideBoard(b, x, y)) fail("SWAP2BOARD answered '" + lines[0] + "'");
+      }
+    } else if (word == "INFO" || word == "YXSTOP" || word == "STOP" || word.empty()) {
+      if (!lines.empty()) fail("'" + word + "' answered '" + lines[0] + "'");
+    } else {
+      // Any other word is an unknown command: one UNKNOWN line.
+      expectLines(1);
+      if (lines[0].rfind(std::string(ReplyUnknown) + " ", 0) != 0)
+        fail("'" + word + "' answered '" + lines[0] + "'");
     }
   }
 
@@ -291,6 +310,7 @@ class Harness {
   int32_t lastWho_ = 2;  // the BOARD who that the loop remembers across commands
   int thinks_ = 0;
   std::string command_;
+  std::string pending_;
   std::string output_;
 };
 

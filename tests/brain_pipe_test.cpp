@@ -208,6 +208,21 @@ std::vector<std::string> linesUpToAReply(BrainProcess& brain, int& reports) {
   }
 }
 
+// A manager that asks ABOUT first reads the identification first: the notice of a file that
+// failed to read waits for the next reply.
+TEST(BrainFiles, AboutComesBeforeANotice) {
+  kesta_test::TempDir dir;
+  BrainProcess brain;
+  ASSERT_TRUE(brain.spawn(brainWithFiles(dir, "12 34 oops", "Override:1\n")));
+  ASSERT_TRUE(brain.writeLine("ABOUT"));
+  EXPECT_EQ(brain.readLine(), About);
+  ASSERT_TRUE(brain.writeLine("START 15"));
+  EXPECT_EQ(brain.readLine().value_or("").rfind("MESSAGE AIEval.txt could not be read", 0), 0u);
+  EXPECT_EQ(brain.readLine(), "OK");
+  ASSERT_TRUE(brain.writeLine("END"));
+  expectCleanExit(brain);
+}
+
 // An AIEval.txt that fails to read keeps the built-in weights and says so once, before the first
 // reply; SearchInfo:0 in AIConfig.txt (here after a byte-order mark) silences the search reports.
 TEST(BrainFiles, AFailedEvaluationFileKeepsTheDefaultsAndSaysSoOnce) {

@@ -254,14 +254,94 @@ TEST(ManagerMatch, InfoRuleAfterStartRestartsTheGame) {
     EXPECT_EQ(brain.ask("BEGIN"), "7,7");
     EXPECT_TRUE(parseMove(brain.ask("TURN 8,8")));
     brain.send("INFO rule " + value);
-    // A rule that changes anything starts the game again on an empty board.
-    if (value != "0") {
-      EXPECT_EQ(brain.ask("BEGIN"), "7,7");
-    }
+    // Every rule value starts the game again on an empty board.
+    EXPECT_EQ(brain.ask("BEGIN"), "7,7");
     EXPECT_EQ(ruleInForce(brain), rule);
     brain.send("END");
     brain.expectCleanExit();
   }
+}
+
+// A GUI that switches rules between games gets the rule it asked for, and keeps it across RESTART
+// and START until it asks again; renju is left as readily as any rule.
+TEST(ManagerMatch, RuleChangesHoldAcrossGames) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  brain.send("INFO timeout_turn 200");
+  brain.send("INFO rule 4");
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  EXPECT_EQ(ruleInForce(brain), "renju");
+  brain.send("INFO rule 0");
+  EXPECT_EQ(brain.ask("RESTART"), "OK");
+  EXPECT_EQ(ruleInForce(brain), "freestyle");
+  brain.send("INFO rule 2");  // the analysis GUI's renju
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  EXPECT_EQ(ruleInForce(brain), "renju");
+  brain.send("INFO rule 1");
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  EXPECT_EQ(ruleInForce(brain), "exact5");
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+// Replies managers wait for: an unknown command line, RECTSTART, and moves at timeout_turn 0.
+TEST(ManagerCommands, UnknownRectStartAndFastestMoves) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  EXPECT_EQ(brain.ask("SUGGEST 1 2"), "UNKNOWN SUGGEST");
+  EXPECT_EQ(brain.ask("RECTSTART 20,20"), "OK");
+  EXPECT_EQ(brain.ask("RECTSTART 20,15"), "ERROR rectangular boards are not supported");
+  EXPECT_EQ(brain.ask("RECTSTART twenty"), "ERROR Expected a number.");
+  EXPECT_EQ(brain.ask("RECTSTART 15,15"), "OK");
+  brain.send("INFO timeout_turn 0");
+  EXPECT_EQ(brain.ask("BEGIN"), "7,7");
+  const auto move = parseMove(brain.ask("TURN 8,8"));
+  ASSERT_TRUE(move);
+  EXPECT_NE(*move, std::make_pair(8, 8));
+  expectQuiet(brain);
+  brain.send("END");
+  brain.expectCleanExit();
+}
+
+// The stones of an answer "x,y x,y ...": distinct, on the board and not among taken.
+std::vector<std::pair<int, int>> swap2Stones(const std::string& answer, std::set<std::pair<int, int>> taken) {
+  std::vector<std::pair<int, int>> stones;
+  std::istringstream in(answer);
+  for (std::string cell; in >> cell;) {
+    const auto move = parseMove(cell);
+    if (!move || move->first >= 15 || move->second >= 15 || !taken.insert(*move).second) return {};
+    stones.push_back(*move);
+  }
+  return stones;
+}
+
+TEST(ManagerSwap2, TheThreeCases) {
+  Brain brain;
+  ASSERT_TRUE(brain.started());
+  brain.send("INFO timeout_turn 500");
+  EXPECT_EQ(brain.ask("START 15"), "OK");
+  // 1. The first three stones.
+  EXPECT_EQ(swap2Stones(brain.ask("SWAP2BOARD\nDONE"), {}).size(), 3u);
+  // 2. After three: White's stone in the corner leaves Black far ahead, so the brain takes Black;
+  // Black's in the corners leave White ahead, so it stays White.
+  EXPECT_EQ(brain.ask("SWAP2BOARD\n7,7\n0,0\n7,8\nDONE"), "SWAP");
+  const std::string white = brain.ask("SWAP2BOARD\n0,0\n7,7\n14,14\nDONE");
+  EXPECT_NE(white, "SWAP");
+  const size_t stones = swap2Stones(white, {{0, 0}, {7, 7}, {14, 14}}).size();
+  EXPECT_TRUE(stones == 1 || stones == 2) << white;
+  // 3. After five: SWAP or the sixth stone.
+  const std::string fifth = brain.ask("SWAP2BOARD\n7,7\n8,8\n7,8\n6,6\n7,9\nDONE");
+  EXPECT_TRUE(fifth == "SWAP" || swap2Stones(fifth, {{7, 7}, {8, 8}, {7, 8}, {6, 6}, {7, 9}}).size() == 1)
+      << fifth;
+  // Wrong openings are errors and leave the game as it was; a missing DONE leaves the next command
+  // to be carried out.
+  EXPECT_EQ(brain.ask("SWAP2BOARD\n7,7\n8,8\nDONE").rfind("ERROR ", 0), 0u);
+  EXPECT_EQ(brain.ask("SWAP2BOARD\n7,7\n8,8\n7,7\nDONE").rfind("ERROR ", 0), 0u);
+  EXPECT_EQ(brain.ask("SWAP2BOARD\n7,7\n8,8\n7,15\nDONE").rfind("ERROR ", 0), 0u);
+  EXPECT_EQ(brain.ask("SWAP2BOARD\n7,7\nBEGIN").rfind("ERROR ", 0), 0u);
+  EXPECT_EQ(brain.reply(), "7,7");
+  brain.send("END");
+  brain.expectCleanExit();
 }
 
 TEST(ManagerMatch, StartAgainWithoutRestart) {

@@ -59,6 +59,9 @@ class CommandLoop {
   Engine& engine() { return *engine_; }
   Board& board() { return *board_; }
   const MatchSettings& rememberedSettings() const { return settings_; }
+  // A command word read ahead (by SWAP2BOARD, which met it before DONE) that the next step carries
+  // out; empty when none.
+  const std::string& pendingWord() const { return pushedBack_; }
 
  private:
   enum class Read { Ok, Failed, EndOfInput };
