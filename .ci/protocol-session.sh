@@ -10,14 +10,13 @@
 #   protocol-session.sh [--crlf] BRAIN [ARGS...]
 #
 # --crlf: a Windows brain. Commands are sent with CR LF line ends, as a Windows manager sends
-# them, and every reply must end in CR LF; without it they are LF alone.
+# them; without it they are LF alone. Replies always end in LF alone, as managers on every system
+# read them.
 set -euo pipefail
 
 eol=$'\n'
-reply_end=""
 if [ "${1:-}" = "--crlf" ]; then
   eol=$'\r\n'
-  reply_end=$'\r'
   shift
 fi
 if [ $# -eq 0 ]; then
@@ -75,10 +74,6 @@ receive() {
   while :; do
     if ! read_line "$reply_seconds"; then
       fail "no reply line within ${reply_seconds} s (a reply not flushed, a hang, or an exit)"
-    fi
-    if [ -n "$reply_end" ]; then
-      [ "${line%$'\r'}" != "$line" ] || fail "reply '$line' does not end in CR LF"
-      line=${line%$'\r'}
     fi
     case "$line" in
       *$'\r'*) fail "reply '$line' holds a CR" ;;

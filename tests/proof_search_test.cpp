@@ -249,7 +249,7 @@ TEST(ProofSearch, MovesRuledOutAsLostAreLost) {
   for (const char* rule : {"freestyle", "renju"}) {
     const std::string out =
         kesta_test::runTool(std::string("prove-check --rule ") + rule +
-                            " --games 3 --turn-time 30 --check-time 100 --lost-moves 2 2>/dev/null");
+                            " --games 5 --turn-time 30 --check-time 100 --lost-moves 2 2>/dev/null");
     int lost = -1, held = -1, failed = -1;
     const size_t at = out.find("lost moves ");
     ASSERT_NE(at, std::string::npos) << rule << ": " << out;
