@@ -88,7 +88,8 @@ int32_t decidedScore(Worker& e) {
   const int n = e.classCount[S][ClassFourThree];
   if (n >= 1) {
     if (!hasFourCell(e, O)) return winIn(ply + 4);
-    if (overlineWins(ruleOf(e), S))
+    // Under caro the scan is left to the search: its five cells may be blocked ones.
+    if (overlineWins(ruleOf(e), S) && !isCaro(ruleOf(e)))
       if (const int32_t r = fourThreeScan(e, n); r != 0) return r;
   }
   // 6-9. Freestyle only, right after a double-three move.
