@@ -82,7 +82,7 @@ struct LevelBuilder {
         found[next] = true;
       }
       if (fives >= 2) {
-        result = 8;
+        result = isCaro(rule) && oneStoneStopsEveryFive(w, cell) ? 7 : 8;
       } else if (fives == 1) {
         result = 7;
       } else {
@@ -93,6 +93,14 @@ struct LevelBuilder {
     levels[w] = uint8_t(result);
     known[w] = 1;
     return result;
+  }
+
+  // Caro: a stone of the opponent on one empty cell leaves no five to make, as one stone does
+  // against O.XXXX. (it closes the five at the left). Such two fives are a four, not an open four.
+  bool oneStoneStopsEveryFive(int w, const uint8_t cell[10]) {
+    for (int b = 0; b < 10; ++b)
+      if (cell[b] == CellEmpty && level(w + 2 * Pow3[b]) < 7) return true;
+    return false;
   }
 
   // An opponent stone, not the edge, lies at window position p (-5..-1, +1..+5).

@@ -76,6 +76,11 @@ int32_t decidedScore(Worker& e) {
   const int32_t ply = e.ply;
   // 1-3. Fives.
   if (e.classCount[S][ClassFive] >= 1) return winIn(ply);
+  if (isCaro(ruleOf(e)) && e.classCount[O][ClassFive] >= 1) {
+    // Caro: a five may be closed at its far end as well, and one stone may stop two.
+    CellIndex blocks[MaxFiveBlocks];
+    return fiveBlocks(e, O, blocks) == 0 ? lossIn(ply + 1) : 0;
+  }
   if (e.classCount[O][ClassFive] >= 2) return lossIn(ply + 1);
   if (e.classCount[O][ClassFive] == 1) {
     // Black may not block on a forbidden cell: the five comes next, as against two fives.
