@@ -160,7 +160,8 @@ class Walker {
 };
 
 const char* ruleName(int rule) {
-  return rule == 0 ? "freestyle" : rule == 1 ? "exact5" : "renju";
+  static const char* const Names[RuleCount] = {"freestyle", "exact5", "renju", "caro", "caro8"};
+  return Names[rule];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -172,7 +173,8 @@ std::string paramName(const ::testing::TestParamInfo<std::tuple<int, int>>& info
 }
 
 INSTANTIATE_TEST_SUITE_P(RulesAndSizes, LineStateRandom,
-                         ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(6, 9, 15, 22)),
+                         ::testing::Combine(::testing::Values(0, 1, 2, 3, 4),
+                                            ::testing::Values(6, 9, 15, 22)),
                          paramName);
 
 TEST_P(LineStateRandom, FullMakeAndUnmakeKeepTheStateExact) {
@@ -272,7 +274,7 @@ TEST_P(LineStateRandom, MixedScratchAndSameSideStacksRestoreEverything) {
 
 class LineStateByRule : public ::testing::TestWithParam<int> {};
 
-INSTANTIATE_TEST_SUITE_P(Rules, LineStateByRule, ::testing::Values(0, 1, 2),
+INSTANTIATE_TEST_SUITE_P(Rules, LineStateByRule, ::testing::Values(0, 1, 2, 3, 4),
                          [](const ::testing::TestParamInfo<int>& p) {
                            return std::string(ruleName(p.param));
                          });

@@ -211,14 +211,16 @@ TEST_F(MatchSettingsSession, RuleSelectsTheRuleAndRestartsTheGame) {
   setUpSixGap();
   EXPECT_EQ(17, blackCodeAtGap());
 
-  // Renju when bit 4 is set or the value is 2 alone, else exact five with bit 1, else freestyle;
-  // every value restarts the game, and renju is left as readily as any rule.
+  // Renju when bit 4 is set or the value is 2 alone, else caro with bit 8 (standard with bit 1),
+  // else exact five with bit 1, else freestyle; every value restarts the game, and renju is left as
+  // readily as any rule.
   const struct {
     const char* value;
     Rule rule;
-  } cases[] = {{"1", ExactFiveRule}, {"0", Freestyle},     {"4", RenjuRule}, {"0", Freestyle},
-               {"2", RenjuRule},     {"1", ExactFiveRule}, {"5", RenjuRule}, {"3", ExactFiveRule},
-               {"6", RenjuRule},     {"16", Freestyle}};
+  } cases[] = {{"1", ExactFiveRule}, {"0", Freestyle},     {"4", RenjuRule},        {"0", Freestyle},
+               {"2", RenjuRule},     {"1", ExactFiveRule}, {"5", RenjuRule},        {"3", ExactFiveRule},
+               {"6", RenjuRule},     {"16", Freestyle},    {"9", CaroRule},         {"8", CaroOverlineRule},
+               {"12", RenjuRule},    {"11", CaroRule},     {"10", CaroOverlineRule}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
     setUpSixGap();
@@ -228,7 +230,7 @@ TEST_F(MatchSettingsSession, RuleSelectsTheRuleAndRestartsTheGame) {
     EXPECT_EQ(c.rule, engineSettings().GameRule);
     EXPECT_EQ(0, stones());
     setUpSixGap();
-    EXPECT_EQ(c.rule == Freestyle ? 17 : 0, blackCodeAtGap());
+    EXPECT_EQ(c.rule == Freestyle || c.rule == CaroOverlineRule ? 17 : 0, blackCodeAtGap());
   }
 }
 

@@ -233,7 +233,7 @@ TEST(ProofSearch, RootProofsRunBeforeLongTimedThinks) {
 // Every win claimed in short self-play games, by a proof or by the search, holds when the engine
 // defends it at a generous time.
 TEST(ProofSearch, ClaimedWinsHoldWhenPlayedOut) {
-  for (const char* rule : {"freestyle", "exact5", "renju"}) {
+  for (const char* rule : {"freestyle", "exact5", "renju", "caro", "caro8"}) {
     int status = 0;
     const std::string out = kesta_test::runTool(
         std::string("prove-check --rule ") + rule + " --games 4 --turn-time 30 --check-time 100 2>/dev/null",

@@ -42,7 +42,7 @@ int cmdHelp(const Options& opt);
 
 constexpr Command Commands[] = {
     {"tables", "writes line_code.bin, cell_class.bin, eval_score.bin and move_score.bin (side 0 then 1)",
-     "tables --rule freestyle|exact5|renju --out DIR [--eval FILE]", "rule= out= eval=", cmdTables},
+     "tables --rule freestyle|exact5|renju|caro|caro8 --out DIR [--eval FILE]", "rule= out= eval=", cmdTables},
     {"default-eval", "prints an AIEval.txt holding the built-in weights", "default-eval", "", cmdDefaultEval},
     {"state",
      "per empty cell: line codes, move and eval scores, classes, nearCount; then evalsum, classcount",

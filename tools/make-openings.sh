@@ -12,4 +12,5 @@ common=(--min-stones 3 --max-stones 5 --depth 7 --band 40 --spread 3)
 "$tool" make-openings --rule freestyle --size 20 --count 100 --seed 2 "${common[@]}" >openings/freestyle-20.txt
 "$tool" make-openings --rule exact5 --size 15 --count 100 --seed 3 "${common[@]}" >openings/exact5-15.txt
 "$tool" make-openings --rule renju --size 15 --count 100 --seed 4 "${common[@]}" >openings/renju-15.txt
+"$tool" make-openings --rule caro --size 15 --count 100 --seed 5 "${common[@]}" >openings/caro-15.txt
 wc -l openings/*.txt

@@ -11,10 +11,19 @@ namespace kesta {
 
 namespace {
 
+// The code of side s for a window of cell in direction k: from the cell's edge configuration's
+// table under caro, else from the rule's one table.
+template <bool Edge>
+inline uint8_t windowCode(const Position& p, const PatternTables& t, int cell, int k, int s, unsigned window) {
+  if constexpr (Edge) return t.edgeLineCode(p.edgeConfig[cell][k], s, window);
+  return t.lineCodeByWindow[s][window];
+}
+
 // The codes of direction k from its windows, and each side's code key with them.
-inline void recomputeCodes(const PatternTables& t, CellInfo& c, int k) {
+template <bool Edge>
+inline void recomputeCodes(const Position& p, const PatternTables& t, int cell, CellInfo& c, int k) {
   for (int s = 0; s < 2; ++s) {
-    const uint8_t code = t.lineCodeByWindow[s][c.lineWindow[k][s]];
+    const uint8_t code = windowCode<Edge>(p, t, cell, k, s, c.lineWindow[k][s]);
     c.codeKey[s] = uint16_t(c.codeKey[s] + (DenseCode[code] - DenseCode[c.lineCode[s][k]]) * CodeKeyWeight[k]);
     c.lineCode[s][k] = code;
   }
@@ -22,10 +31,10 @@ inline void recomputeCodes(const PatternTables& t, CellInfo& c, int k) {
 
 // The refresh of a window cell after its windows in direction k changed: codes, move scores and
 // classes, and with Full the evaluation scores and their sums.
-template <bool Full>
-inline void refresh(Position& p, const PatternTables& t, CellInfo& c, int k) {
+template <bool Full, bool Edge>
+inline void refresh(Position& p, const PatternTables& t, int cell, CellInfo& c, int k) {
   const uint32_t keys = uint32_t(c.codeKey[0]) | uint32_t(c.codeKey[1]) << 16;
-  recomputeCodes(t, c, k);
+  recomputeCodes<Edge>(p, t, cell, c, k);
   // A stone often leaves both codes as they were; the cell's values then stand.
   if ((uint32_t(c.codeKey[0]) | uint32_t(c.codeKey[1]) << 16) == keys) return;
   const CellScore& s0 = t.cellScoreOf(0, c.codeKey[0]);
@@ -83,8 +92,8 @@ inline uint64_t emptyWindowMask(const uint8_t* at, std::index_sequence<I...>) {
 // Enters the new stone of side s at cell into the windows of every Empty window cell and refreshes
 // the cell, keeping what it held in the stone's undo records.
 // Always inlined: each make gets its own copy, specialised to its variant.
-template <bool Full>
-[[gnu::always_inline]] inline void addToWindows(Position& p, CellIndex cell, int s) {
+template <bool Full, bool Edge>
+[[gnu::always_inline]] inline void addWindows(Position& p, CellIndex cell, int s) {
   // Read once: the stores into the cells below could otherwise make every lookup reload it.
   const PatternTables& tables = *p.tables;
   const int stone = p.board->moveCount - 1;
@@ -104,9 +113,17 @@ template <bool Full>
     const uint16_t digit = WindowCells.digit[i];
     c.lineWindow[k][s] = uint16_t(c.lineWindow[k][s] + digit);
     c.lineWindow[k][s ^ 1] = uint16_t(c.lineWindow[k][s ^ 1] + 2 * digit);
-    refresh<Full>(p, tables, c, k);
+    refresh<Full, Edge>(p, tables, t, c, k);
   }
   undo.end = uint32_t(out - p.cellUndo);
+}
+
+template <bool Full>
+[[gnu::always_inline]] inline void addToWindows(Position& p, CellIndex cell, int s) {
+  if (p.tables->edgeAware)
+    addWindows<Full, true>(p, cell, s);
+  else
+    addWindows<Full, false>(p, cell, s);
 }
 
 // Takes the stone just popped out of its window cells by restoring their records.
@@ -144,6 +161,7 @@ void resetGame(Position& p) {
   p.ply = 0;
   p.evalSum[0] = p.evalSum[1] = 0;
   std::memset(p.cellInfo, 0, sizeof p.cellInfo);
+  std::memset(p.edgeConfig, 0, sizeof p.edgeConfig);
   std::memset(p.classCount, 0, sizeof p.classCount);
   for (int t = b.firstCell; t <= b.lastCell; ++t) {
     if (b.cells[t] == Wall) continue;
@@ -156,8 +174,15 @@ void resetGame(Position& p) {
         if (b.cells[t + m * d] == Wall) wall += 2u * WindowDigit[5 - m];
       }
       c.lineWindow[k][0] = c.lineWindow[k][1] = uint16_t(wall);
-      c.lineCode[0][k] = tables.lineCodeByWindow[0][wall];
-      c.lineCode[1][k] = tables.lineCodeByWindow[1][wall];
+      int plus = 0, minus = 0;
+      for (int m = 1; m <= 5; ++m) {
+        plus += b.cells[t + m * d] == Wall;
+        minus += b.cells[t - m * d] == Wall;
+      }
+      p.edgeConfig[t][k] = uint8_t(tables.edgeAware ? edgeConfigOf(plus, minus) : 0);
+      for (int s = 0; s < 2; ++s)
+        c.lineCode[s][k] = tables.edgeAware ? tables.edgeLineCode(p.edgeConfig[t][k], s, wall)
+                                            : tables.lineCodeByWindow[s][wall];
     }
     for (int s = 0; s < 2; ++s) {
       c.codeKey[s] = codeKeyOf(c.lineCode[s]);

@@ -71,6 +71,9 @@ struct Position {
   int32_t evalSum[2];
   int32_t classCount[2][CellClassCount];
   int32_t ply;
+  // Under caro (PatternTables::edgeAware), each cell's edge configuration in each direction:
+  // which table its windows read their codes from. Set by resetGame.
+  uint8_t edgeConfig[BoardCells][4];
   // One record per stone on the board, in the order of the board's move list.
   StoneUndo stoneUndo[MaxStones];
   CellUndo cellUndo[MaxCellUndos];

@@ -31,8 +31,12 @@ constexpr int cellY(CellIndex c) { return (c >> 5) - 5; }
 
 // The rule a game is played under. Each position carries its rule with its pattern tables
 // (rules/rule_tables.h); what each rule means is in rules/.
-enum Rule : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2 };
-constexpr int RuleCount = 3;
+// Caro: a five wins only when it is not blocked at both ends by the opponent's stones (the board's
+// edge never blocks); standard caro also wants exactly five, caro with overlines lets six or more win.
+enum Rule : uint8_t { Freestyle = 0, ExactFiveRule = 1, RenjuRule = 2, CaroRule = 3, CaroOverlineRule = 4 };
+constexpr int RuleCount = 5;
+
+constexpr bool isCaro(Rule rule) { return rule == CaroRule || rule == CaroOverlineRule; }
 
 // A line code: what one direction through an empty cell makes for one side if it plays there.
 // The line tables never produce the spare codes; the class rule counts 8 and 9 as CodeOpenTwo, 11 and

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/text_file.h"
 #include "core/types.h"
@@ -79,6 +80,9 @@ struct CellScore {
   uint8_t unused[3];
 };
 constexpr int CodeKeyCount = 12 * 12 * 12 * 12;
+// Edge configurations of a window: edge cells beyond +1 times 6, plus edge cells beyond -1.
+constexpr int EdgeConfigs = 36;
+constexpr int edgeConfigOf(int wallsPlus, int wallsMinus) { return wallsPlus * 6 + wallsMinus; }
 constexpr int CodeMultisetCount = 1365;  // multisets of four codes out of 12
 // Each occurring code's number among the 12; the codes that never occur map to 0.
 inline constexpr uint8_t DenseCode[LineCodeCount] = {0, 1, 2, 3, 4, 5, 0, 6, 0, 0, 7, 0, 0, 8, 0, 9, 10, 11};
@@ -120,6 +124,13 @@ struct PatternTables {
   Rule rule = RenjuRule;
   EvalParameters params;  // the weights the scores come from
   uint8_t lineCodeByWindow[2][LineWindowCount];
+  // Under caro the board's edge blocks a line but not a five, which a window (where the edge and
+  // the opponent's stones are one digit) cannot tell: the windows of cells near the edge read
+  // their codes from the table of their edge configuration instead, one per count of edge cells
+  // beyond +1 (0..5) and beyond -1 (0..5), EdgeConfigs tables of both sides; configuration 0 is
+  // lineCodeByWindow's. Empty unless edgeAware.
+  bool edgeAware = false;
+  std::vector<uint8_t> edgeLineCodes;
   int16_t evalScore[2][PatternKeyCount];
   int16_t moveScore[2][PatternKeyCount];
   uint8_t cellClass[2][PatternKeyCount];
@@ -129,6 +140,14 @@ struct PatternTables {
   // bits win over own bits.
   uint8_t lineCodeOf(int side, unsigned own, unsigned opponent) const {
     return lineCodeByWindow[side][TernaryOfMask[own & ~opponent] + 2 * TernaryOfMask[opponent]];
+  }
+  // The line code of side for a window of edge configuration config.
+  uint8_t edgeLineCode(int config, int side, unsigned window) const {
+    return edgeLineCodes[(size_t(config) * 2 + size_t(side)) * LineWindowCount + window];
+  }
+  // lineCodeOf for a window of edge configuration config (edgeAware tables).
+  uint8_t edgeLineCodeOf(int config, int side, unsigned own, unsigned opponent) const {
+    return edgeLineCode(config, side, TernaryOfMask[own & ~opponent] + 2u * TernaryOfMask[opponent]);
   }
   // The packed values of side for a code key.
   const CellScore& cellScoreOf(int side, uint16_t codeKey) const {

@@ -53,11 +53,12 @@ constexpr int32_t RuleBitRenjuAlias = 2;  // alone: the analysis GUI's renju (Pi
 constexpr int32_t RuleBitRenju = 4;
 constexpr int32_t RuleBitCaro = 8;
 
-// The rule of an INFO rule value: renju when bit 4 is set (or the value is 2 alone); else exact
-// five when bit 1 is set; else freestyle. Caro (bit 8) is not played yet: its values follow exact
-// five (with bit 1) or freestyle.
+// The rule of an INFO rule value: renju when bit 4 is set (or the value is 2 alone); else caro when
+// bit 8 is set, standard (exactly five) with bit 1 and with overlines without it; else exact five
+// when bit 1 is set; else freestyle.
 Rule ruleOfInfo(int32_t v) {
   if ((v & RuleBitRenju) != 0 || v == RuleBitRenjuAlias) return RenjuRule;
+  if ((v & RuleBitCaro) != 0) return (v & RuleBitExactFive) != 0 ? CaroRule : CaroOverlineRule;
   if ((v & RuleBitExactFive) != 0) return ExactFiveRule;
   return Freestyle;
 }
@@ -483,9 +484,6 @@ void CommandLoop::applyInfo(const std::string& line) {
     clearProofCache(e);
   } else if (key == "RULE") {
     if (v < 0) return;
-    if ((v & (RuleBitRenju | RuleBitRenjuAlias)) == 0 && (v & RuleBitCaro) != 0)
-      notices_ += "MESSAGE caro is not played yet: this game follows " +
-                  std::string((v & RuleBitExactFive) != 0 ? "exact five" : "freestyle") + ".\n";
     settings_.GameRule = ruleOfInfo(v);
     newGame();
   }

@@ -51,9 +51,17 @@ int runThroughCentre(const uint8_t cell[10], int limit) {
   return r;
 }
 
+// Own stones next to the centre in an unbroken run on one side (direction +1 or -1), at most five.
+int runFromCentre(const uint8_t cell[10], int direction) {
+  int r = 0;
+  for (int p = direction; r < 5 && cell[bitOf(p)] == CellOwn; p += direction) ++r;
+  return r;
+}
+
 struct LevelBuilder {
   int side;
   Rule rule;
+  unsigned walls = 0;  // window bits that are the board's edge (caro only)
   uint8_t* levels;
   uint8_t known[WindowCount] = {};
 
@@ -74,7 +82,7 @@ struct LevelBuilder {
         found[next] = true;
       }
       if (fives >= 2) {
-        result = 8;
+        result = isCaro(rule) && oneStoneStopsEveryFive(w, cell) ? 7 : 8;
       } else if (fives == 1) {
         result = 7;
       } else {
@@ -87,8 +95,33 @@ struct LevelBuilder {
     return result;
   }
 
+  // Caro: a stone of the opponent on one empty cell leaves no five to make, as one stone does
+  // against O.XXXX. (it closes the five at the left). Such two fives are a four, not an open four.
+  bool oneStoneStopsEveryFive(int w, const uint8_t cell[10]) {
+    for (int b = 0; b < 10; ++b)
+      if (cell[b] == CellEmpty && level(w + 2 * Pow3[b]) < 7) return true;
+    return false;
+  }
+
+  // An opponent stone, not the edge, lies at window position p (-5..-1, +1..+5).
+  bool opponentAt(const uint8_t cell[10], int p) const {
+    return cell[bitOf(p)] == CellBlocked && (walls >> bitOf(p) & 1) == 0;
+  }
+
+  // Caro: a run through the centre of exactly five (or more, with overlines) wins unless opponent
+  // stones block both of its ends.
+  int caroBase(const uint8_t cell[10]) const {
+    const int minus = runFromCentre(cell, -1), plus = runFromCentre(cell, +1);
+    const int run = minus + plus + 1;
+    if (run > 5) return rule == CaroOverlineRule ? 9 : 10;
+    if (run < 5) return 0;
+    const bool blockedBoth = opponentAt(cell, -(minus + 1)) && opponentAt(cell, plus + 1);
+    return blockedBoth ? 0 : 9;
+  }
+
   // Passes 11, 10 and 9: the levels that need no look-ahead.
   int base(const uint8_t cell[10]) const {
+    if (isCaro(rule)) return caroBase(cell);
     if (windowDoubleFour(cell)) return side == Black ? 11 : 8;
     const int r = runThroughCentre(cell, 5);
     if (r >= 5) {
@@ -128,6 +161,27 @@ void computeWindowLevels(int side, Rule rule, uint8_t levels[WindowCount]) {
   for (int w = WindowCount - 1; w >= 0; --w) builder->level(w);
 }
 
+unsigned edgeWallBits(int wallsPlus, int wallsMinus) {
+  unsigned bits = 0;
+  for (int i = 0; i < wallsPlus; ++i) bits |= 1u << bitOf(5 - i);
+  for (int i = 0; i < wallsMinus; ++i) bits |= 1u << bitOf(-5 + i);
+  return bits;
+}
+
+void computeEdgeWindowLevels(int side, Rule rule, int wallsPlus, int wallsMinus, uint8_t levels[WindowCount]) {
+  auto builder = std::make_unique<LevelBuilder>();
+  builder->side = side;
+  builder->rule = rule;
+  builder->walls = edgeWallBits(wallsPlus, wallsMinus);
+  builder->levels = levels;
+  for (int w = WindowCount - 1; w >= 0; --w) {
+    bool edgeBlocked = true;
+    for (int b = 0; b < 10 && edgeBlocked; ++b)
+      if (builder->walls >> b & 1) edgeBlocked = digitAt(w, b) == CellBlocked;
+    if (edgeBlocked) builder->level(w);
+  }
+}
+
 int lineCodeOfLevel(int level) {
   static constexpr int Codes[12] = {CodeNone,     CodeClosedOne,   CodeOpenOne,   CodeClosedTwo,
                                     CodeOpenTwo,  CodeClosedThree, CodeOpenThree, CodeFour,
@@ -137,7 +191,7 @@ int lineCodeOfLevel(int level) {
 
 int scoringClassOf(int code, Rule rule) {
   // Scoring classes share the numbers of the codes they are scored as.
-  if (code == CodeLongLine) return rule == ExactFiveRule ? CodeNone : CodeFive;
+  if (code == CodeLongLine) return rule == ExactFiveRule || rule == CaroRule ? CodeNone : CodeFive;
   if (code == CodeBlackDoubleFour) return CodeOpenFour;
   return code;
 }
@@ -171,6 +225,8 @@ int cellClassOf(int side, Rule rule, int c0, int c1, int c2, int c3) {
     return generalClass(n);
   }
   if (n[CodeFive] >= 1) return ClassFive;
+  // Caro judges both sides alike: a line that cannot win counts as nothing.
+  if (isCaro(rule)) return generalClass(n);
   if (rule == ExactFiveRule) {
     const int g = generalClass(n);
     if (g == ClassNone && side == Black && n[CodeLongLine] >= 1) return ClassBlackLongLine;

@@ -23,6 +23,14 @@ bool isLineDoubleFour(unsigned own, unsigned opponent);
 // Line levels 0..11 of every window for one side under one rule, by the passes 11 down to 1.
 void computeWindowLevels(int side, Rule rule, uint8_t levels[WindowCount]);
 
+// The same for the windows of a cell near the board's edge under caro, where the edge blocks a
+// line but never a five: wallsPlus of the window's cells beyond +1 and wallsMinus beyond -1 (the
+// outermost ones) are the edge. Only the windows with those cells blocked are set.
+void computeEdgeWindowLevels(int side, Rule rule, int wallsPlus, int wallsMinus, uint8_t levels[WindowCount]);
+
+// The window bits of the edge cells of a cell wallsPlus and wallsMinus cells from the edge.
+unsigned edgeWallBits(int wallsPlus, int wallsMinus);
+
 int lineCodeOfLevel(int level);
 // The class number (a line code's number) that code is scored as under rule.
 int scoringClassOf(int code, Rule rule);

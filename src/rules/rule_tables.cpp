@@ -15,6 +15,24 @@ std::shared_ptr<const PatternTables> buildPatternTables(Rule rule, const EvalPar
         t->lineCodeByWindow[side][w] = uint8_t(lineCodeOfLevel(levels[w]));
     }
   }
+  if (isCaro(rule)) {
+    t->edgeAware = true;
+    t->edgeLineCodes.assign(size_t(EdgeConfigs) * 2 * LineWindowCount, CodeNone);
+    auto levels = std::make_unique<uint8_t[]>(WindowCount);
+    for (int plus = 0; plus <= 5; ++plus)
+      for (int minus = 0; minus <= 5; ++minus)
+        for (int side = 0; side < 2; ++side) {
+          computeEdgeWindowLevels(side, rule, plus, minus, levels.get());
+          uint8_t* codes = t->edgeLineCodes.data() + (size_t(edgeConfigOf(plus, minus)) * 2 + size_t(side)) * LineWindowCount;
+          const unsigned walls = edgeWallBits(plus, minus);
+          for (int w = 0; w < WindowCount; ++w) {
+            bool edgeBlocked = true;
+            for (int b = 0, digit = 1; b < 10 && edgeBlocked; ++b, digit *= 3)
+              if (walls >> b & 1) edgeBlocked = w / digit % 3 == 2;
+            if (edgeBlocked) codes[w] = uint8_t(lineCodeOfLevel(levels[w]));
+          }
+        }
+  }
   for (int side = 0; side < 2; ++side) {
     int key = 0;
     for (int c0 = 0; c0 < LineCodeCount; ++c0)
@@ -38,6 +56,14 @@ const std::shared_ptr<const PatternTables>& defaultPatternTables(Rule rule) {
     }
     case ExactFiveRule: {
       static const auto tables = buildPatternTables(ExactFiveRule, defaultEvalParameters());
+      return tables;
+    }
+    case CaroRule: {
+      static const auto tables = buildPatternTables(CaroRule, defaultEvalParameters());
+      return tables;
+    }
+    case CaroOverlineRule: {
+      static const auto tables = buildPatternTables(CaroOverlineRule, defaultEvalParameters());
       return tables;
     }
     case RenjuRule:

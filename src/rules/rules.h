@@ -8,9 +8,10 @@
 
 namespace kesta {
 
-// Six or more of side's stones in a row win under rule.
+// Six or more of side's stones in a row win under rule (under caro with overlines even when opponent
+// stones block both ends).
 constexpr bool overlineWins(Rule rule, int side) {
-  return rule == Freestyle || (rule == RenjuRule && side == White);
+  return rule == Freestyle || (rule == RenjuRule && side == White) || rule == CaroOverlineRule;
 }
 
 // The rule bars side's forbidden moves: Black's under renju.

@@ -76,6 +76,11 @@ int32_t decidedScore(Worker& e) {
   const int32_t ply = e.ply;
   // 1-3. Fives.
   if (e.classCount[S][ClassFive] >= 1) return winIn(ply);
+  if (isCaro(ruleOf(e)) && e.classCount[O][ClassFive] >= 1) {
+    // Caro: a five may be closed at its far end as well, and one stone may stop two.
+    CellIndex blocks[MaxFiveBlocks];
+    return fiveBlocks(e, O, blocks) == 0 ? lossIn(ply + 1) : 0;
+  }
   if (e.classCount[O][ClassFive] >= 2) return lossIn(ply + 1);
   if (e.classCount[O][ClassFive] == 1) {
     // Black may not block on a forbidden cell: the five comes next, as against two fives.
@@ -88,7 +93,8 @@ int32_t decidedScore(Worker& e) {
   const int n = e.classCount[S][ClassFourThree];
   if (n >= 1) {
     if (!hasFourCell(e, O)) return winIn(ply + 4);
-    if (overlineWins(ruleOf(e), S))
+    // Under caro the scan is left to the search: its five cells may be blocked ones.
+    if (overlineWins(ruleOf(e), S) && !isCaro(ruleOf(e)))
       if (const int32_t r = fourThreeScan(e, n); r != 0) return r;
   }
   // 6-9. Freestyle only, right after a double-three move.

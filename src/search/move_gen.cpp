@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "board/line_state.h"
 #include "rules/rules.h"
 
 namespace kesta {
@@ -40,6 +41,46 @@ CellIndex findClassCell(const Worker& e, int side, int cls) {
       if (b.cells[t] == Empty && c.nearCount != 0 && c.cellClass[side] == cls) return t;
     }
   return 0;
+}
+
+int fiveBlocks(Worker& e, int attacker, CellIndex* out) {
+  const int fives = e.classCount[attacker][ClassFive];
+  if (fives == 0) return 0;
+  if (!isCaro(ruleOf(e))) {
+    if (fives >= 2) return 0;
+    out[0] = findClassCell(e, attacker, ClassFive);
+    return out[0] != 0 ? 1 : 0;
+  }
+  // Under caro: the cells of the attacker's fives and of their lines' windows, each tried.
+  const Board& b = *e.board;
+  CellIndex candidates[64];
+  int candidateCount = 0;
+  auto add = [&](CellIndex t) {
+    if (b.cells[t] != Empty || candidateCount == 64) return;
+    for (int i = 0; i < candidateCount; ++i)
+      if (candidates[i] == t) return;
+    candidates[candidateCount++] = t;
+  };
+  forEachBoxCell(b, [&](CellIndex g) {
+    const CellInfo& c = e.cellInfo[g];
+    if (b.cells[g] != Empty || c.cellClass[attacker] != ClassFive) return;
+    add(g);
+    for (int k = 0; k < 4; ++k) {
+      if (c.lineCode[attacker][k] != CodeFive) continue;
+      for (int m = 1; m <= 5; ++m) {
+        add(CellIndex(g + m * DirectionStep[k]));
+        add(CellIndex(g - m * DirectionStep[k]));
+      }
+    }
+  });
+  int n = 0;
+  for (int i = 0; i < candidateCount && n < MaxFiveBlocks; ++i) {
+    makeScratchAs(e, candidates[i], uint8_t(attacker ^ 1));
+    const bool stops = e.classCount[attacker][ClassFive] == 0;
+    unmakeScratch(e);
+    if (stops) out[n++] = candidates[i];
+  }
+  return n;
 }
 
 namespace {
@@ -89,7 +130,9 @@ namespace {
 // The generated list of a node: threat moves when the opponent threatens an open four, else all.
 void generateNodeMoves(Worker& e, std::vector<MoveEntry>& list) {
   const int o = e.board->opponent;
-  if (e.classCount[o][ClassOpenFour] > 0 && generateThreatMoves(e, list) > 0) return;
+  // Against a threat of an open four the defences are the cells of fours, except under caro, where
+  // a stone that closes a five at its far end may defend too: there every candidate is searched.
+  if (e.classCount[o][ClassOpenFour] > 0 && !isCaro(ruleOf(e)) && generateThreatMoves(e, list) > 0) return;
   generateAllMoves(e, list);
 }
 
@@ -108,6 +151,18 @@ int32_t prepareRootMoves(Worker& e, MovePicker& picker) {
   if (e.classCount[s][ClassFive] > 0) {
     picker.moves.push_back({findClassCell(e, s, ClassFive), winIn(0)});
     return RootWin;
+  }
+  if (isCaro(ruleOf(e)) && e.classCount[o][ClassFive] >= 1) {
+    // Every stone that stops the opponent's fives is a root move; none: lost.
+    CellIndex blocks[MaxFiveBlocks];
+    const int n = fiveBlocks(e, o, blocks);
+    if (n == 0) {
+      picker.moves.push_back({findClassCell(e, o, ClassFive), lossIn(1)});
+      return RootLoss;
+    }
+    for (int i = 0; i < n; ++i) picker.moves.push_back({blocks[i], orderScore(e, blocks[i])});
+    stableSortByScore(picker.moves);
+    return RootSearch;
   }
   if (e.classCount[o][ClassFive] >= 2) {
     picker.moves.push_back({findClassCell(e, o, ClassFive), lossIn(1)});
@@ -151,11 +206,19 @@ bool nextMove(Worker& e, MovePicker& picker, CellIndex& cell) {
     case 1: {
       picker.stage = 2;
       const int o = e.board->opponent;
-      if (e.classCount[o][ClassFive] > 0) {
+      if (e.classCount[o][ClassFive] > 0 && !isCaro(ruleOf(e))) {
         cell = findClassCell(e, o, ClassFive);
         return cell != 0;
       }
-      generateNodeMoves(e, picker.moves);
+      if (e.classCount[o][ClassFive] > 0) {
+        // Caro: the stones that stop the opponent's fives, best first.
+        CellIndex blocks[MaxFiveBlocks];
+        const int n = fiveBlocks(e, o, blocks);
+        picker.moves.clear();
+        for (int i = 0; i < n; ++i) picker.moves.push_back({blocks[i], orderScore(e, blocks[i])});
+      } else {
+        generateNodeMoves(e, picker.moves);
+      }
       if (picker.moves.empty()) return false;
       selectBest(picker.moves, 0);
       cell = picker.moves[0].cell;

@@ -31,6 +31,14 @@ int32_t generateThreatMoves(Worker& e, std::vector<MoveEntry>& list);
 // First Empty cell near a stone in scan order with cellClass[side] == cls; 0 when none.
 CellIndex findClassCell(const Worker& e, int side, int cls);
 
+// The cells where a stone of the attacker's opponent leaves the attacker no five to make, written
+// to out (at most MaxFiveBlocks); 0 when the attacker has none or no single stone stops them all.
+// Outside caro these are the one five cell, if the attacker has exactly one; under caro also the
+// cells that close a five at its far end (O.XXXX. is stopped at either empty cell). A renju foul of
+// the blocker is not excluded.
+constexpr int MaxFiveBlocks = 16;
+int fiveBlocks(Worker& e, int attacker, CellIndex* out);
+
 enum RootOutcome : int32_t { RootSearch = 0, RootWin = 1, RootLoss = 2 };
 
 // Fills or re-sorts the root list; recognises won and lost roots (the list then holds the move).

@@ -133,7 +133,14 @@ class Prover {
     const int A = attacker_, D = defender_;
     if (e_.classCount[D][ClassFive] > 0) return NoWin;
     const int attackerFives = e_.classCount[A][ClassFive];
-    if (attackerFives >= 2) {
+    const bool caro = isCaro(ruleOf(e_));
+    CellIndex blocks[MaxFiveBlocks];
+    const int blockCount = caro && attackerFives > 0 ? fiveBlocks(e_, A, blocks) : 0;
+    if (attackerFives >= 2 && (!caro || blockCount == 0)) {
+      plies = 2;
+      return Win;
+    }
+    if (caro && attackerFives > 0 && blockCount == 0) {
       plies = 2;
       return Win;
     }
@@ -142,6 +149,24 @@ class Prover {
     if (const int cached = cachedVerdict(limit, plies, unused)) return Verdict(cached);
     if (!spend()) return Unknown;
 
+    if (caro && attackerFives > 0) {
+      // Caro: every stone that stops the fives is a defence; the attack must beat them all.
+      int longest = 0;
+      Verdict verdict = Win;
+      for (int i = 0; i < blockCount; ++i) {
+        makeScratch(e_, blocks[i]);
+        int rest = 0;
+        CellIndex next = 0;
+        const Verdict v = attack(limit - 1, rest, next);
+        unmakeScratch(e_);
+        if (v == NoWin) return remember(NoWin, limit, 0);
+        if (v == Unknown) verdict = Unknown;
+        longest = std::max(longest, rest);
+        if (stopped()) return Unknown;
+      }
+      if (verdict == Win) plies = longest + 1;
+      return remember(verdict, verdict == Win ? plies : limit, 0);
+    }
     if (attackerFives == 1) {
       const CellIndex block = findClassCell(e_, A, ClassFive);
       if (foul(e_, block, D)) {
@@ -192,7 +217,7 @@ class Prover {
       if (found || e_.board->cells[t] != Empty || e_.cellInfo[t].cellClass[Black] != ClassBlackDoubleThree)
         return;
       const uint8_t* code = e_.cellInfo[t].lineCode[Black];
-      if (std::max({code[0], code[1], code[2], code[3]}) == 16 && !isForbidden(e_, t)) found = true;
+      if (std::max({code[0], code[1], code[2], code[3]}) == CodeOpenFour && !isForbidden(e_, t)) found = true;
     });
     return found;
   }

@@ -96,8 +96,8 @@ ThinkResult think(Engine& e) {
     // 4. A full board has no move.
     return chosen(e, 0);
   }
-  // 5. The opening book.
-  if (e.UseOpeningBook) {
+  // 5. The opening book, whose lines were chosen for the other rules.
+  if (e.UseOpeningBook && !isCaro(ruleOf(e))) {
     const CellIndex t = bookLookup(e, e.BookRandom);
     if (t != 0 && b.cells[t] == Empty) return chosen(e, t);
   }

@@ -1,5 +1,7 @@
 #include "search/threat_search.h"
 
+#include <algorithm>
+
 #include "board/line_state.h"
 #include "core/clock.h"
 #include "rules/rules.h"
@@ -40,9 +42,26 @@ int32_t threatNode(Worker& e, CellIndex* bestOut = nullptr) {
   if (const int32_t r = decidedScore(e); r != 0) return r;
   if (e.classCount[s][ClassFive] >= 1) return winIn(e.ply);
   const int f = e.classCount[o][ClassFive];
-  if (f >= 2) return lossIn(e.ply + 1);
+  const bool caro = isCaro(ruleOf(e));
+  if (f >= 2 && !caro) return lossIn(e.ply + 1);
   if (e.ply > e.threatPlyLimit) return 0;
-  // 6. The forced block; an attacker that must block without making a four gives up.
+  // 6. The forced block; an attacker that must block without making a four gives up. Under caro
+  // each stone that stops the fives is tried (decidedScore has found one at least).
+  if (f >= 1 && caro) {
+    CellIndex blocks[MaxFiveBlocks];
+    const int n = fiveBlocks(e, o, blocks);
+    int32_t best = NoScore;
+    for (int i = 0; i < n; ++i) {
+      if (s == e.threatAttacker && e.cellInfo[blocks[i]].cellClass[s] < ClassFour) continue;
+      e.SearchCounter += 1;
+      makeScratch(e, blocks[i]);
+      const int32_t t = -threatNode<Entry>(e);
+      unmakeScratch(e);
+      best = std::max(best, t);
+      if (isWin(best) || e.shared.Stopped) break;
+    }
+    return best == NoScore ? 0 : best;
+  }
   if (f == 1) {
     const CellIndex last = b.moveCount > 0 ? b.moves[b.moveCount - 1] : 0;
     const CellIndex block = fiveCellOf(e, last, o);
@@ -80,15 +99,39 @@ int32_t threatNode(Worker& e, CellIndex* bestOut = nullptr) {
   for (picker.index = 0; picker.index < picker.moves.size(); ++picker.index) {
     const CellIndex a = picker.moves[picker.index].cell;
     makeScratch(e, a);
-    const CellIndex d = fiveCellOf(e, a, s);
-    if (isForbiddenFor(e, o, d)) {
+    int32_t v = 0;
+    if (caro) {
+      // Every stone that stops the four's five is a defence; the attack holds against the best.
+      CellIndex blocks[MaxFiveBlocks];
+      const int n = fiveBlocks(e, s, blocks);
+      if (n == 0) {
+        unmakeScratch(e);
+        return winIn(e.ply + 2);
+      }
+      for (int i = 0; i < n; ++i) {
+        makeScratch(e, blocks[i]);
+        const int32_t r = threatSearchNext(e);
+        unmakeScratch(e);
+        v = i == 0 ? r : std::min(v, r);
+        if (!isWin(v)) break;
+        // A stop before every defence was tried proves nothing.
+        if (e.shared.Stopped) {
+          v = 0;
+          break;
+        }
+      }
       unmakeScratch(e);
-      return winIn(e.ply + 2);
+    } else {
+      const CellIndex d = fiveCellOf(e, a, s);
+      if (isForbiddenFor(e, o, d)) {
+        unmakeScratch(e);
+        return winIn(e.ply + 2);
+      }
+      makeScratch(e, d);
+      v = threatSearchNext(e);
+      unmakeScratch(e);
+      unmakeScratch(e);
     }
-    makeScratch(e, d);
-    const int32_t v = threatSearchNext(e);
-    unmakeScratch(e);
-    unmakeScratch(e);
     if (v > best) {
       best = v;
       bestMove = a;

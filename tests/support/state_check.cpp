@@ -59,6 +59,7 @@ std::unique_ptr<Rebuilt> rebuild(const Board& b, const PatternTables& tables) {
     CellInfo& r = x->info[size_t(t)];
     for (int k = 0; k < 4; ++k) {
       uint16_t bits[2] = {0, 0};
+      int wallsPlus = 0, wallsMinus = 0;  // the edge's cells on each side, for caro
       for (int p = -5; p <= 5; ++p) {
         if (p == 0) continue;
         const uint8_t code = b.cells[t + p * DirectionStep[k]];
@@ -66,6 +67,7 @@ std::unique_ptr<Rebuilt> rebuild(const Board& b, const PatternTables& tables) {
         if (code == Wall) {
           bits[0] |= bit;
           bits[1] |= bit;
+          (p > 0 ? wallsPlus : wallsMinus) += 1;
         } else if (isStone(code)) {
           bits[code] |= bit;
         }
@@ -73,7 +75,9 @@ std::unique_ptr<Rebuilt> rebuild(const Board& b, const PatternTables& tables) {
       for (int s = 0; s < 2; ++s) {
         const unsigned own = bits[s], other = bits[s ^ 1];
         r.lineWindow[k][s] = uint16_t(TernaryOfMask[own & ~other] + 2 * TernaryOfMask[other]);
-        r.lineCode[s][k] = tables.lineCodeOf(s, own, other);
+        r.lineCode[s][k] = tables.edgeAware
+                               ? tables.edgeLineCodeOf(edgeConfigOf(wallsPlus, wallsMinus), s, own, other)
+                               : tables.lineCodeOf(s, own, other);
       }
     }
     for (int s = 0; s < 2; ++s) {

@@ -295,7 +295,7 @@ int runWorkers(const GenConfig& cfg, int fd, Progress& progress) {
 int cmdGenData(const Options& opt) {
   GenConfig cfg;
   if (!parseRule(opt.get("rule"), cfg.rule))
-    return fail("gen-data: --rule must be freestyle, exact5 or renju");
+    return fail("gen-data: --rule must be freestyle, exact5, renju, caro or caro8");
   if (!opt.has("out")) return fail("gen-data: --out FILE is required");
   long long size = 15, nodes = 3000, games = 1000, positions = 0, perGame = 12, workers = 2, seed = 1;
   if (!readInt(opt, "size", 15, MinBoardSize, MaxBoardSize, size) ||

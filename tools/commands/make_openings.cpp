@@ -83,7 +83,7 @@ bool scoreOpening(const Options& opt, const Opening& opening, int depth, int32_t
 
 int cmdMakeOpenings(const Options& opt) {
   int rule = 0;
-  if (!parseRule(opt.get("rule"), rule)) return fail("make-openings: --rule must be freestyle, exact5 or renju");
+  if (!parseRule(opt.get("rule"), rule)) return fail("make-openings: --rule must be freestyle, exact5, renju, caro or caro8");
   long long size = 15, count = 100, minStones = 3, maxStones = 5, depth = 6, band = 60, spread = 3, seed = 1;
   if (!readInt(opt, "size", 15, MinBoardSize, MaxBoardSize, size) || !readInt(opt, "count", 100, 1, 100000, count) ||
       !readInt(opt, "min-stones", 3, 1, 10, minStones) || !readInt(opt, "max-stones", 5, 1, 10, maxStones) ||

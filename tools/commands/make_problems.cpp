@@ -20,7 +20,7 @@ namespace kesta::tool {
 
 int cmdMakeProblems(const Options& opt) {
   int rule = 0;
-  if (!parseRule(opt.get("rule"), rule)) return fail("make-problems: --rule must be freestyle, exact5 or renju");
+  if (!parseRule(opt.get("rule"), rule)) return fail("make-problems: --rule must be freestyle, exact5, renju, caro or caro8");
   long long size = 15, count = 50, minPlies = 9, seed = 1, turn = 30, budget = 300000;
   if (!readInt(opt, "size", 15, MinBoardSize, MaxBoardSize, size) || !readInt(opt, "count", 50, 1, 100000, count) ||
       !readInt(opt, "min-plies", 9, 1, 99, minPlies) || !readInt(opt, "seed", 1, 0, 1000000000, seed) ||

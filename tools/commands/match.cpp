@@ -306,7 +306,7 @@ int cmdMatch(const Options& opt) {
     if (::access(program.c_str(), X_OK) != 0) return fail("match: no executable at " + program);
   }
   if (opt.has("rule") && !parseRule(opt.get("rule"), config.rule))
-    return fail("match: --rule must be freestyle, exact5 or renju");
+    return fail("match: --rule must be freestyle, exact5, renju, caro or caro8");
   long long size = 15, games = 0, concurrency = 1, tolerance = 0, seed = -1;
   long long turn[2], match[2], nodes[2], depth[2];
   if (!readInt(opt, "size", 15, MinBoardSize, MaxBoardSize, size) ||

@@ -203,7 +203,7 @@ void checkGames(const Options& opt, int rule, int size, int games, int32_t turnM
 
 int cmdProveCheck(const Options& opt) {
   int rule = 0;
-  if (!parseRule(opt.get("rule"), rule)) return fail("prove-check: --rule must be freestyle, exact5 or renju");
+  if (!parseRule(opt.get("rule"), rule)) return fail("prove-check: --rule must be freestyle, exact5, renju, caro or caro8");
   long long size = 15, games = 20, turn = 50, check = 500, seed = 1;
   if (!readInt(opt, "size", 15, MinBoardSize, MaxBoardSize, size) || !readInt(opt, "games", 20, 0, 100000, games) ||
       !readInt(opt, "turn-time", 50, 1, 1000000, turn) || !readInt(opt, "check-time", 500, 1, 1000000, check) ||

@@ -100,7 +100,7 @@ std::string mib(int64_t bytes) {
 void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int index, KeptBrain kept[2]) {
   GameSetup setup;
   setup.index = index;
-  setup.rule = config.rule >= 0 ? config.rule : int(rng() % 3);
+  setup.rule = config.rule >= 0 ? config.rule : int(rng() % RefereeRules);
   setup.size = config.size > 0 ? config.size : 6 + int(rng() % 17);
   setup.boardEveryMove = rng() % 10 == 0;
   setup.toleranceMs = config.toleranceMs;
@@ -214,7 +214,7 @@ int cmdSoak(const Options& opt) {
       !readInt(opt, "stop-after", 0, 1, 1000000, stopAfter))
     return 1;
   if (opt.has("rule") && !parseRule(opt.get("rule"), config.rule))
-    return fail("soak: --rule must be freestyle, exact5 or renju");
+    return fail("soak: --rule must be freestyle, exact5, renju, caro or caro8");
   config.games = int(games);
   config.size = int(size);
   config.turnMs = turn;

@@ -34,7 +34,7 @@ bool writeFile(const std::filesystem::path& path, const T* data, size_t count) {
 
 int cmdTables(const Options& opt) {
   int rule = 0;
-  if (!parseRule(opt.get("rule"), rule)) return fail("tables: --rule must be freestyle, exact5 or renju");
+  if (!parseRule(opt.get("rule"), rule)) return fail("tables: --rule must be freestyle, exact5, renju, caro or caro8");
   if (!opt.has("out")) return fail("tables: --out DIR is required");
   EvalParameters weights = defaultEvalParameters();
   if (opt.has("eval")) {

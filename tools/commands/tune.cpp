@@ -57,7 +57,7 @@ bool parseClassList(const std::string& text, std::vector<int>& classes) {
 
 int cmdTune(const Options& opt) {
   int rule = 0;
-  if (!parseRule(opt.get("rule"), rule)) return fail("tune: --rule must be freestyle, exact5 or renju");
+  if (!parseRule(opt.get("rule"), rule)) return fail("tune: --rule must be freestyle, exact5, renju, caro or caro8");
   const std::vector<std::string> dataPaths = opt.getAll("data");
   if (dataPaths.empty()) return fail("tune: --data FILE is required (it may repeat)");
   if (!opt.has("out")) return fail("tune: --out FILE is required");

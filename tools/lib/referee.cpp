@@ -5,8 +5,8 @@
 
 namespace kesta::tool {
 
-const char* const RuleNames[3] = {"freestyle", "exact5", "renju"};
-const int RuleInfoValue[3] = {0, 1, 4};
+const char* const RuleNames[RefereeRules] = {"freestyle", "exact5", "renju", "caro", "caro8"};
+const int RuleInfoValue[RefereeRules] = {0, 1, 4, 9, 8};
 
 namespace {
 
@@ -31,6 +31,30 @@ int rowThrough(const RefBoard& b, int x, int y, int k, int colour) {
 bool makesExactFive(const RefBoard& b, int x, int y, int colour) {
   for (int k = 0; k < 4; ++k)
     if (rowThrough(b, x, y, k, colour) == 5) return true;
+  return false;
+}
+
+// Caro: a row through (x, y) of exactly five that opponent stones do not close at both ends, or,
+// with overlines, any row of six or more.
+bool makesCaroFive(const RefBoard& b, int x, int y, int colour, bool overlines) {
+  for (int k = 0; k < 4; ++k) {
+    int ends[2][2];
+    for (int side = 0; side < 2; ++side) {
+      const int sign = side == 0 ? 1 : -1;
+      int cx = x + sign * LineDx[k], cy = y + sign * LineDy[k];
+      while (b.at(cx, cy) == colour) {
+        cx += sign * LineDx[k];
+        cy += sign * LineDy[k];
+      }
+      ends[side][0] = cx;
+      ends[side][1] = cy;
+    }
+    const int length = rowThrough(b, x, y, k, colour);
+    if (length > 5 && overlines) return true;
+    if (length != 5) continue;
+    const int other = 1 - colour;
+    if (b.at(ends[0][0], ends[0][1]) != other || b.at(ends[1][0], ends[1][1]) != other) return true;
+  }
   return false;
 }
 
@@ -92,6 +116,7 @@ bool threeOnLine(RefBoard& b, int x, int y, int k) {
 }  // namespace
 
 bool isWinningMove(const RefBoard& b, int x, int y, int colour, int rule) {
+  if (rule == RuleCaro || rule == RuleCaroOverline) return makesCaroFive(b, x, y, colour, rule == RuleCaroOverline);
   if (rule == RuleFreestyle || (rule == RuleRenju && colour == 1)) return makesFiveOrMore(b, x, y, colour);
   return makesExactFive(b, x, y, colour);
 }

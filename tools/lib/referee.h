@@ -9,10 +9,11 @@
 
 namespace kesta::tool {
 
-constexpr int RuleFreestyle = 0, RuleExactFive = 1, RuleRenju = 2;
-extern const char* const RuleNames[3];
+constexpr int RuleFreestyle = 0, RuleExactFive = 1, RuleRenju = 2, RuleCaro = 3, RuleCaroOverline = 4;
+constexpr int RefereeRules = 5;
+extern const char* const RuleNames[RefereeRules];
 // The manager's INFO rule value for each rule.
-extern const int RuleInfoValue[3];
+extern const int RuleInfoValue[RefereeRules];
 
 constexpr int NoStone = -1, OffBoard = -2;
 
@@ -31,8 +32,10 @@ using Cell = std::pair<int, int>;
 // "x,y".
 std::string cellText(int x, int y);
 
-// The move (x, y) by colour wins: five or more in freestyle, exactly five in exact five, and
-// under renju exactly five for Black and five or more for White.
+// The move (x, y) by colour wins: five or more in freestyle, exactly five in exact five, under
+// renju exactly five for Black and five or more for White; under caro exactly five (or, with
+// overlines, five or more) whose two cells beyond its ends do not both hold the opponent's stones
+// (the edge blocks nothing), an overline winning whatever lies beyond it.
 bool isWinningMove(const RefBoard& b, int x, int y, int colour, int rule);
 
 // Black playing the empty cell (x, y) is forbidden under renju: it makes no exact five and makes

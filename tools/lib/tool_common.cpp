@@ -38,6 +38,8 @@ bool parseRule(const std::string& name, int& rule) {
   if (name == "freestyle") rule = Freestyle;
   else if (name == "exact5") rule = ExactFiveRule;
   else if (name == "renju") rule = RenjuRule;
+  else if (name == "caro") rule = CaroRule;
+  else if (name == "caro8") rule = CaroOverlineRule;
   else return false;
   return true;
 }
@@ -99,7 +101,7 @@ bool setUpPosition(const Options& opt, Position& pos, bool ruleRequired, uint32_
   int rule = RenjuRule;
   if (opt.has("rule") || ruleRequired) {
     if (!parseRule(opt.get("rule"), rule)) {
-      fail("--rule must be freestyle, exact5 or renju");
+      fail("--rule must be freestyle, exact5, renju, caro or caro8");
       return false;
     }
   }
