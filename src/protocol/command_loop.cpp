@@ -253,11 +253,16 @@ void CommandLoop::startBoard(int32_t n) {
   reply(ReplyOk);
 }
 
+CommandLoop::Read CommandLoop::readPair(int32_t& a, int32_t& b) {
+  Read r = readNumber(a);
+  if (r == Read::Ok) r = readSeparator();
+  if (r == Read::Ok) r = readNumber(b);
+  return r;
+}
+
 bool CommandLoop::onRectStart() {
   int32_t w = 0, h = 0;
-  Read r = readNumber(w);
-  if (r == Read::Ok) r = readSeparator();
-  if (r == Read::Ok) r = readNumber(h);
+  const Read r = readPair(w, h);
   if (r == Read::EndOfInput) return false;
   if (r == Read::Failed) {
     dropToken();
@@ -374,9 +379,7 @@ bool CommandLoop::thinkAndReply() {
 
 bool CommandLoop::onTurn() {
   int32_t x = 0, y = 0;
-  Read r = readNumber(x);
-  if (r == Read::Ok) r = readSeparator();
-  if (r == Read::Ok) r = readNumber(y);
+  const Read r = readPair(x, y);
   if (r == Read::EndOfInput) return false;
   if (r == Read::Failed) {
     dropToken();

@@ -69,6 +69,8 @@ class CommandLoop {
   bool readToken(std::string& token);
   Read readNumber(int32_t& value);
   Read readSeparator();
+  // "a,b": a number, any one character, a number.
+  Read readPair(int32_t& a, int32_t& b);
   void dropToken();
   void reply(const std::string& line);
   void replyMove(CellIndex cell);

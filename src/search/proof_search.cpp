@@ -149,24 +149,10 @@ class Prover {
     if (const int cached = cachedVerdict(limit, plies, unused)) return Verdict(cached);
     if (!spend()) return Unknown;
 
-    if (caro && attackerFives > 0) {
-      // Caro: every stone that stops the fives is a defence; the attack must beat them all.
-      int longest = 0;
-      Verdict verdict = Win;
-      for (int i = 0; i < blockCount; ++i) {
-        makeScratch(e_, blocks[i]);
-        int rest = 0;
-        CellIndex next = 0;
-        const Verdict v = attack(limit - 1, rest, next);
-        unmakeScratch(e_);
-        if (v == NoWin) return remember(NoWin, limit, 0);
-        if (v == Unknown) verdict = Unknown;
-        longest = std::max(longest, rest);
-        if (stopped()) return Unknown;
-      }
-      if (verdict == Win) plies = longest + 1;
-      return remember(verdict, verdict == Win ? plies : limit, 0);
-    }
+    // Caro: every stone that stops the fives is a defence; the attack must beat them all.
+    if (caro && attackerFives > 0)
+      return everyDefenceLoses(
+          size_t(blockCount), [&](size_t i) { return blocks[i]; }, limit, 0, plies);
     if (attackerFives == 1) {
       const CellIndex block = findClassCell(e_, A, ClassFive);
       if (foul(e_, block, D)) {
@@ -189,10 +175,17 @@ class Prover {
     collectDefences(list);
     // Without any defence the attacker's open four comes next: the defender's move, the open four,
     // any move, the five.
-    int longest = 3;
+    return everyDefenceLoses(
+        list.moves.size(), [&](size_t i) { return list.moves[i].cell; }, limit, 3, plies);
+  }
+
+  // The defender to move has count defences, the cell of each from defenceAt: Win when the attack
+  // beats each of them, in one ply more than the longest (at least `longest`), and remembered so.
+  template <typename DefenceAt>
+  Verdict everyDefenceLoses(size_t count, DefenceAt defenceAt, int limit, int longest, int& plies) {
     Verdict verdict = Win;
-    for (size_t i = 0; i < list.moves.size(); ++i) {
-      makeScratch(e_, list.moves[i].cell);
+    for (size_t i = 0; i < count; ++i) {
+      makeScratch(e_, defenceAt(i));
       int rest = 0;
       CellIndex next = 0;
       const Verdict v = attack(limit - 1, rest, next);
