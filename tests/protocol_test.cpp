@@ -553,6 +553,21 @@ TEST_F(ProtocolInfo, RuleBitsSelectTheRuleAndRestart) {
   EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "7,7", "7,7"}));
 }
 
+// The Swap2 searches spend the brain's own count of its match clock, as thinks do; a stone far off
+// the board is an error, not a cell.
+TEST_F(ProtocolInfo, Swap2ChargesTheMatchClock) {
+  Session s(
+      "START 15\nINFO timeout_match 10000\nINFO timeout_turn 1000\nSWAP2BOARD\nDONE\n"
+      "SWAP2BOARD\n2147483647,0\n7,7\n8,8\nDONE\n");
+  s.steps(4);
+  EXPECT_LT(s.engine().Settings.TimeLeft, 10000);
+  EXPECT_EQ(s.engine().Settings.TimeoutTurn, 1000);
+  s.steps(1);
+  const std::vector<std::string> lines = s.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[2].rfind("ERROR SWAP2BOARD stone 2147483647,0 is off the board", 0), 0u);
+}
+
 TEST_F(ProtocolInfo, RenjuBitWinsOverExactFiveBit) {
   Session s("START 15\nINFO RULE 5\n");
   EXPECT_EQ(s.run(), 0);

@@ -289,6 +289,13 @@ bool CommandLoop::onUnknown(const std::string& word) {
   return true;
 }
 
+void CommandLoop::chargeClock(int32_t startMs) {
+  // The brain's own count of its match clock, which stands until the manager tells the time left.
+  const int32_t took = std::max(0, elapsedMs(startMs));
+  spentMs_ += took;
+  engine_->Settings.TimeLeft = std::max(1, engine_->Settings.TimeLeft - took);
+}
+
 bool CommandLoop::onSwap2Board() {
   // The stones, one x,y line each, up to DONE; a word that is not DONE is the next command.
   std::vector<CellIndex> stones;
@@ -309,13 +316,13 @@ bool CommandLoop::onSwap2Board() {
       if (error.empty()) error = "SWAP2BOARD expected a line x,y";
       continue;
     }
-    const CellIndex cell = cellOf(x, y);
+    // The bounds first: a coordinate far off the board does not make a cell.
     if (!insideBoard(*board_, x, y)) {
       if (error.empty()) error = "SWAP2BOARD stone " + token + " is off the board";
-    } else if (std::find(stones.begin(), stones.end(), cell) != stones.end()) {
+    } else if (std::find(stones.begin(), stones.end(), cellOf(x, y)) != stones.end()) {
       if (error.empty()) error = "SWAP2BOARD stone " + token + " is given twice";
     } else {
-      stones.push_back(cell);
+      stones.push_back(cellOf(x, y));
     }
   }
   if (error.empty() && stones.size() != 0 && stones.size() != 3 && stones.size() != 5)
@@ -330,7 +337,9 @@ bool CommandLoop::onSwap2Board() {
   resetGame(*engine_);
   for (const CellIndex cell : stones) makeMove(*engine_, cell);
   input_.beginThink();
+  const int32_t start = nowMs();
   const Swap2Answer answer = answerSwap2(*engine_);
+  chargeClock(start);
   const bool end = input_.endThink();
   resetGame(*engine_);
   for (const uint16_t cell : before) makeMove(*engine_, cell);
@@ -362,10 +371,7 @@ bool CommandLoop::thinkAndReply() {
   const int32_t start = nowMs();
   const CellIndex cell = think(*engine_).move;
   const bool end = input_.endThink();
-  // The brain's own count of its match clock, which stands until the manager tells the time left.
-  const int32_t took = std::max(0, elapsedMs(start));
-  spentMs_ += took;
-  engine_->Settings.TimeLeft = std::max(1, engine_->Settings.TimeLeft - took);
+  chargeClock(start);
   // END during the think: the session is over and nobody waits for the move.
   if (end) return false;
   if (cell >= BoardCells || board_->cells[cell] != Empty) {

@@ -82,6 +82,8 @@ class CommandLoop {
   bool onRectStart();
   // SWAP2BOARD: the opening's stones so far (0, 3 or 5) up to DONE, answered by answerSwap2.
   bool onSwap2Board();
+  // Takes the time since startMs off the match clock, as the brain counts it.
+  void chargeClock(int32_t startMs);
   bool onUnknown(const std::string& word);
   // Reads and drops the rest of the current line.
   void skipLine();
