@@ -257,18 +257,17 @@ CommandLoop::Read CommandLoop::readPair(int32_t& a, int32_t& b) {
   Read r = readNumber(a);
   if (r == Read::Ok) r = readSeparator();
   if (r == Read::Ok) r = readNumber(b);
+  if (r == Read::Failed) {
+    dropToken();
+    reply(ReplyBadNumber);
+  }
   return r;
 }
 
 bool CommandLoop::onRectStart() {
   int32_t w = 0, h = 0;
   const Read r = readPair(w, h);
-  if (r == Read::EndOfInput) return false;
-  if (r == Read::Failed) {
-    dropToken();
-    reply(ReplyBadNumber);
-    return true;
-  }
+  if (r != Read::Ok) return r == Read::Failed;
   if (w != h) {
     reply(ReplyRectangular);
     return true;
@@ -386,12 +385,7 @@ bool CommandLoop::thinkAndReply() {
 bool CommandLoop::onTurn() {
   int32_t x = 0, y = 0;
   const Read r = readPair(x, y);
-  if (r == Read::EndOfInput) return false;
-  if (r == Read::Failed) {
-    dropToken();
-    reply(ReplyBadNumber);
-    return true;
-  }
+  if (r != Read::Ok) return r == Read::Failed;
   if (!insideBoard(*board_, x, y) || board_->cells[cellOf(x, y)] != Empty) {
     reply(ReplyNotEmpty);
     return true;

@@ -69,7 +69,8 @@ class CommandLoop {
   bool readToken(std::string& token);
   Read readNumber(int32_t& value);
   Read readSeparator();
-  // "a,b": a number, any one character, a number.
+  // "a,b": a number, any one character, a number. A pair that is not numbers is answered
+  // ReplyBadNumber, its word dropped.
   Read readPair(int32_t& a, int32_t& b);
   void dropToken();
   void reply(const std::string& line);

@@ -1,5 +1,7 @@
 #include "rules/rule_tables.h"
 
+#include <mutex>
+
 #include "rules/patterns.h"
 
 namespace kesta {
@@ -48,29 +50,11 @@ std::shared_ptr<const PatternTables> buildPatternTables(Rule rule, const EvalPar
 }
 
 const std::shared_ptr<const PatternTables>& defaultPatternTables(Rule rule) {
-  // Each rule's tables are built when first asked for; C++ makes each initialisation thread-safe.
-  switch (rule) {
-    case Freestyle: {
-      static const auto tables = buildPatternTables(Freestyle, defaultEvalParameters());
-      return tables;
-    }
-    case ExactFiveRule: {
-      static const auto tables = buildPatternTables(ExactFiveRule, defaultEvalParameters());
-      return tables;
-    }
-    case CaroRule: {
-      static const auto tables = buildPatternTables(CaroRule, defaultEvalParameters());
-      return tables;
-    }
-    case CaroOverlineRule: {
-      static const auto tables = buildPatternTables(CaroOverlineRule, defaultEvalParameters());
-      return tables;
-    }
-    case RenjuRule:
-      break;
-  }
-  static const auto tables = buildPatternTables(RenjuRule, defaultEvalParameters());
-  return tables;
+  // Each rule's tables are built when first asked for, once, whichever thread asks.
+  static std::once_flag built[RuleCount];
+  static std::shared_ptr<const PatternTables> tables[RuleCount];
+  std::call_once(built[rule], [rule] { tables[rule] = buildPatternTables(rule, defaultEvalParameters()); });
+  return tables[rule];
 }
 
 std::shared_ptr<const PatternTables> patternTables(Rule rule, const EvalParameters& p) {
