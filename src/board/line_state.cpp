@@ -169,16 +169,18 @@ void resetGame(Position& p) {
     for (int k = 0; k < 4; ++k) {
       const int d = DirectionStep[k];
       unsigned wall = 0;
+      int plus = 0, minus = 0;  // the edge's cells on each side, for caro's tables
       for (int m = 1; m <= 5; ++m) {
-        if (b.cells[t - m * d] == Wall) wall += 2u * WindowDigit[4 + m];
-        if (b.cells[t + m * d] == Wall) wall += 2u * WindowDigit[5 - m];
+        if (b.cells[t - m * d] == Wall) {
+          wall += 2u * WindowDigit[4 + m];
+          ++minus;
+        }
+        if (b.cells[t + m * d] == Wall) {
+          wall += 2u * WindowDigit[5 - m];
+          ++plus;
+        }
       }
       c.lineWindow[k][0] = c.lineWindow[k][1] = uint16_t(wall);
-      int plus = 0, minus = 0;
-      for (int m = 1; m <= 5; ++m) {
-        plus += b.cells[t + m * d] == Wall;
-        minus += b.cells[t - m * d] == Wall;
-      }
       p.edgeConfig[t][k] = uint8_t(tables.edgeAware ? edgeConfigOf(plus, minus) : 0);
       for (int s = 0; s < 2; ++s)
         c.lineCode[s][k] = tables.edgeAware ? tables.edgeLineCode(p.edgeConfig[t][k], s, wall)

@@ -76,16 +76,12 @@ int32_t decidedScore(Worker& e) {
   const int32_t ply = e.ply;
   // 1-3. Fives.
   if (e.classCount[S][ClassFive] >= 1) return winIn(ply);
-  if (isCaro(ruleOf(e)) && e.classCount[O][ClassFive] >= 1) {
-    // Caro: a five may be closed at its far end as well, and one stone may stop two.
+  if (e.classCount[O][ClassFive] >= 1) {
+    // The five comes next when no stone stops the opponent's fives, or when the one that would is
+    // forbidden to Black.
     CellIndex blocks[MaxFiveBlocks];
-    return fiveBlocks(e, O, blocks) == 0 ? lossIn(ply + 1) : 0;
-  }
-  if (e.classCount[O][ClassFive] >= 2) return lossIn(ply + 1);
-  if (e.classCount[O][ClassFive] == 1) {
-    // Black may not block on a forbidden cell: the five comes next, as against two fives.
-    if (isForbiddenFor(e, S, findClassCell(e, O, ClassFive))) return lossIn(ply + 1);
-    return 0;
+    const int n = fiveBlocks(e, O, blocks);
+    return n == 0 || (n == 1 && isForbiddenFor(e, S, blocks[0])) ? lossIn(ply + 1) : 0;
   }
   // 4. An open four or double four.
   if (e.classCount[S][ClassOpenFour] >= 1) return winIn(ply + 2);

@@ -152,29 +152,22 @@ int32_t prepareRootMoves(Worker& e, MovePicker& picker) {
     picker.moves.push_back({findClassCell(e, s, ClassFive), winIn(0)});
     return RootWin;
   }
-  if (isCaro(ruleOf(e)) && e.classCount[o][ClassFive] >= 1) {
-    // Every stone that stops the opponent's fives is a root move; none: lost.
+  if (e.classCount[o][ClassFive] >= 1) {
+    // Every stone that stops the opponent's fives is a root move; none, or only one that is
+    // forbidden to Black: lost.
     CellIndex blocks[MaxFiveBlocks];
     const int n = fiveBlocks(e, o, blocks);
     if (n == 0) {
       picker.moves.push_back({findClassCell(e, o, ClassFive), lossIn(1)});
       return RootLoss;
     }
+    if (n == 1) {
+      const bool foul = isForbiddenFor(e, s, blocks[0]);
+      picker.moves.push_back({blocks[0], foul ? lossIn(0) : 0});
+      return foul ? RootLoss : RootSearch;
+    }
     for (int i = 0; i < n; ++i) picker.moves.push_back({blocks[i], orderScore(e, blocks[i])});
     stableSortByScore(picker.moves);
-    return RootSearch;
-  }
-  if (e.classCount[o][ClassFive] >= 2) {
-    picker.moves.push_back({findClassCell(e, o, ClassFive), lossIn(1)});
-    return RootLoss;
-  }
-  if (e.classCount[o][ClassFive] == 1) {
-    const CellIndex block = findClassCell(e, o, ClassFive);
-    if (isForbiddenFor(e, s, block)) {
-      picker.moves.push_back({block, lossIn(0)});
-      return RootLoss;
-    }
-    picker.moves.push_back({block, 0});
     return RootSearch;
   }
   if (e.classCount[s][ClassOpenFour] > 0) {
@@ -206,14 +199,14 @@ bool nextMove(Worker& e, MovePicker& picker, CellIndex& cell) {
     case 1: {
       picker.stage = 2;
       const int o = e.board->opponent;
-      if (e.classCount[o][ClassFive] > 0 && !isCaro(ruleOf(e))) {
-        cell = findClassCell(e, o, ClassFive);
-        return cell != 0;
-      }
       if (e.classCount[o][ClassFive] > 0) {
-        // Caro: the stones that stop the opponent's fives, best first.
+        // The stones that stop the opponent's fives, best first; outside caro one cell at most.
         CellIndex blocks[MaxFiveBlocks];
         const int n = fiveBlocks(e, o, blocks);
+        if (n <= 1) {
+          cell = n == 1 ? blocks[0] : findClassCell(e, o, ClassFive);
+          return cell != 0;
+        }
         picker.moves.clear();
         for (int i = 0; i < n; ++i) picker.moves.push_back({blocks[i], orderScore(e, blocks[i])});
       } else {

@@ -42,12 +42,10 @@ int32_t threatNode(Worker& e, CellIndex* bestOut = nullptr) {
   if (const int32_t r = decidedScore(e); r != 0) return r;
   if (e.classCount[s][ClassFive] >= 1) return winIn(e.ply);
   const int f = e.classCount[o][ClassFive];
-  const bool caro = isCaro(ruleOf(e));
-  if (f >= 2 && !caro) return lossIn(e.ply + 1);
   if (e.ply > e.threatPlyLimit) return 0;
-  // 6. The forced block; an attacker that must block without making a four gives up. Under caro
-  // each stone that stops the fives is tried (decidedScore has found one at least).
-  if (f >= 1 && caro) {
+  // 6. The forced blocks (one cell outside caro; decidedScore has found a legal one at least); an
+  // attacker that must block without making a four gives up.
+  if (f >= 1) {
     CellIndex blocks[MaxFiveBlocks];
     const int n = fiveBlocks(e, o, blocks);
     int32_t best = NoScore;
@@ -61,17 +59,6 @@ int32_t threatNode(Worker& e, CellIndex* bestOut = nullptr) {
       if (isWin(best) || e.shared.Stopped) break;
     }
     return best == NoScore ? 0 : best;
-  }
-  if (f == 1) {
-    const CellIndex last = b.moveCount > 0 ? b.moves[b.moveCount - 1] : 0;
-    const CellIndex block = fiveCellOf(e, last, o);
-    if (s == e.threatAttacker && e.cellInfo[block].cellClass[s] < ClassFour) return 0;
-    if (isForbiddenFor(e, s, block)) return lossIn(e.ply + 1);
-    e.SearchCounter += 1;
-    makeScratch(e, block);
-    const int32_t t = threatNode<Entry>(e);
-    unmakeScratch(e);
-    return -t;
   }
   // 7. Nothing to attack with.
   if (e.classCount[s][ClassFourThree] == 0 && e.classCount[s][ClassFourPlus] == 0 &&
@@ -100,7 +87,7 @@ int32_t threatNode(Worker& e, CellIndex* bestOut = nullptr) {
     const CellIndex a = picker.moves[picker.index].cell;
     makeScratch(e, a);
     int32_t v = 0;
-    if (caro) {
+    if (isCaro(ruleOf(e))) {
       // Every stone that stops the four's five is a defence; the attack holds against the best.
       CellIndex blocks[MaxFiveBlocks];
       const int n = fiveBlocks(e, s, blocks);
