@@ -170,7 +170,7 @@ TEST_F(MatchSettingsSession, MaxMemory) {
 TEST_F(MatchSettingsSession, MemoryLimitSizesTheTableBeforeTheNextThink) {
   std::stringstream in;
   std::ostringstream out;
-  CommandLoop loop(in, out, 1u << 20);
+  CommandLoop loop(in, out, 1u << 19);
   auto run = [&](const std::string& text) {
     in.clear();
     in.str(text);
@@ -181,22 +181,22 @@ TEST_F(MatchSettingsSession, MemoryLimitSizesTheTableBeforeTheNextThink) {
   run("INFO timeout_turn 50\nINFO max_memory 67108864\nSTART 15\n");
   EXPECT_EQ(buckets(), MinTableBuckets);  // nothing stored yet: the table waits for a think
   run("BEGIN\nTURN 8,8\n");
-  EXPECT_EQ(buckets(), 1u << 20);
+  EXPECT_EQ(buckets(), 1u << 19);
   // A deep entry of a position that cannot come up marks the table.
   constexpr uint64_t Marker = 0x0123456789ABCDEFull;
-  auto marked = [&] { return findEntry(*loop.engine().TransTable, Marker) != nullptr; };
+  auto marked = [&] { return hasEntry(*loop.engine().TransTable, Marker); };
   TranspositionTable& table = *loop.engine().TransTable;
   store(table, probe(table, Marker).slot, Marker, 0, 127, BoundExact, 0);
   run("INFO max_memory 67000000\nTURN 9,9\n");  // the same size: the same table, kept
   EXPECT_TRUE(marked());
   run("INFO max_memory 57671680\n");  // 55 MiB: too little for a 32 MiB table and the rest
-  EXPECT_EQ(buckets(), 1u << 20);
+  EXPECT_EQ(buckets(), 1u << 19);
   EXPECT_TRUE(marked());
   run("TAKEBACK\nTAKEBACK\nTURN 9,9\n");
-  EXPECT_EQ(buckets(), 1u << 19);
+  EXPECT_EQ(buckets(), 1u << 18);
   EXPECT_FALSE(marked());
   run("INFO max_memory 0\nRESTART\nBEGIN\n");
-  EXPECT_EQ(buckets(), 1u << 20);  // no limit: the cap
+  EXPECT_EQ(buckets(), 1u << 19);  // no limit: the cap
   run("INFO max_memory 1\nSTART 20\nBEGIN\n");
   EXPECT_EQ(buckets(), MinTableBuckets);
   EXPECT_EQ(out.str().find("ERROR"), std::string::npos) << out.str();

@@ -378,9 +378,9 @@ TEST_F(ProtocolBoard, KeepsTheTableOnlyForTheSameGameContinued) {
   TranspositionTable& table = *s.engine().TransTable;
   store(table, probe(table, Marker).slot, Marker, 0, 9, BoundExact, 0);
   s.step();
-  EXPECT_NE(findEntry(table, Marker), nullptr);
+  EXPECT_TRUE(hasEntry(table, Marker));
   s.step();  // the same stones, in another order: another game
-  EXPECT_EQ(findEntry(table, Marker), nullptr);
+  EXPECT_FALSE(hasEntry(table, Marker));
   EXPECT_EQ(s.lines(), std::vector<std::string>{"OK"});  // no BOARD was answered
 }
 

@@ -330,10 +330,10 @@ TEST(ThreatSearchTable, ProvenWinIsStoredRelativeToTheNode) {
   ASSERT_EQ(r.score, 19993);
   const ProbeResult pr = probeHere(*p);
   ASSERT_TRUE(pr.found);
-  EXPECT_EQ(pr.slot->score, 19996);  // + ply
-  EXPECT_EQ(pr.slot->depth, 0);
-  EXPECT_EQ(pr.slot->genBound & 3, BoundExact);
-  EXPECT_EQ(pr.slot->move, r.best);
+  EXPECT_EQ(pr.entry.score, 19996);  // + ply
+  EXPECT_EQ(pr.entry.depth, 0);
+  EXPECT_EQ(pr.entry.genBound & 3, BoundExact);
+  EXPECT_EQ(pr.entry.move, r.best);
 
   // Probed from ply 1 the entry answers at once: 19996 - 1.
   const ThreatRun again = runThreat(*p, 1);
@@ -363,8 +363,8 @@ TEST(ThreatSearchTable, UndecidedEntryIsIgnoredAndDeeperEntryKept) {
   // The store does not replace an entry of the same position searched deeper.
   const ProbeResult after = probeHere(*p);
   ASSERT_TRUE(after.found);
-  EXPECT_EQ(after.slot->score, 123);
-  EXPECT_EQ(after.slot->depth, 20);
+  EXPECT_EQ(after.entry.score, 123);
+  EXPECT_EQ(after.entry.depth, 20);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -66,13 +66,13 @@ int32_t searchNode(Worker& e, float depth, int32_t alpha, int32_t beta) {
   const int32_t R = roundedDepth(depth);
   claimBucket(*e.shared.TransTable, b.hash);
   ProbeResult pr = probe(*e.shared.TransTable, b.hash);
-  TTEntry* const slot = pr.slot;
+  TTSlot* const slot = pr.slot;
   CellIndex ttMove = 0;
   if (pr.found) {
-    const int32_t s = fromTable(pr.slot->score, ply);
-    if (cutoffTest(*pr.slot, PV ? R + 1 : R, alpha, beta, ply)) return s;
-    ttMove = pr.slot->move;
-    const int bound = pr.slot->genBound & 3;
+    const int32_t s = fromTable(pr.entry.score, ply);
+    if (cutoffTest(pr.entry, PV ? R + 1 : R, alpha, beta, ply)) return s;
+    ttMove = pr.entry.move;
+    const int bound = pr.entry.genBound & 3;
     if ((bound == BoundLower && s > v) || (bound == BoundUpper && s <= v)) v = s;
   }
   // 7-8. Count the node; read the clock every 256 nodes.
@@ -94,7 +94,7 @@ int32_t searchNode(Worker& e, float depth, int32_t alpha, int32_t beta) {
       e.classCount[O][ClassOpenFour] + e.classCount[O][ClassFive] == 0) {
     searchNode<true>(e, depth * 0.6666667f, alpha, beta);
     const ProbeResult again = probe(*e.shared.TransTable, b.hash);
-    if (again.found) ttMove = again.slot->move;
+    if (again.found) ttMove = again.entry.move;
   }
   // 12. Loop set-up.
   MovePicker& picker = e.PlyLists[ply];
@@ -212,11 +212,11 @@ RootResult rootSearch(Worker& e, int32_t depth) {
   const ProbeResult pr = probe(*e.shared.TransTable, b.hash);
   CellIndex ttMove = 0;
   if (pr.found) {
-    const int32_t s = fromTable(pr.slot->score, 0);
+    const int32_t s = fromTable(pr.entry.score, 0);
     const bool decided = isDecided(s);
-    if ((decided || pr.slot->depth >= depth) && (pr.slot->genBound & 3) == BoundExact)
-      return {pr.slot->move, s};
-    ttMove = pr.slot->move;
+    if ((decided || pr.entry.depth >= depth) && (pr.entry.genBound & 3) == BoundExact)
+      return {pr.entry.move, s};
+    ttMove = pr.entry.move;
   }
   // 3-4. The root list; decided roots answer at once.
   MovePicker& root = e.PlyLists[0];
@@ -227,7 +227,7 @@ RootResult rootSearch(Worker& e, int32_t depth) {
   if (root.moves.size() == 1) {
     e.shared.Stopped = 1;
     const ProbeResult again = probe(*e.shared.TransTable, b.hash);
-    return {root.moves[0].cell, again.found ? fromTable(again.slot->score, 0) : staticValue(e)};
+    return {root.moves[0].cell, again.found ? fromTable(again.entry.score, 0) : staticValue(e)};
   }
   if (root.moves.empty()) return {0, NoScore};
   // 6. Search every root move.
@@ -314,8 +314,8 @@ ProofShare proofShare(const Worker& e, int32_t perMille) {
 int32_t tableVerdict(Worker& e) {
   const ProbeResult pr = probe(*e.shared.TransTable, e.board->hash);
   if (!pr.found) return 0;
-  const int bound = pr.slot->genBound & 3;
-  const int32_t score = pr.slot->score;
+  const int bound = pr.entry.genBound & 3;
+  const int32_t score = pr.entry.score;
   if (isWin(score) && (bound == BoundLower || bound == BoundExact)) return WinScore + 1 - score;
   if (isLoss(score) && (bound == BoundUpper || bound == BoundExact)) return -(WinScore + 1 + score);
   return 0;
@@ -511,8 +511,8 @@ int principalVariation(Worker& e, CellIndex first, CellIndex* line, int maxMoves
     line[n++] = m;
     makeMove(e, m);
     if (five || b.moveCount == b.cellCount) break;
-    const TTEntry* entry = findEntry(*e.shared.TransTable, b.hash);
-    m = entry != nullptr ? entry->move : 0;
+    TTEntry entry;
+    m = findEntry(*e.shared.TransTable, b.hash, entry) ? entry.move : 0;
   }
   for (int i = 0; i < n; ++i) unmakeMove(e);
   return n;

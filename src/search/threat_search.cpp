@@ -29,12 +29,12 @@ int32_t threatNode(Worker& e, CellIndex* bestOut = nullptr) {
   Board& b = *e.board;
   const int s = b.sideToMove, o = b.opponent;
   // 1. Proven results in the table.
-  TTEntry* slot = nullptr;
+  TTSlot* slot = nullptr;
   if (Entry) {
     const ProbeResult pr = probe(*e.shared.TransTable, b.hash);
     slot = pr.slot;
     if (pr.found) {
-      const int32_t v = pr.slot->score;
+      const int32_t v = pr.entry.score;
       if (isDecided(v)) return fromTable(v, e.ply);
     }
   }

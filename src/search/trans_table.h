@@ -1,8 +1,9 @@
-// Transposition table: up to 2^23 buckets of 32 bytes, three packed 10-byte entries each, aged by
-// a generation counter. Entry points: probe, cutoffTest, store, clearTable, fitTable,
-// tableBucketsFor.
+// Transposition table: up to 2^22 buckets of 64 bytes (one cache line), four 16-byte slots each,
+// aged by a generation counter and shared by the search threads without locks. Entry points: probe,
+// cutoffTest, store, clearTable, fitTable, tableBucketsFor.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -10,7 +11,7 @@
 
 namespace kesta {
 
-#pragma pack(push, 1)
+// What one slot holds, as a probe reads it:
 // key   u32  upper 32 bits of the position hash
 // score i16  result; decided scores relative to the storing node
 // depth i8   rounded depth (0 for threat-space results)
@@ -23,15 +24,46 @@ struct TTEntry {
   uint8_t genBound;
   uint16_t move;
 };
-struct TTBucket {
-  TTEntry entries[3];
-  uint8_t unused[2];
-};
-#pragma pack(pop)
-static_assert(sizeof(TTEntry) == 10 && sizeof(TTBucket) == 32);
 
-constexpr uint32_t MinTableBuckets = 1u << 16;
-constexpr uint32_t MaxTableBuckets = 1u << 23;
+// One slot as the search threads share it, without locks: two words, each read and written whole.
+// data packs score, depth, genBound and move; check is data XOR the key shifted into the upper
+// half. A reader that meets two writers' halves (one thread's data with another's check) sees a
+// check that does not match any key, and takes the slot for an empty one: a torn slot costs a
+// probe, never a wrong result.
+struct TTSlot {
+  std::atomic<uint64_t> check;
+  std::atomic<uint64_t> data;
+};
+
+constexpr int BucketSlots = 4;
+struct alignas(64) TTBucket {
+  TTSlot slots[BucketSlots];
+};
+static_assert(sizeof(TTSlot) == 16 && sizeof(TTBucket) == 64);
+
+inline uint64_t packEntry(const TTEntry& e) {
+  return uint64_t(uint16_t(e.score)) | uint64_t(uint8_t(e.depth)) << 16 | uint64_t(e.genBound) << 24 |
+         uint64_t(e.move) << 32;
+}
+
+// The slot's entry; a torn or empty slot reads as an empty entry of key 0 (valid false when torn).
+inline TTEntry readSlot(const TTSlot& s, bool& valid) {
+  const uint64_t data = s.data.load(std::memory_order_relaxed);
+  const uint64_t mixed = s.check.load(std::memory_order_relaxed) ^ data;
+  valid = uint32_t(mixed) == 0;
+  if (!valid) return TTEntry{};
+  return TTEntry{uint32_t(mixed >> 32), int16_t(uint16_t(data)), int8_t(uint8_t(data >> 16)),
+                 uint8_t(data >> 24), uint16_t(data >> 32)};
+}
+
+inline void writeSlot(TTSlot& s, const TTEntry& e) {
+  const uint64_t data = packEntry(e);
+  s.data.store(data, std::memory_order_relaxed);
+  s.check.store(data ^ uint64_t(e.key) << 32, std::memory_order_relaxed);
+}
+
+constexpr uint32_t MinTableBuckets = 1u << 15;
+constexpr uint32_t MaxTableBuckets = 1u << 22;
 
 // What the brain process needs besides the table, with a margin: the pattern and score tables,
 // the proof cache (1 MiB), code, libraries, stacks (the input thread's reservation among them) and
@@ -51,7 +83,9 @@ struct TranspositionTable {
   uint32_t mask = 0;   // buckets in use, less one: a power of two up to count (see fitTable)
   TTBucket* buckets = nullptr;
   uint8_t generation = 0;
-  bool dirty = false;  // something was written since the memory was last zeroed
+  // Something was written since the memory was last zeroed. Any search thread may set it; it is
+  // read only between thinks.
+  std::atomic<bool> dirty{false};
   bool largePages = false;  // the system was asked for large pages (see fitTable)
   size_t bytes = 0;
 
@@ -63,15 +97,23 @@ struct TranspositionTable {
   TranspositionTable& operator=(const TranspositionTable&) = delete;
 };
 
+// A probe's answer: whether the key was found, a copy of what the slot held, and the slot a store
+// should use (the found one, else the least worth keeping). Another thread may write the slot
+// before the store does; the store then replaces that result as it would an older one.
 struct ProbeResult {
   bool found;
-  TTEntry* slot;
+  TTEntry entry;
+  TTSlot* slot;
 };
 
 inline int entryAge(const TranspositionTable& t, const TTEntry& e) {
   return ((t.generation - e.genBound + 3) & 255) & 252;
 }
 inline int entryWorth(const TranspositionTable& t, const TTEntry& e) { return e.depth - 2 * entryAge(t, e); }
+
+inline void markDirty(TranspositionTable& t) {
+  if (!t.dirty.load(std::memory_order_relaxed)) t.dirty.store(true, std::memory_order_relaxed);
+}
 
 // Starts loading the bucket of hash into the cache, so that a probe a little later finds it there.
 inline void prefetchBucket(const TranspositionTable& t, uint64_t hash) {
@@ -82,39 +124,62 @@ inline void prefetchBucket(const TranspositionTable& t, uint64_t hash) {
 #endif
 }
 
-// Writes to the bucket of hash (its unused bytes) before anything reads it. A table page that
-// nothing has touched yet is then mapped once, as a page of its own, instead of first as the
-// system's shared zero page and again as a private copy at the store that follows the probe.
-inline void claimBucket(TranspositionTable& t, uint64_t hash) { t.buckets[hash & t.mask].unused[0] = 0; }
-
-// Finds the entry of hash, refreshing its generation; otherwise the slot a store should use.
-inline ProbeResult probe(TranspositionTable& t, uint64_t hash) {
-  const uint32_t key = uint32_t(hash >> 32);
-  TTEntry* bucket = t.buckets[hash & t.mask].entries;
-  TTEntry* candidate = nullptr;
-  for (int i = 0; i < 3; ++i) {
-    TTEntry* e = bucket + i;
-    if (e->key == key) {
-      if ((e->genBound & 252) != t.generation) {
-        e->genBound = uint8_t((e->genBound & 3) | t.generation);
-        t.dirty = true;
-      }
-      return {true, e};
-    }
-    if ((e->genBound & 3) == BoundNone || candidate == nullptr ||
-        ((candidate->genBound & 3) != BoundNone && entryWorth(t, *e) < entryWorth(t, *candidate)))
-      candidate = e;
-  }
-  return {false, candidate};
+// Writes to the bucket of hash before anything reads it. A table page that nothing has touched yet
+// is then mapped once, as a page of its own, instead of first as the system's shared zero page and
+// again as a private copy at the store that follows the probe. The word written back is the one
+// just read; a store of another thread in between is lost, as a torn slot is.
+inline void claimBucket(TranspositionTable& t, uint64_t hash) {
+  std::atomic<uint64_t>& word = t.buckets[hash & t.mask].slots[BucketSlots - 1].check;
+  word.store(word.load(std::memory_order_relaxed), std::memory_order_relaxed);
 }
 
-// The entry of hash, or null. Unlike probe it changes nothing, not even the entry's generation.
-inline const TTEntry* findEntry(const TranspositionTable& t, uint64_t hash) {
+// Finds the entry of hash, refreshing its generation; otherwise the slot a store should use: an
+// empty (or torn) one, else the one least worth keeping.
+inline ProbeResult probe(TranspositionTable& t, uint64_t hash) {
   const uint32_t key = uint32_t(hash >> 32);
-  const TTEntry* bucket = t.buckets[hash & t.mask].entries;
-  for (int i = 0; i < 3; ++i)
-    if (bucket[i].key == key && (bucket[i].genBound & 3) != BoundNone) return bucket + i;
-  return nullptr;
+  TTSlot* bucket = t.buckets[hash & t.mask].slots;
+  TTSlot* candidate = nullptr;
+  TTEntry candidateEntry{};
+  for (int i = 0; i < BucketSlots; ++i) {
+    TTSlot* s = bucket + i;
+    bool valid;
+    TTEntry e = readSlot(*s, valid);
+    if (valid && e.key == key) {
+      if ((e.genBound & 252) != t.generation) {
+        e.genBound = uint8_t((e.genBound & 3) | t.generation);
+        writeSlot(*s, e);
+        markDirty(t);
+      }
+      return {true, e, s};
+    }
+    if ((e.genBound & 3) == BoundNone || candidate == nullptr ||
+        ((candidateEntry.genBound & 3) != BoundNone && entryWorth(t, e) < entryWorth(t, candidateEntry))) {
+      candidate = s;
+      candidateEntry = e;
+    }
+  }
+  return {false, TTEntry{}, candidate};
+}
+
+// The entry of hash, if the table holds one. Unlike probe it changes nothing, not even the entry's
+// generation.
+inline bool findEntry(const TranspositionTable& t, uint64_t hash, TTEntry& out) {
+  const uint32_t key = uint32_t(hash >> 32);
+  const TTSlot* bucket = t.buckets[hash & t.mask].slots;
+  for (int i = 0; i < BucketSlots; ++i) {
+    bool valid;
+    const TTEntry e = readSlot(bucket[i], valid);
+    if (valid && e.key == key && (e.genBound & 3) != BoundNone) {
+      out = e;
+      return true;
+    }
+  }
+  return false;
+}
+
+inline bool hasEntry(const TranspositionTable& t, uint64_t hash) {
+  TTEntry unused;
+  return findEntry(t, hash, unused);
 }
 
 // Decided scores are stored relative to the storing node and read back relative to the root.
@@ -143,19 +208,17 @@ inline bool cutoffTest(const TTEntry& e, int32_t requiredDepth, int32_t alpha, i
 
 // Writes the result into slot unless slot holds the same position at a greater depth. A score
 // that does not fit the 16-bit field is not stored.
-inline void store(TranspositionTable& t, TTEntry* slot, uint64_t hash, int32_t score, int32_t depth,
+inline void store(TranspositionTable& t, TTSlot* slot, uint64_t hash, int32_t score, int32_t depth,
                   uint8_t bound, uint16_t move) {
   const uint32_t key = uint32_t(hash >> 32);
-  if (slot->key == key && depth < slot->depth) return;
+  bool valid;
+  const TTEntry held = readSlot(*slot, valid);
+  if (valid && held.key == key && depth < held.depth) return;
   if (score < -32768 || score > 32767) return;
   if (depth > 127) depth = 127;
   if (depth < -128) depth = -128;
-  slot->key = key;
-  slot->score = int16_t(score);
-  slot->depth = int8_t(depth);
-  slot->genBound = uint8_t(bound | t.generation);
-  slot->move = move;
-  t.dirty = true;
+  writeSlot(*slot, TTEntry{key, int16_t(score), int8_t(depth), uint8_t(bound | t.generation), move});
+  markDirty(t);
 }
 
 // Empties every entry and sets the generation to 0.
