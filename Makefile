@@ -25,13 +25,16 @@ sanitize:
 
 # The protocol tests, whose brains read their input on a second thread, under ThreadSanitizer; a
 # race ends the brain or the test at once.
-TSAN_TESTS ?= Protocol|BrainPipe|BrainStop|BrainFiles|Manager|MatchSettings|ConfigFile
+TSAN_TESTS ?= Protocol|BrainPipe|BrainStop|BrainFiles|Manager|MatchSettings|ConfigFile|Threads
 tsan:
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTA_SANITIZE_THREAD=ON -DKESTA_BENCH=OFF \
 	  -DKESTA_WERROR=$(WERROR)
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 $(TSAN_OPTIONS)" \
 	  ctest --output-on-failure -j$(JOBS) -R '$(TSAN_TESTS)'
+	# The protocol sessions again, each think on two search threads.
+	cd build-tsan && KESTA_TEST_THREADS=2 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 $(TSAN_OPTIONS)" \
+	  ctest --output-on-failure -j$(JOBS) -R 'Protocol'
 
 clean:
 	rm -rf build build-sanitize build-tsan

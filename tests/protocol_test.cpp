@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -66,12 +67,20 @@ std::optional<std::pair<int, int>> parseMove(const std::string& line) {
 enum class Turns { Quick, Default };
 constexpr const char* QuickTurnsLine = "INFO TIMEOUT_TURN 100\n";
 
+// KESTA_TEST_THREADS=N runs the Quick sessions with N search threads (make tsan does, with 2).
+std::string threadsLine() {
+  const char* n = std::getenv("KESTA_TEST_THREADS");
+  return n != nullptr && *n != '\0' ? std::string("INFO THREAD_NUM ") + n + "\n" : std::string();
+}
+
 // One scripted conversation with a loop over a small table.
 class Session {
  public:
   explicit Session(const std::string& script, Turns turns = Turns::Quick)
-      : in_(turns == Turns::Quick ? QuickTurnsLine + script : script), loop_(in_, out_, 1u << 16) {
+      : in_(turns == Turns::Quick ? QuickTurnsLine + threadsLine() + script : script),
+        loop_(in_, out_, 1u << 16) {
     if (turns == Turns::Quick) loop_.step();
+    if (turns == Turns::Quick && !threadsLine().empty()) loop_.step();
   }
 
   // Runs the loop as the brain does, with its reader thread, which first reads the whole script:

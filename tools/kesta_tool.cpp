@@ -42,7 +42,8 @@ int cmdHelp(const Options& opt);
 
 constexpr Command Commands[] = {
     {"tables", "writes line_code.bin, cell_class.bin, eval_score.bin and move_score.bin (side 0 then 1)",
-     "tables --rule freestyle|exact5|renju|caro|caro8 --out DIR [--eval FILE]", "rule= out= eval=", cmdTables},
+     "tables --rule freestyle|exact5|renju|caro|caro8 --out DIR [--eval FILE]",
+     "rule= out= eval=", cmdTables},
     {"default-eval", "prints an AIEval.txt holding the built-in weights", "default-eval", "", cmdDefaultEval},
     {"state",
      "per empty cell: line codes, move and eval scores, classes, nearCount; then evalsum, classcount",
@@ -60,26 +61,27 @@ constexpr Command Commands[] = {
      "rule= size= moves= black= white= kind= plies= nodes=", cmdThreat},
     {"solve", "thinks as the brain would: move, score, depth, nodes and time",
      "solve --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
-     "      [--turn-time MS] [--time-left MS] [--verbose]",
-     "rule= size= moves= black= white= turn-time= time-left= verbose", cmdSolve},
+     "      [--turn-time MS] [--time-left MS] [--threads N] [--verbose]",
+     "rule= size= moves= black= white= turn-time= time-left= threads= verbose", cmdSolve},
     {"bench", "fixed positions to a fixed depth: the \"nodes N\" signature and \"nps X\"",
-     "bench [--depth D] [--compare OTHER_KESTA_TOOL [--runs N]]", "depth= compare= runs=", cmdBench},
+     "bench [--depth D] [--threads N] [--compare OTHER_KESTA_TOOL [--runs N]]",
+     "depth= threads= compare= runs=", cmdBench},
     {"selfplay", "one game of the engine against itself", "selfplay --rule R --size N [--turn-time MS]",
      "rule= size= turn-time=", cmdSelfplay},
     {"soak", "pbrain-kesta processes against each other over pipes under a referee, with a summary",
      "soak --games N [--rule R] [--size N] [--turn-time MS] [--match-time MS]\n"
      "     [--memory-limit MIB] [--suspend] [--cpu-competition [--cpu K]] [--stop-after MS]\n"
-     "     [--tolerance MS] [--seed S] [--brain PATH] [--record DIR] [--verbose] [--reuse]",
+     "     [--tolerance MS] [--seed S] [--threads N] [--brain PATH] [--record DIR] [--verbose] [--reuse]",
      "games= rule= size= turn-time= match-time= memory-limit= suspend cpu-competition cpu= stop-after= "
-     "tolerance= seed= brain= record= verbose reuse",
+     "tolerance= seed= threads= brain= record= verbose reuse",
      cmdSoak},
     {"match", "two brains against each other, each opening with both colours: Elo and an SPRT",
      "match --engine CMD --engine CMD [--openings FILE] [--rule R] [--size N] [--games N]\n"
      "      [--turn-time MS] [--match-time MS] [--nodes N] [--depth D] [--concurrency K]\n"
      "      [--sprt ELO0,ELO1] [--pgn FILE] [--times FILE] [--seed S] [--tolerance MS]\n"
-     "      [--board-every-move] [--reuse]",
-     "engine= openings= rule= size= games= turn-time= match-time= nodes= depth= concurrency= sprt= pgn= "
-     "times= seed= tolerance= board-every-move reuse",
+     "      [--threads N] [--board-every-move] [--reuse]",
+     "engine= openings= rule= size= games= turn-time= match-time= nodes= depth= threads= concurrency= sprt= "
+     "pgn= times= seed= tolerance= board-every-move reuse",
      cmdMatch},
     {"make-openings", "random short openings that a depth-D search scores within S of 0",
      "make-openings --rule R [--size N] [--count K] [--min-stones A] [--max-stones B]\n"

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "board/board.h"
 #include "eval/eval_tables.h"
@@ -78,6 +79,20 @@ struct Position {
   StoneUndo stoneUndo[MaxStones];
   CellUndo cellUndo[MaxCellUndos];
 };
+
+// Gives to the position of from, whose Board the caller has copied into to's: the cells' line
+// state, the sums and counts, the rule's tables, and the undo records of the stones on the board
+// (the next stone's cell records start where the last one's end). Everything a search from this
+// position reads; the cell records of earlier stones are not needed to make and unmake above it.
+inline void copyPositionState(Position& to, const Position& from) {
+  std::memcpy(to.cellInfo, from.cellInfo, sizeof to.cellInfo);
+  to.tables = from.tables;
+  std::memcpy(to.evalSum, from.evalSum, sizeof to.evalSum);
+  std::memcpy(to.classCount, from.classCount, sizeof to.classCount);
+  to.ply = from.ply;
+  std::memcpy(to.edgeConfig, from.edgeConfig, sizeof to.edgeConfig);
+  std::memcpy(to.stoneUndo, from.stoneUndo, sizeof(StoneUndo) * size_t(from.board->moveCount));
+}
 
 inline Rule ruleOf(const Position& p) {
   return p.tables->rule;

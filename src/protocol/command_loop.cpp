@@ -103,7 +103,7 @@ int CommandLoop::run() {
 }
 
 uint32_t CommandLoop::tableBuckets() const {
-  return std::min(tableCap_, tableBucketsFor(settings_.MaxMemory));
+  return std::min(tableCap_, tableBucketsFor(settings_.MaxMemory, settings_.ThreadCount));
 }
 
 void CommandLoop::buildEngine(int size) {
@@ -444,16 +444,20 @@ void CommandLoop::applyInfo(const std::string& line) {
   while (*keyEnd != '\0' && !isSpace(*keyEnd)) ++keyEnd;
   std::string key(cursor, keyEnd);
   capitalise(key);
-  // FOLDER's value is a path; GAME_TYPE and THREAD_NUM change nothing (the search uses one
-  // thread); unknown keys are ignored.
-  static const char* const numericKeys[] = {"TIMEOUT_TURN", "TIMEOUT_MATCH", "TIME_LEFT", "MAX_MEMORY",
-                                            "RULE",         "MAX_NODE",      "MAX_DEPTH", "SEED"};
+  // FOLDER's value is a path; GAME_TYPE changes nothing; unknown keys are ignored.
+  static const char* const numericKeys[] = {"TIMEOUT_TURN", "TIMEOUT_MATCH", "TIME_LEFT",
+                                            "MAX_MEMORY",   "RULE",          "MAX_NODE",
+                                            "MAX_DEPTH",    "SEED",          "THREAD_NUM"};
   bool numeric = false;
   for (const char* k : numericKeys) numeric = numeric || key == k;
   if (!numeric) return;
   cursor = keyEnd;
   long long value = 0;
-  if (!scanDecimal(cursor, value)) return;
+  if (!scanDecimal(cursor, value)) {
+    // A thread_num without a number is one thread.
+    if (key == "THREAD_NUM") settings_.ThreadCount = engine_->Settings.ThreadCount = 1;
+    return;
+  }
   const int32_t v = clampToInt32(value);
   Engine& e = *engine_;
   if (key == "TIMEOUT_TURN") {
@@ -480,6 +484,9 @@ void CommandLoop::applyInfo(const std::string& line) {
   } else if (key == "MAX_DEPTH") {
     settings_.DepthLimit = e.Settings.DepthLimit = v > 0 ? v : 0;
     e.MaxDepth = maxDepthOf(e.Settings);
+  } else if (key == "THREAD_NUM") {
+    // From the next think on; the table is sized for the threads' memory before it.
+    settings_.ThreadCount = e.Settings.ThreadCount = threadCountOf(value);
   } else if (key == "SEED") {
     // Every random choice of the brain (keys, book, early replies) repeats from here on.
     seedAllGenerators(e, uint64_t(int64_t(v)));

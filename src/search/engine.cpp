@@ -9,10 +9,17 @@
 #include "core/number_scan.h"
 #include "eval/eval_tables.h"
 #include "rules/rule_tables.h"
+#include "search/threads.h"
 
 namespace kesta {
 
 std::string ExeDirectory;
+
+SharedState::SharedState() = default;
+// The helper threads are joined before anything they read goes.
+SharedState::~SharedState() {
+  Helpers.reset();
+}
 
 Worker::Worker(SharedState& s) : shared(s) {
   // The undo records are written by every move; touching them now keeps that cost out of the

@@ -76,13 +76,14 @@ constexpr int32_t MaxMovesToGo = 1000;
 struct SearchReport {
   int32_t depth;   // the last completed iteration (0: none)
   int32_t score;   // its score, from the side to move's view
-  int32_t nodes;   // SearchCounter
+  int64_t nodes;   // of all the think's threads
   int32_t timeMs;  // since the think began
   CellIndex move;  // the move the search would play
   bool final;      // the think is over and move is its answer
 };
 
 struct Worker;
+class SearchThreads;
 
 // What the last deepening achieved.
 struct DeepeningReport {
@@ -124,6 +125,19 @@ struct SharedState : SearchParameters {
   // How construction read the two text files.
   FileRead EvalFileRead = FileRead::Missing;
   FileRead ConfigFileRead = FileRead::Missing;
+
+  // The helper threads of a think of several threads (search/threads.h): made when a think first
+  // asks for them, parked between thinks, joined with the shared state.
+  std::unique_ptr<SearchThreads> Helpers;
+  // The workers of the think under way, the main one first, and how many: set between thinks,
+  // read by the workers as they count each other's nodes.
+  int32_t ActiveThreads = 1;
+  std::vector<Worker*> Workers;
+
+  SharedState();
+  ~SharedState();
+  SharedState(const SharedState&) = delete;
+  SharedState& operator=(const SharedState&) = delete;
 };
 
 // The clock countdowns of one worker's searches (see clockCheck): each kind of search reads the
@@ -149,7 +163,18 @@ struct Worker : Position {
   uint8_t currentMoveClass[2] = {};
   int32_t threatPlyLimit = 0;
   int32_t bestChangeCount = 0;
-  int32_t SearchCounter = 0;  // nodes of the current think
+  int64_t SearchCounter = 0;  // nodes of the current think, this thread's
+  // The other threads' nodes as this one last counted them (0 with one thread); the node limit
+  // holds for the sum. publishedNodes is this thread's count as the others read it.
+  int64_t otherNodes = 0;
+  std::atomic<int64_t> publishedNodes{0};
+  // The thread that decides when the think ends and what it plays; helpers only fill the table.
+  bool mainThread = true;
+  int32_t threadIndex = 0;  // 0 for the main thread, 1.. for helpers
+  // Set by the root search when the iteration cannot change the choice (a single move, at most
+  // one move that avoids a loss, a decided root): the main thread ends the think, a helper its
+  // deepening.
+  bool rootSettled = false;
   SearchCountdowns countdowns;
   DeepeningReport report;
   std::vector<CellIndex> fourCells;  // scratch list of the double-three refutation
@@ -169,8 +194,8 @@ struct Engine : SharedState, Worker {
   // Builds the Engine over board (which must outlive it): the weights of AIEval.txt and the tables
   // of rule, resetGame, defaults, loadConfig, then the transposition table. Renju until a START
   // or RESTART says otherwise, as managers expect of a brain that is told nothing.
-  explicit Engine(Board& b, uint32_t tableBuckets = 1u << 23) : Engine(b, RenjuRule, tableBuckets) {}
-  Engine(Board& b, Rule rule, uint32_t tableBuckets = 1u << 23);
+  explicit Engine(Board& b, uint32_t tableBuckets = MaxTableBuckets) : Engine(b, RenjuRule, tableBuckets) {}
+  Engine(Board& b, Rule rule, uint32_t tableBuckets = MaxTableBuckets);
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 };

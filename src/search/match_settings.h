@@ -19,7 +19,17 @@ struct MatchSettings {
   Rule GameRule = Freestyle;          // from INFO rule; it holds across RESTART and START
   int32_t NodeLimit = 0;   // nodes one think may search; 0 no limit
   int32_t DepthLimit = 0;  // last iteration of the deepening; 0 no limit
+  int32_t ThreadCount = 1;  // search threads of a think, from INFO thread_num: 1..MaxThreads
 };
+
+// The most search threads a think may use.
+constexpr int32_t MaxThreads = 64;
+
+// The thread count for a thread_num value: 1 for 0 or less, MaxThreads at most.
+inline int32_t threadCountOf(int64_t requested) {
+  if (requested < 1) return 1;
+  return requested > MaxThreads ? MaxThreads : int32_t(requested);
+}
 
 // The deepening's last iteration when nothing limits the depth.
 constexpr int32_t DeepestIteration = 64;

@@ -11,6 +11,7 @@
 #include "search/proof_search.h"
 #include "search/search_clock.h"
 #include "search/think.h"
+#include "search/threads.h"
 #include "search/threat_search.h"
 
 namespace kesta {
@@ -200,6 +201,16 @@ int32_t searchZeroWindow(Worker& e, float depth, int32_t alpha, int32_t beta) {
   return searchNode<false>(e, depth, alpha, beta);
 }
 
+namespace {
+
+// The iteration cannot change the choice: the main thread ends the think, a helper its deepening.
+void settleRoot(Worker& e) {
+  e.rootSettled = true;
+  if (e.mainThread) e.shared.Stopped = 1;
+}
+
+}  // namespace
+
 RootResult rootSearch(Worker& e, int32_t depth) {
   Board& b = *e.board;
   const int S = b.sideToMove, O = b.opponent;
@@ -222,10 +233,13 @@ RootResult rootSearch(Worker& e, int32_t depth) {
   MovePicker& root = e.PlyLists[0];
   root.ttMove = ttMove;
   const int32_t outcome = prepareRootMoves(e, root);
-  if (outcome == RootWin || outcome == RootLoss) return {root.moves.back().cell, root.moves.back().score};
+  if (outcome == RootWin || outcome == RootLoss) {
+    e.rootSettled = true;
+    return {root.moves.back().cell, root.moves.back().score};
+  }
   // 5. A single move (a forced block or the only candidate) needs no search.
   if (root.moves.size() == 1) {
-    e.shared.Stopped = 1;
+    settleRoot(e);
     const ProbeResult again = probe(*e.shared.TransTable, b.hash);
     return {root.moves[0].cell, again.found ? fromTable(again.entry.score, 0) : staticValue(e)};
   }
@@ -272,11 +286,12 @@ RootResult rootSearch(Worker& e, int32_t depth) {
         alpha = score;
       }
     }
-    if (finished > 0 && elapsedMs(e.shared.ThinkStartMs) > rootStopMs(e)) e.shared.Stopped = 1;
+    if (e.mainThread && finished > 0 && elapsedMs(e.shared.ThinkStartMs) > rootStopMs(e))
+      e.shared.Stopped = 1;
   }
   // At most one root move avoids a loss: deeper iterations cannot change the choice.
   if (finished < 2) {
-    e.shared.Stopped = 1;
+    settleRoot(e);
     return {bestMove, best};
   }
   if (!e.shared.Stopped)
@@ -451,6 +466,8 @@ CellIndex iterativeDeepening(Worker& e) {
   RootResult result{0, 0};
   int32_t prevScore = NoScore;
   ThinkClock clock(e);
+  e.rootSettled = false;
+  startHelpers(e);
   for (int32_t depth = 2; e.shared.MaxDepth >= 2;) {
     const int32_t iterStart = nowMs();
     const int32_t before = e.SearchCounter;
@@ -461,7 +478,7 @@ CellIndex iterativeDeepening(Worker& e) {
     e.report = {r.score, e.shared.Stopped ? e.report.depth : depth};
     if (e.shared.InfoHook && !e.shared.Stopped && depth >= 4)
       e.shared.InfoHook(
-          e, SearchReport{depth, r.score, e.SearchCounter, elapsedMs(e.shared.ThinkStartMs), r.move, false});
+          e, SearchReport{depth, r.score, thinkNodes(e), elapsedMs(e.shared.ThinkStartMs), r.move, false});
     if (e.shared.Stopped || isDecided(r.score)) break;
     const int32_t now = nowMs();
     const IterationReport done{depth,
@@ -474,6 +491,7 @@ CellIndex iterativeDeepening(Worker& e) {
     if (++depth > e.shared.MaxDepth) break;
     prevScore = result.score;
   }
+  finishHelpers(e);
   if (e.report.depth > 0) {
     e.shared.LastThinkScore = result.score;
     e.shared.LastThinkStones = b.moveCount;
@@ -499,6 +517,23 @@ CellIndex iterativeDeepening(Worker& e) {
     });
   }
   return m;
+}
+
+void helperDeepening(Worker& e) {
+  MovePicker& root = e.PlyLists[0];
+  root.moves.clear();
+  root.stage = 1;
+  root.index = 0;
+  e.report = DeepeningReport{};
+  e.rootSettled = false;
+  // Odd helpers start one iteration deeper than the main thread, so that the two do not search
+  // the same depths side by side.
+  for (int32_t depth = 2 + (e.threadIndex & 1); depth <= e.shared.MaxDepth && !e.shared.Stopped; ++depth) {
+    const RootResult r = rootSearch(e, depth);
+    if (e.shared.Stopped) break;
+    e.report = {r.score, depth};
+    if (e.rootSettled || isDecided(r.score)) break;
+  }
 }
 
 int principalVariation(Worker& e, CellIndex first, CellIndex* line, int maxMoves) {

@@ -48,8 +48,12 @@ bool limitedByTimeAlone(const Worker& e);
 // to a timed think's budget, the whole table for thinks limited by nodes or depth or without a
 // practical time limit.
 uint32_t tableBucketsForThink(const Worker& e);
-// The move to play; 0 when no candidate cell exists.
+// The move to play; 0 when no candidate cell exists. With helper threads (threads.h) it starts
+// them once the root proofs are done and ends them before it returns.
 CellIndex iterativeDeepening(Worker& e);
+// A helper thread's deepening: root searches of growing depth until Stopped, the depth limit or a
+// settled root; it only fills the shared table.
+void helperDeepening(Worker& e);
 
 // The principal variation from the root: first (the root move), then the table's best move in each
 // following position, as long as it is a legal move of the board; a five or a full board ends it.

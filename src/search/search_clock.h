@@ -5,18 +5,21 @@
 
 #include "core/clock.h"
 #include "search/engine.h"
+#include "search/threads.h"
 #include "search/time_manager.h"
 
 namespace kesta {
 
-// True when the think has searched its node limit. Otherwise counts countdown down; when it falls
-// below 0 it is reloaded, and the think ends when a stop was requested (YXSTOP from the manager)
-// or it has run past its hard limit.
-inline bool clockCheck(const Worker& e, int32_t& countdown, int32_t reload) {
-  if (e.shared.Settings.NodeLimit > 0 && e.SearchCounter >= e.shared.Settings.NodeLimit) return true;
+// True when the think has searched its node limit (the nodes of all its threads). Otherwise counts countdown
+// down; when it falls below 0 it is reloaded, and the think ends when a stop was requested (YXSTOP from the
+// manager) or it has run past its hard limit.
+inline bool clockCheck(Worker& e, int32_t& countdown, int32_t reload) {
+  if (e.shared.Settings.NodeLimit > 0 && e.SearchCounter + e.otherNodes >= e.shared.Settings.NodeLimit)
+    return true;
   countdown -= 1;
   if (countdown >= 0) return false;
   countdown = reload;
+  if (e.shared.ActiveThreads > 1) exchangeNodes(e);
   if (e.shared.StopRequest != nullptr && e.shared.StopRequest->load(std::memory_order_relaxed)) return true;
   return elapsedMs(e.shared.ThinkStartMs) > hardTimeLimit(e);
 }

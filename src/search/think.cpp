@@ -7,6 +7,7 @@
 #include "rules/rules.h"
 #include "search/opening_book.h"
 #include "search/search.h"
+#include "search/threads.h"
 
 namespace kesta {
 
@@ -18,6 +19,7 @@ ThinkResult searchBody(Engine& e) {
   // 6-8. Per-think state and table ageing.
   e.SearchCounter = 0;
   e.ply = 0;
+  prepareThreads(e, e);
   for (int t = b.firstCell; t <= b.lastCell; ++t)
     if (b.cells[t] != Wall) e.cellInfo[t].rootLoss = 0;
   if (e.ReloadConfigOnEachMove) clearTable(*e.TransTable);
@@ -28,8 +30,8 @@ ThinkResult searchBody(Engine& e) {
   const CellIndex move = avoidFoul(e, iterativeDeepening(e));
   const DeepeningReport& r = e.report;
   if (e.InfoHook)
-    e.InfoHook(e, SearchReport{r.depth, r.score, e.SearchCounter, elapsedMs(e.ThinkStartMs), move, true});
-  return ThinkResult{move, r.score, r.depth, e.SearchCounter, r.proof};
+    e.InfoHook(e, SearchReport{r.depth, r.score, thinkNodes(e), elapsedMs(e.ThinkStartMs), move, true});
+  return ThinkResult{move, r.score, r.depth, thinkNodes(e), r.proof};
 }
 
 // Starts the think's clock and clears its stop flag and report.
@@ -38,6 +40,7 @@ void startThink(Engine& e) {
   e.Stopped = 0;
   e.report = DeepeningReport{};
   e.SearchCounter = 0;
+  e.otherNodes = 0;
 }
 
 // A move the opening rules or the book chose, without a search.

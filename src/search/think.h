@@ -12,7 +12,7 @@ struct ThinkResult {
   CellIndex move = 0;  // the move for the side to move; a cell that is not Empty (0) when there is none
   int32_t score = 0;   // from the side to move's view; 0 when the opening rules or the book chose
   int32_t depth = 0;   // the last completed iteration (0: none)
-  int32_t nodes = 0;
+  int64_t nodes = 0;   // of all its threads
   const char* proof = nullptr;  // "vcf" or "vct" when a proof at the root decided the move
 };
 

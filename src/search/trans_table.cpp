@@ -82,9 +82,10 @@ void rezero(void* p, size_t bytes) {
 
 }  // namespace
 
-uint32_t tableBucketsFor(int64_t limitBytes) {
+uint32_t tableBucketsFor(int64_t limitBytes, int32_t threads) {
+  const int64_t rest = NonTableBytes + int64_t(std::max(threads, 1) - 1) * HelperThreadBytes;
   uint32_t n = MaxTableBuckets;
-  while (n > MinTableBuckets && int64_t(n) * int64_t(sizeof(TTBucket)) > limitBytes - NonTableBytes) n >>= 1;
+  while (n > MinTableBuckets && int64_t(n) * int64_t(sizeof(TTBucket)) > limitBytes - rest) n >>= 1;
   return n;
 }
 

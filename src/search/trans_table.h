@@ -71,10 +71,14 @@ constexpr uint32_t MaxTableBuckets = 1u << 22;
 // (ulimit -v). The measured sizes are in docs/experiments.md.
 constexpr int64_t NonTableBytes = int64_t(24) << 20;
 
-// The bucket count for a memory limit of limitBytes on the whole process: the largest power of two
-// from MinTableBuckets to MaxTableBuckets whose table fits in limitBytes - NonTableBytes, or
-// MinTableBuckets when none does.
-uint32_t tableBucketsFor(int64_t limitBytes);
+// What the process needs for each search thread besides the first: its stack's reservation
+// (8 MiB, the usual default), its Board and Worker (under 1 MiB), and a margin.
+constexpr int64_t HelperThreadBytes = int64_t(10) << 20;
+
+// The bucket count for a memory limit of limitBytes on the whole process searching with threads
+// threads: the largest power of two from MinTableBuckets to MaxTableBuckets whose table fits in
+// limitBytes - NonTableBytes - (threads - 1) * HelperThreadBytes, or MinTableBuckets when none does.
+uint32_t tableBucketsFor(int64_t limitBytes, int32_t threads = 1);
 
 enum Bound : uint8_t { BoundNone = 0, BoundUpper = 1, BoundLower = 2, BoundExact = 3 };
 

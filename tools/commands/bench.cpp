@@ -77,13 +77,17 @@ double median(std::vector<double> v) {
 
 // Runs this tool's bench and another build's, alternately, and reports both speeds and their ratio;
 // the machine's load changes from minute to minute, so only the medians of interleaved runs count.
-int compareBench(const Options& opt, long long depth) {
+// With --threads the current build searches with that many threads and the other with one, so
+// that the ratio is the gain of the threads when other is this build.
+int compareBench(const Options& opt, long long depth, long long threads) {
   long long runs = 5;
   if (!readInt(opt, "runs", 5, 1, 1000, runs)) return 1;
   const std::string other = opt.get("compare");
   if (other.empty()) return fail("bench: --compare needs the path of another build's kesta-tool");
   const std::string self = executableDirectory("") + "kesta-tool";
   const std::string suffix = " bench --depth " + std::to_string(depth) + " 2>/dev/null";
+  const std::string ownSuffix =
+      " bench --depth " + std::to_string(depth) + " --threads " + std::to_string(threads) + " 2>/dev/null";
   std::vector<double> baseNps, ownNps, ratios;
   int64_t baseNodes = -1, ownNodes = -1;
   for (long long i = 0; i < runs; ++i) {
@@ -92,7 +96,7 @@ int compareBench(const Options& opt, long long depth) {
     for (int k = 0; k < 2; ++k) {
       const int which = (k + int(i)) % 2;
       const std::string& tool = which == 0 ? other : self;
-      if (!runOtherBench("'" + tool + "'" + suffix, nodes[which], nps[which]))
+      if (!runOtherBench("'" + tool + "'" + (which == 0 ? suffix : ownSuffix), nodes[which], nps[which]))
         return fail("bench: no nodes and nps lines from " + tool + " bench");
     }
     baseNodes = nodes[0];
@@ -115,9 +119,10 @@ int compareBench(const Options& opt, long long depth) {
 }  // namespace
 
 int cmdBench(const Options& opt) {
-  long long depth = 0;
+  long long depth = 0, threads = 1;
   if (!readInt(opt, "depth", 7, 2, 60, depth)) return 1;
-  if (opt.has("compare")) return compareBench(opt, depth);
+  if (!readInt(opt, "threads", 1, 1, MaxThreads, threads)) return 1;
+  if (opt.has("compare")) return compareBench(opt, depth, threads);
   int64_t totalNodes = 0;
   double totalSeconds = 0;
   int index = 0;
@@ -128,11 +133,12 @@ int cmdBench(const Options& opt) {
     o.values["size"] = std::to_string(p.size);
     o.values["moves"] = p.moves;
     Position pos;
-    if (!setUpPosition(o, pos, true, 1u << 23)) return 1;
+    if (!setUpPosition(o, pos, true, MaxTableBuckets)) return 1;
     Engine& e = *pos.engine;
     e.Settings.TimeoutTurn = NoLimit;
     e.Settings.TimeLeft = NoLimit;
     e.MaxDepth = int32_t(depth);
+    e.Settings.ThreadCount = int32_t(threads);
     const auto start = std::chrono::steady_clock::now();
     const ThinkResult r = searchPosition(e);
     const CellIndex move = r.move;
@@ -143,6 +149,8 @@ int cmdBench(const Options& opt) {
               << " score " << r.score << " depth " << r.depth << " nodes " << r.nodes << " ms "
               << int64_t(seconds * 1000) << "\n";
   }
+  // The time to search every position to the depth; the signature and the speed come last.
+  std::cout << "time " << int64_t(totalSeconds * 1000) << " ms\n";
   std::cout << "nodes " << totalNodes << "\n";
   std::cout << "nps " << int64_t(totalSeconds > 0 ? double(totalNodes) / totalSeconds : 0) << "\n";
   return 0;

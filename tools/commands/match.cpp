@@ -308,13 +308,14 @@ int cmdMatch(const Options& opt) {
   if (opt.has("rule") && !parseRule(opt.get("rule"), config.rule))
     return fail("match: --rule must be freestyle, exact5, renju, caro or caro8");
   long long size = 15, games = 0, concurrency = 1, tolerance = 0, seed = -1;
-  long long turn[2], match[2], nodes[2], depth[2];
+  long long turn[2], match[2], nodes[2], depth[2], threadNum[2];
   if (!readInt(opt, "size", 15, MinBoardSize, MaxBoardSize, size) ||
       !readInt(opt, "games", 0, 2, 100000000, games) || !readInt(opt, "concurrency", 1, 1, 64, concurrency) ||
       !readInt(opt, "tolerance", 0, 0, 1000000, tolerance) ||
       !readInt(opt, "seed", -1, 0, std::numeric_limits<int64_t>::max(), seed) ||
       !readPair(opt, "nodes", 0, 0, 2000000000, nodes) || !readPair(opt, "depth", 0, 0, 64, depth) ||
-      !readPair(opt, "match-time", 0, 0, 1000000000, match))
+      !readPair(opt, "match-time", 0, 0, 1000000000, match) ||
+      !readPair(opt, "threads", 1, 1, MaxThreads, threadNum))
     return 1;
   // Without a turn time a node- or depth-limited match is untimed; otherwise 100 ms a move.
   const bool limited = nodes[0] > 0 || nodes[1] > 0 || depth[0] > 0 || depth[1] > 0;
@@ -332,6 +333,7 @@ int cmdMatch(const Options& opt) {
     b.matchMs = match[i];
     b.maxNodes = nodes[i];
     b.maxDepth = depth[i];
+    b.threads = threadNum[i];
   }
   if (opt.has("sprt")) {
     if (!parseSprt(opt.get("sprt"), config.elo0, config.elo1))
@@ -376,7 +378,8 @@ int cmdMatch(const Options& opt) {
     std::cout << "       engine " << i + 1 << ": turn " << b.turnMs << " ms"
               << (b.matchMs > 0 ? ", match " + std::to_string(b.matchMs) + " ms" : std::string())
               << (b.maxNodes > 0 ? ", nodes " + std::to_string(b.maxNodes) : std::string())
-              << (b.maxDepth > 0 ? ", depth " + std::to_string(b.maxDepth) : std::string()) << "\n";
+              << (b.maxDepth > 0 ? ", depth " + std::to_string(b.maxDepth) : std::string())
+              << (b.threads > 1 ? ", threads " + std::to_string(b.threads) : std::string()) << "\n";
   }
   if (config.sprt) std::cout << "       sprt elo0 " << config.elo0 << " elo1 " << config.elo1 << "\n";
   std::cout << std::flush;

@@ -37,7 +37,7 @@ int cmdSelfplay(const Options& opt) {
   o.values.erase("black");
   o.values.erase("white");
   Position pos;
-  if (!setUpPosition(o, pos, true, 1u << 23)) return 1;
+  if (!setUpPosition(o, pos, true, MaxTableBuckets)) return 1;
   Engine& e = *pos.engine;
   Board& b = *pos.board;
   e.Settings.TimeoutTurn = int32_t(turn);

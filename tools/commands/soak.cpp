@@ -87,6 +87,7 @@ struct Config {
   int pinCpu = -1;          // with a competitor on the same core
   int64_t stopAfterMs = 0;  // YXSTOP when a move has not come by then
   bool reuse = false;       // the two brains kept running for every game
+  int64_t threads = 1;      // INFO thread_num for both brains
 };
 
 std::string mib(int64_t bytes) {
@@ -113,6 +114,7 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
     b.turnMs = config.turnMs;
     b.matchMs = config.matchMs > 0 ? config.matchMs : config.turnMs * 30;
     b.stopAfterMs = config.stopAfterMs;
+    b.threads = config.threads;
   }
   setup.opening = randomOpening(rng, setup.size);
   if (config.reuse)
@@ -201,7 +203,7 @@ void soakGame(const Config& config, Totals& totals, std::mt19937_64& rng, int in
 int cmdSoak(const Options& opt) {
   Config config;
   long long games = -1, size = 0, turn = 100, match = 0, tolerance = 0, memory = 350, seed = -1, cpu = -1,
-            stopAfter = 0;
+            stopAfter = 0, threads = 1;
   if (!opt.has("games")) return fail("soak: --games N is required");
   if (!readInt(opt, "games", games, 1, 1000000, games) ||
       !readInt(opt, "size", size, MinBoardSize, MaxBoardSize, size) ||
@@ -211,7 +213,8 @@ int cmdSoak(const Options& opt) {
       !readInt(opt, "memory-limit", memory, 1, 1000000, memory) ||
       !readInt(opt, "seed", seed, 0, std::numeric_limits<long long>::max(), seed) ||
       !readInt(opt, "cpu", lastAllowedCpu(), 0, 1023, cpu) ||
-      !readInt(opt, "stop-after", 0, 1, 1000000, stopAfter))
+      !readInt(opt, "stop-after", 0, 1, 1000000, stopAfter) ||
+      !readInt(opt, "threads", 1, 1, MaxThreads, threads))
     return 1;
   if (opt.has("rule") && !parseRule(opt.get("rule"), config.rule))
     return fail("soak: --rule must be freestyle, exact5, renju, caro or caro8");
@@ -228,6 +231,7 @@ int cmdSoak(const Options& opt) {
   config.suspend = opt.has("suspend");
   config.stopAfterMs = stopAfter;
   config.reuse = opt.has("reuse");
+  config.threads = threads;
   if (::access(config.brain.c_str(), X_OK) != 0) return fail("soak: no brain executable at " + config.brain);
   std::unique_ptr<CpuCompetitor> competitor;
   if (opt.has("cpu-competition")) {
@@ -243,6 +247,7 @@ int cmdSoak(const Options& opt) {
   if (competitor) std::cout << ", brains on core " << config.pinCpu << " with a CPU-bound competitor";
   if (config.stopAfterMs > 0) std::cout << ", YXSTOP after " << config.stopAfterMs << " ms";
   if (config.reuse) std::cout << ", brains kept running from game to game";
+  if (config.threads > 1) std::cout << ", " << config.threads << " threads each";
   std::cout << std::endl;
   std::mt19937_64 rng(config.seed);
   Totals totals;

@@ -224,6 +224,7 @@ class Game {
       b.send("INFO rule " + std::to_string(RuleInfoValue[setup_.rule]));
       if (s.maxNodes > 0) b.send("INFO max_node " + std::to_string(s.maxNodes));
       if (s.maxDepth > 0) b.send("INFO max_depth " + std::to_string(s.maxDepth));
+      if (s.threads > 1) b.send("INFO thread_num " + std::to_string(s.threads));
       if (s.seed >= 0) b.send("INFO seed " + std::to_string(s.seed));
       b.send("INFO folder /tmp");
       // A new rule rebuilds the brain's tables. ABOUT marks the end of the set-up, so that work

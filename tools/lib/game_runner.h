@@ -27,6 +27,7 @@ struct BrainSettings {
   int64_t matchMs = 0;   // INFO timeout_match and the clock sent as time_left; 0: no match clock
   int64_t maxNodes = 0;  // INFO max_node, sent when above 0
   int64_t maxDepth = 0;  // INFO max_depth, sent when above 0
+  int64_t threads = 1;   // INFO thread_num, sent when above 1
   int64_t seed = -1;     // INFO seed, sent when 0 or more
   // A manager whose own turn limit is shorter than the one it tells the brain: when no move has
   // come this many ms after the command, YXSTOP goes out, and the move is judged against this
