@@ -9,6 +9,9 @@
 #
 #   protocol-session.sh [--crlf] BRAIN [ARGS...]
 #
+# THREADS=N in the environment: the session sends INFO thread_num N, so that its thinks run on N
+# search threads.
+#
 # --crlf: a Windows brain. Commands are sent with CR LF line ends, as a Windows manager sends
 # them; without it they are LF alone. Replies always end in LF alone, as managers on every system
 # read them.
@@ -152,6 +155,7 @@ send INFO time_left 100000
 send INFO max_memory 83886080
 send INFO game_type 1
 send INFO rule 0
+if [ -n "${THREADS:-}" ]; then send INFO thread_num "$THREADS"; fi
 send INFO folder C:\\kesta-session
 send ABOUT
 expect_about

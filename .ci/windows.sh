@@ -4,8 +4,8 @@
 # is a static console program needing no DLL beyond the system's own, runs the unit tests under
 # Wine, builds both release folders and their zips with `make release` (each zip named with the
 # version, holding exactly the folder's files, under 8 MB), and plays a protocol session over
-# pipes with each released brain: pbrain-kesta64.exe under Wine, pbrain-kesta natively (YXSTOP
-# during a think, queued commands, END during a think included).
+# pipes with each released brain: pbrain-kesta64.exe under Wine (once more on two search threads),
+# pbrain-kesta natively (YXSTOP during a think, queued commands, END during a think included).
 #
 # Every Wine run goes through $WIN_BUILD/wine-run.sh (Wine prefix inside the build folder, a
 # persistent wineserver started first and stopped at the end) and under a time limit, so that a
@@ -88,6 +88,9 @@ cmp "$brain" "$WIN_BUILD/release/pbrain-kesta64.exe"
 
 step "protocol session with the released pbrain-kesta64.exe under Wine"
 timeout 600 bash .ci/protocol-session.sh --crlf "$wine_run" "$WIN_BUILD/release/pbrain-kesta64.exe"
+
+step "the same session on two search threads (INFO thread_num 2)"
+THREADS=2 timeout 600 bash .ci/protocol-session.sh --crlf "$wine_run" "$WIN_BUILD/release/pbrain-kesta64.exe"
 
 step "protocol session with the released pbrain-kesta"
 timeout 600 bash .ci/protocol-session.sh "$BUILD/release/pbrain-kesta"
