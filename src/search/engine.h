@@ -133,6 +133,9 @@ struct SharedState : SearchParameters {
   // read by the workers as they count each other's nodes.
   int32_t ActiveThreads = 1;
   std::vector<Worker*> Workers;
+  // The main thread's last completed iteration of the think under way: helpers start their next
+  // iteration beyond it.
+  std::atomic<int32_t> CompletedDepth{0};
 
   SharedState();
   ~SharedState();

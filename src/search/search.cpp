@@ -476,6 +476,7 @@ CellIndex iterativeDeepening(Worker& e) {
     if (r.score == UnknownScore) r.score = prevScore;
     result = r;
     e.report = {r.score, e.shared.Stopped ? e.report.depth : depth};
+    if (!e.shared.Stopped) e.shared.CompletedDepth.store(depth, std::memory_order_relaxed);
     if (e.shared.InfoHook && !e.shared.Stopped && depth >= 4)
       e.shared.InfoHook(
           e, SearchReport{depth, r.score, thinkNodes(e), elapsedMs(e.shared.ThinkStartMs), r.move, false});
@@ -528,7 +529,11 @@ void helperDeepening(Worker& e) {
   e.rootSettled = false;
   // Odd helpers start one iteration deeper than the main thread, so that the two do not search
   // the same depths side by side.
-  for (int32_t depth = 2 + (e.threadIndex & 1); depth <= e.shared.MaxDepth && !e.shared.Stopped; ++depth) {
+  for (int32_t depth = 2 + (e.threadIndex & 1); !e.shared.Stopped; ++depth) {
+    // A depth the main thread has completed meanwhile is skipped.
+    depth =
+        std::max(depth, e.shared.CompletedDepth.load(std::memory_order_relaxed) + 1 + (e.threadIndex & 1));
+    if (depth > e.shared.MaxDepth) break;
     const RootResult r = rootSearch(e, depth);
     if (e.shared.Stopped) break;
     e.report = {r.score, depth};

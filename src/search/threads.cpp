@@ -81,6 +81,7 @@ void prepareThreads(SharedState& s, Worker& main) {
     for (int i = 0; i < helpers; ++i) s.Workers.push_back(&s.Helpers->worker(i));
   }
   s.ActiveThreads = helpers + 1;
+  s.CompletedDepth.store(0, std::memory_order_relaxed);
   main.otherNodes = 0;
   main.publishedNodes.store(0, std::memory_order_relaxed);
 }
