@@ -10,6 +10,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "protocol/command_loop.h"
 #include "search/trans_table.h"
@@ -280,6 +282,26 @@ TEST_F(MatchSettingsSession, UnknownKeysAndGameTypeAreDropped) {
   EXPECT_EQ("", send("INFO THREAD_NUM 4\n"));
   EXPECT_EQ(before.TimeoutTurn, engineSettings().TimeoutTurn);
   EXPECT_EQ(aboutReply(), send("ABOUT\n"));
+}
+
+// thread_num holds across games within 1..64 (nothing, 0 or less: one thread), and each thread
+// beyond the first leaves 10 MiB of max_memory to the process instead of the table.
+TEST_F(MatchSettingsSession, ThreadCountHoldsAndTakesItsMemoryFromTheTable) {
+  ASSERT_EQ("", send("INFO thread_num 3\n"));
+  ASSERT_EQ("OK\n", send("START 15\n"));
+  EXPECT_EQ(3, engineSettings().ThreadCount);
+  ASSERT_EQ("OK\n", send("RESTART\n"));
+  EXPECT_EQ(3, engineSettings().ThreadCount);
+  for (const auto& [value, threads] : std::vector<std::pair<std::string, int>>{
+           {"0", 1}, {"65", 64}, {"-2", 1}, {"2", 2}, {"", 1}, {"x", 1}, {"9999999999999", 64}}) {
+    ASSERT_EQ("", send("INFO THREAD_NUM " + value + "\n"));
+    EXPECT_EQ(threads, engineSettings().ThreadCount) << value;
+    EXPECT_EQ(threads, remembered().ThreadCount) << value;
+  }
+  constexpr int64_t MiB = int64_t(1) << 20;
+  EXPECT_EQ(tableBucketsFor(64 * MiB, 1), 1u << 19);  // 32 MiB of 64 - 24
+  EXPECT_EQ(tableBucketsFor(64 * MiB, 2), 1u << 18);  // 16 MiB of 64 - 24 - 10
+  EXPECT_EQ(tableBucketsFor(64 * MiB, 5), MinTableBuckets);
 }
 
 // Managers' extension keys for engine matches: node and depth limits hold until changed, survive

@@ -99,8 +99,8 @@ constexpr Command Commands[] = {
      "rule= data= out= eval= epochs= rate= reg= holdout= fixed= only= quiet blend= scale= no-tempo", cmdTune},
     {"prove-check", "plays out every win the engine claims, in self-play games or from a file",
      "prove-check --rule R [--size N] [--games G] [--turn-time MS] [--check-time MS] [--seed S]\n"
-     "            [--check-nodes N] [--positions FILE] [--lost-moves K] [--verbose]",
-     "rule= size= games= turn-time= check-time= seed= check-nodes= positions= lost-moves= verbose",
+     "            [--check-nodes N] [--positions FILE] [--lost-moves K] [--threads N] [--verbose]",
+     "rule= size= games= turn-time= check-time= seed= check-nodes= positions= lost-moves= threads= verbose",
      cmdProveCheck},
     {"make-problems", "positions won by threats, made from self-play",
      "make-problems --rule R [--size N] [--count K] [--min-plies P] [--nodes N] [--seed S]\n"

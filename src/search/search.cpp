@@ -251,7 +251,13 @@ RootResult rootSearch(Worker& e, int32_t depth) {
   e.diffHistory[1] = evalView(e.evalSum, S);
   e.iterationDepth = depth;
   int32_t finished = 0;  // root moves searched to a result better than a loss
-  for (MoveEntry& entry : root.moves) {
+  // Helpers start further down the list (helper i at move i, wrapping round): while the main
+  // thread searches its best moves, they refute the later ones, which the main thread then finds
+  // in the table.
+  const size_t rootCount = root.moves.size();
+  const size_t firstMove = e.mainThread ? 0 : size_t(e.threadIndex) % rootCount;
+  for (size_t k = 0; k < rootCount; ++k) {
+    MoveEntry& entry = root.moves[(firstMove + k) % rootCount];
     CellInfo& c = e.cellInfo[entry.cell];
     if (c.rootLoss) continue;
     e.currentMoveClass[0] = c.cellClass[S];
@@ -527,12 +533,10 @@ void helperDeepening(Worker& e) {
   root.index = 0;
   e.report = DeepeningReport{};
   e.rootSettled = false;
-  // Odd helpers start one iteration deeper than the main thread, so that the two do not search
-  // the same depths side by side.
-  for (int32_t depth = 2 + (e.threadIndex & 1); !e.shared.Stopped; ++depth) {
-    // A depth the main thread has completed meanwhile is skipped.
-    depth =
-        std::max(depth, e.shared.CompletedDepth.load(std::memory_order_relaxed) + 1 + (e.threadIndex & 1));
+  // Each helper searches the main thread's iteration from another root move (see rootSearch); a
+  // depth the main thread has completed meanwhile is skipped.
+  for (int32_t depth = 2; !e.shared.Stopped; ++depth) {
+    depth = std::max(depth, e.shared.CompletedDepth.load(std::memory_order_relaxed) + 1);
     if (depth > e.shared.MaxDepth) break;
     const RootResult r = rootSearch(e, depth);
     if (e.shared.Stopped) break;

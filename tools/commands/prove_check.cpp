@@ -38,6 +38,8 @@ struct Claim {
 
 // Nodes a play-out think may search (0: no limit), so that a failed claim can be replayed.
 int32_t checkNodes = 0;
+// Search threads of every think (--threads).
+int32_t searchThreads = 1;
 // Every play-out move is printed.
 bool verbose = false;
 // Up to this many of the moves a think ruled out as lost are played out (0: none), best ordered first.
@@ -48,6 +50,7 @@ CellIndex engineMove(Engine& e, int32_t turnMs, ThinkResult& report) {
   e.Settings.NodeLimit = checkNodes;
   e.Settings.TimeoutTurn = turnMs;
   e.Settings.TimeLeft = 1000000000;
+  e.Settings.ThreadCount = searchThreads;
   const TimedThink t = timedThink(e);
   report = t.report;
   return t.move;
@@ -212,6 +215,9 @@ int cmdProveCheck(const Options& opt) {
   long long nodes = 0;
   if (!readInt(opt, "check-nodes", 0, 0, 2000000000, nodes)) return 1;
   checkNodes = int32_t(nodes);
+  long long threads = 1;
+  if (!readInt(opt, "threads", 1, 1, MaxThreads, threads)) return 1;
+  searchThreads = int32_t(threads);
   long long lost = 0;
   if (!readInt(opt, "lost-moves", 0, 0, 1000, lost)) return 1;
   lostMovesPerThink = int(lost);
