@@ -565,10 +565,21 @@ TEST(ManagerMemory, A64MiBLimitHoldsThroughAGame) {
   EXPECT_NE(output.find("(limit 64.0 MiB)"), std::string::npos) << output;
 }
 
+void playUnderAddressSpaceLimit(int threads);
+
+// With thread_num 64 the system grants only some of the threads' stacks under the limit: the
+// think goes on with the helpers it could make.
 TEST(ManagerMemory, StartsAndPlaysUnderAnAddressSpaceLimit) {
 #ifdef KESTA_UNDER_SANITIZER
   GTEST_SKIP() << "sanitizers need far more address space than the brain";
 #endif
+  for (const int threads : {1, 64}) {
+    SCOPED_TRACE(threads);
+    playUnderAddressSpaceLimit(threads);
+  }
+}
+
+void playUnderAddressSpaceLimit(int threads) {
   constexpr int64_t LimitKiB = 64 * 1024;
   Brain brain({"/bin/sh", "-c",
                "ulimit -v " + std::to_string(LimitKiB) + " && exec " + std::string(KESTA_BRAIN_PATH)});
@@ -576,6 +587,7 @@ TEST(ManagerMemory, StartsAndPlaysUnderAnAddressSpaceLimit) {
   EXPECT_EQ(brain.ask("START 15"), "OK");
   brain.send("INFO max_memory " + std::to_string(LimitKiB * 1024));
   brain.send("INFO timeout_turn 100");
+  brain.send("INFO thread_num " + std::to_string(threads));
   Referee referee(15);
   std::string command = "BEGIN";
   for (int move = 0; move < 8; ++move) {

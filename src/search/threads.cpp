@@ -1,5 +1,7 @@
 #include "search/threads.h"
 
+#include <exception>
+
 #include "search/search.h"
 
 namespace kesta {
@@ -19,12 +21,19 @@ void SearchThreads::resize(int count) {
     helpers_.clear();
     quit_ = false;
   }
+  // A system that grants no more memory or threads (an address-space limit, say) leaves the
+  // think with the helpers made so far.
   while (int(helpers_.size()) < count) {
-    helpers_.push_back(std::make_unique<Helper>(shared_, *shared_.Workers.front()->board));
-    Helper& h = *helpers_.back();
-    h.worker.mainThread = false;
-    h.worker.threadIndex = int32_t(helpers_.size());
-    h.thread = std::thread([this, &h, seen = thinks_] { run(h, seen); });
+    try {
+      auto h = std::make_unique<Helper>(shared_, *shared_.Workers.front()->board);
+      h->worker.mainThread = false;
+      h->worker.threadIndex = int32_t(helpers_.size() + 1);
+      Helper& made = *h;
+      h->thread = std::thread([this, &made, seen = thinks_] { run(made, seen); });
+      helpers_.push_back(std::move(h));
+    } catch (const std::exception&) {
+      return;
+    }
   }
 }
 
@@ -73,14 +82,15 @@ void SearchThreads::finish() {
 
 void prepareThreads(SharedState& s, Worker& main) {
   const int helpers = threadCountOf(s.Settings.ThreadCount) - 1;
+  s.Workers.reserve(MaxThreads);
   s.Workers.clear();
   s.Workers.push_back(&main);
   if (helpers > 0 && !s.Helpers) s.Helpers = std::make_unique<SearchThreads>(s);
   if (s.Helpers) {
     s.Helpers->resize(helpers);
-    for (int i = 0; i < helpers; ++i) s.Workers.push_back(&s.Helpers->worker(i));
+    for (int i = 0; i < s.Helpers->count(); ++i) s.Workers.push_back(&s.Helpers->worker(i));
   }
-  s.ActiveThreads = helpers + 1;
+  s.ActiveThreads = int32_t(s.Workers.size());
   s.CompletedDepth.store(0, std::memory_order_relaxed);
   main.otherNodes = 0;
   main.publishedNodes.store(0, std::memory_order_relaxed);

@@ -18,12 +18,15 @@ namespace kesta {
 // Each helper thread owns its Board and Worker; the threads wait between thinks.
 class SearchThreads {
  public:
-  explicit SearchThreads(SharedState& shared) : shared_(shared) {}
+  // Room for every helper up front: adding one never moves the others nor fails after its thread
+  // has started.
+  explicit SearchThreads(SharedState& shared) : shared_(shared) { helpers_.reserve(MaxThreads); }
   ~SearchThreads();
   SearchThreads(const SearchThreads&) = delete;
   SearchThreads& operator=(const SearchThreads&) = delete;
 
-  // Makes or ends threads so that count helpers wait. Only between thinks.
+  // Makes or ends threads so that count helpers wait, or as many as the system grants. Only
+  // between thinks.
   void resize(int count);
   int count() const { return int(helpers_.size()); }
   Worker& worker(int i) { return helpers_[size_t(i)]->worker; }
