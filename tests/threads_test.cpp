@@ -92,7 +92,7 @@ TEST(Threads, ThreadCountChangesBetweenThinks) {
     expectLegal(g, r);
     ASSERT_TRUE(e.Helpers);
     EXPECT_EQ(e.Helpers->count(), threads - 1);
-    EXPECT_EQ(e.ActiveThreads, threads);
+    EXPECT_EQ(int(e.Workers.size()), threads);
     if (threads == 1) {
       EXPECT_EQ(e.otherNodes, 0);
     }

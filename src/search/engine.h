@@ -129,9 +129,8 @@ struct SharedState : SearchParameters {
   // The helper threads of a think of several threads (search/threads.h): made when a think first
   // asks for them, parked between thinks, joined with the shared state.
   std::unique_ptr<SearchThreads> Helpers;
-  // The workers of the think under way, the main one first, and how many: set between thinks,
-  // read by the workers as they count each other's nodes.
-  int32_t ActiveThreads = 1;
+  // The workers of the think under way, the main one first: set between thinks, read by the
+  // workers as they count each other's nodes.
   std::vector<Worker*> Workers;
   // The main thread's last completed iteration of the think under way: helpers start their next
   // iteration beyond it.

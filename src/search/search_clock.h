@@ -19,7 +19,7 @@ inline bool clockCheck(Worker& e, int32_t& countdown, int32_t reload) {
   countdown -= 1;
   if (countdown >= 0) return false;
   countdown = reload;
-  if (e.shared.ActiveThreads > 1) exchangeNodes(e);
+  if (severalThreads(e.shared)) exchangeNodes(e);
   if (e.shared.StopRequest != nullptr && e.shared.StopRequest->load(std::memory_order_relaxed)) return true;
   return elapsedMs(e.shared.ThinkStartMs) > hardTimeLimit(e);
 }

@@ -90,29 +90,33 @@ void prepareThreads(SharedState& s, Worker& main) {
     s.Helpers->resize(helpers);
     for (int i = 0; i < s.Helpers->count(); ++i) s.Workers.push_back(&s.Helpers->worker(i));
   }
-  s.ActiveThreads = int32_t(s.Workers.size());
   s.CompletedDepth.store(0, std::memory_order_relaxed);
-  main.otherNodes = 0;
   main.publishedNodes.store(0, std::memory_order_relaxed);
 }
 
+namespace {
+
+// Whether this think has helpers for the main thread to start and end.
+bool helpersFor(const Worker& main) {
+  return main.mainThread && severalThreads(main.shared) && main.shared.Helpers;
+}
+
+}  // namespace
+
 void startHelpers(Worker& main) {
-  SharedState& s = main.shared;
-  if (!main.mainThread || s.ActiveThreads <= 1 || !s.Helpers) return;
-  s.Helpers->start(main);
+  if (helpersFor(main)) main.shared.Helpers->start(main);
 }
 
 void finishHelpers(Worker& main) {
+  if (!helpersFor(main)) return;
   SharedState& s = main.shared;
-  if (!main.mainThread || s.ActiveThreads <= 1 || !s.Helpers) return;
   // Whatever a helper stopped for (the node limit, the hard limit, a stop request), the main
   // thread's next clock check sees too, so the flag can go back to what it was.
   const uint8_t was = s.Stopped.exchange(1);
   s.Helpers->finish();
   s.Stopped = was;
-  int64_t others = 0;
-  for (int i = 0; i < s.Helpers->count(); ++i) others += s.Helpers->worker(i).SearchCounter;
-  main.otherNodes = others;
+  // Each helper published its last count before it returned.
+  exchangeNodes(main);
 }
 
 void exchangeNodes(Worker& e) {

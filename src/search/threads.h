@@ -69,6 +69,11 @@ void finishHelpers(Worker& main);
 // the think has several threads).
 void exchangeNodes(Worker& e);
 
+// True when the think under way searches on more than one thread.
+inline bool severalThreads(const SharedState& s) {
+  return s.Workers.size() > 1;
+}
+
 // The nodes of every thread of the think so far.
 inline int64_t thinkNodes(const Worker& main) {
   return main.SearchCounter + main.otherNodes;

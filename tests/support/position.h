@@ -178,6 +178,7 @@ struct Position {
     en.ThinkStartMs = nowMs();
     en.Stopped = 0;
     en.SearchCounter = 0;
+    en.otherNodes = 0;
     en.ply = 0;
     for (int t = board->firstCell; t <= board->lastCell; ++t)
       if (board->cells[t] != Wall) en.cellInfo[t].rootLoss = 0;
