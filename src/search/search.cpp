@@ -472,7 +472,6 @@ CellIndex iterativeDeepening(Worker& e) {
   RootResult result{0, 0};
   int32_t prevScore = NoScore;
   ThinkClock clock(e);
-  e.rootSettled = false;
   startHelpers(e);
   for (int32_t depth = 2; e.shared.MaxDepth >= 2;) {
     const int32_t iterStart = nowMs();

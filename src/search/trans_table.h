@@ -72,7 +72,7 @@ constexpr uint32_t MaxTableBuckets = 1u << 22;
 constexpr int64_t NonTableBytes = int64_t(24) << 20;
 
 // What the process needs for each search thread besides the first: its stack's reservation
-// (8 MiB, the usual default), its Board and Worker (under 1 MiB), and a margin.
+// (8 MiB, the usual default), its Board, Worker and move lists (about 1.5 MiB), and a margin.
 constexpr int64_t HelperThreadBytes = int64_t(10) << 20;
 
 // The bucket count for a memory limit of limitBytes on the whole process searching with threads
