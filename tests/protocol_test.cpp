@@ -95,6 +95,12 @@ class Session {
     for (int i = 0; i < count; ++i) ASSERT_TRUE(step()) << "step " << i;
   }
   std::vector<std::string> lines() const { return replyLines(out_.str()); }
+  // The text written since the previous call, MESSAGE lines and all.
+  std::string newLinesWithMessages() {
+    const std::string fresh = out_.str().substr(seen_);
+    seen_ = out_.str().size();
+    return fresh;
+  }
   // The lines written since the previous call.
   std::vector<std::string> newLines() {
     const std::string all = out_.str();
@@ -709,6 +715,63 @@ TEST_F(ProtocolTurn, LastEmptyCellGetsTheNoMoveReply) {
   EXPECT_EQ(s.run(), 0);
   EXPECT_EQ(s.lines(), (std::vector<std::string>{"OK", "255,255"}));
   EXPECT_EQ(s.board().moveCount, 36);
+}
+
+using ProtocolGui = ProtocolTest;
+
+// A renju position with one forbidden cell of each kind for Black: the overline at 3,0, the double
+// four at 13,0 and the double three at 8,10. White's stones lie apart; Black is to move.
+std::string forbiddenPositionLines() {
+  const char* black[] = {"0,0",  "1,0",  "2,0",  "4,0",  "5,0",  "10,0", "11,0", "12,0",
+                         "13,1", "13,2", "13,3", "6,10", "7,10", "8,11", "8,12"};
+  const char* white[] = {"0,14", "2,14", "4,14",  "6,14", "8,14", "10,14", "12,14", "14,14",
+                         "14,6", "14,8", "14,10", "0,6",  "0,8",  "0,10",  "3,12"};
+  std::string lines;
+  for (int i = 0; i < 15; ++i) lines += std::string(black[i]) + ",1\n" + white[i] + ",2\n";
+  return lines;
+}
+
+// yxboard loads a position without a word or a think; yxshowforbid lists Black's forbidden cells
+// under renju only; yxhashclear empties the table silently; yxshowinfo names the brain's limits.
+TEST_F(ProtocolGui, BoardForbiddenCellsHashClearAndLimits) {
+  Session s("INFO rule 4\nSTART 15\nyxboard\n" + forbiddenPositionLines() +
+            "done\nyxshowforbid\nBEGIN\nyxhashclear\nyxshowinfo\nINFO rule 1\nyxboard\n7,7,1\ndone\n"
+            "yxshowforbid\n");
+  s.steps(3);
+  EXPECT_EQ(s.newLines(), (std::vector<std::string>{"OK"}));
+  EXPECT_EQ(s.board().moveCount, 30);
+  s.steps(1);
+  EXPECT_EQ(s.newLines(), (std::vector<std::string>{"FORBID 030013000810."}));
+  s.steps(1);
+  ASSERT_EQ(s.newLines().size(), 1u);
+  markDirty(*s.engine().TransTable);
+  s.steps(1);
+  EXPECT_FALSE(s.engine().TransTable->dirty);
+  EXPECT_TRUE(s.newLines().empty());
+  s.steps(1);
+  const std::string all = s.newLinesWithMessages();
+  EXPECT_EQ(all, "MESSAGE INFO MAX_THREAD_NUM 64\nMESSAGE INFO MAX_HASH_SIZE 18\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines().back(), "FORBID .");
+}
+
+// hash_size caps the table in KB within max_memory (0: as the memory allows); time_increment
+// adds to the brain's count of its clock; the GUI's other keys change nothing.
+TEST_F(ProtocolGui, InfoKeysOfTheAnalysisGui) {
+  Session s(
+      "START 15\nINFO hash_size 4096\nINFO timeout_match 100000\nINFO time_increment 2000\n"
+      "INFO pondering 1\nINFO caution_factor 2\nINFO vcthread 1\nINFO show_detail 1\n"
+      "INFO start_depth 5\nINFO usedatabase 0\nINFO database_readonly 1\nINFO max_node -1\nBEGIN\n"
+      "INFO hash_size 0\nBEGIN\n");
+  EXPECT_EQ(s.run(), 0);
+  EXPECT_EQ(s.lines().size(), 3u);
+  EXPECT_EQ(s.engine().Settings.NodeLimit, 0);
+  // Two thinks of 100 ms at most, each of which earned 2 s back.
+  EXPECT_GT(s.engine().Settings.TimeLeft, 100000 + 2 * 2000 - 2 * 200);
+  EXPECT_EQ(s.engine().TransTable->count, 1u << 16);
+  EXPECT_EQ(tableBucketsForKb(4096), 1u << 16);
+  EXPECT_EQ(tableBucketsForKb(1), MinTableBuckets);
+  EXPECT_EQ(tableBucketsForKb(int64_t(1) << 40), MaxTableBuckets);
 }
 
 }  // namespace

@@ -103,7 +103,8 @@ int CommandLoop::run() {
 }
 
 uint32_t CommandLoop::tableBuckets() const {
-  return std::min(tableCap_, tableBucketsFor(settings_.MaxMemory, settings_.ThreadCount));
+  const uint32_t byMemory = std::min(tableCap_, tableBucketsFor(settings_.MaxMemory, settings_.ThreadCount));
+  return hashBuckets_ > 0 ? std::min(hashBuckets_, byMemory) : byMemory;
 }
 
 void CommandLoop::buildEngine(int size) {
@@ -225,6 +226,19 @@ bool CommandLoop::step() {
   if (token == "END") return false;
   // A stop line outside a think has nothing to stop (see CommandInput).
   if (token == "YXSTOP" || token == "STOP") return true;
+  if (token == "YXBOARD") return onYxBoard();
+  if (token == "YXHASHCLEAR") {
+    onHashClear();
+    return true;
+  }
+  if (token == "YXSHOWFORBID") {
+    onShowForbid();
+    return true;
+  }
+  if (token == "YXSHOWINFO") {
+    onShowInfo();
+    return true;
+  }
   return onUnknown(word);
 }
 
@@ -292,7 +306,8 @@ void CommandLoop::chargeClock(int32_t startMs) {
   // The brain's own count of its match clock, which stands until the manager tells the time left.
   const int32_t took = std::max(0, elapsedMs(startMs));
   spentMs_ += took;
-  engine_->Settings.TimeLeft = std::max(1, engine_->Settings.TimeLeft - took);
+  MatchSettings& s = engine_->Settings;
+  s.TimeLeft = int32_t(std::clamp<int64_t>(int64_t(s.TimeLeft) - took + s.TimeIncrement, 1, NoMatchClock));
 }
 
 bool CommandLoop::onSwap2Board() {
@@ -394,7 +409,7 @@ bool CommandLoop::onTurn() {
   return thinkAndReply();
 }
 
-bool CommandLoop::onBoard() {
+bool CommandLoop::readBoardStones() {
   const int32_t played = board_->moveCount;
   previousMoves_.assign(board_->moves.begin(), board_->moves.begin() + played);
   resetGame(*engine_);
@@ -423,6 +438,11 @@ bool CommandLoop::onBoard() {
   if (board_->moveCount < played ||
       !std::equal(previousMoves_.begin(), previousMoves_.end(), board_->moves.begin()))
     clearTable(*engine_->TransTable);
+  return true;
+}
+
+bool CommandLoop::onBoard() {
+  if (!readBoardStones()) return false;
   if (lastWho_ == 2) return thinkAndReply();
   return true;
 }
@@ -445,9 +465,11 @@ void CommandLoop::applyInfo(const std::string& line) {
   std::string key(cursor, keyEnd);
   capitalise(key);
   // FOLDER's value is a path; GAME_TYPE changes nothing; unknown keys are ignored.
-  static const char* const numericKeys[] = {"TIMEOUT_TURN", "TIMEOUT_MATCH", "TIME_LEFT",
-                                            "MAX_MEMORY",   "RULE",          "MAX_NODE",
-                                            "MAX_DEPTH",    "SEED",          "THREAD_NUM"};
+  // The analysis GUI's other keys (pondering, caution_factor, vcthread, show_detail, start_depth,
+  // usedatabase, database_readonly) change nothing either.
+  static const char* const numericKeys[] = {"TIMEOUT_TURN", "TIMEOUT_MATCH", "TIME_LEFT",     "MAX_MEMORY",
+                                            "RULE",         "MAX_NODE",      "MAX_DEPTH",     "SEED",
+                                            "THREAD_NUM",   "HASH_SIZE",     "TIME_INCREMENT"};
   bool numeric = false;
   for (const char* k : numericKeys) numeric = numeric || key == k;
   if (!numeric) return;
@@ -487,6 +509,13 @@ void CommandLoop::applyInfo(const std::string& line) {
   } else if (key == "THREAD_NUM") {
     // From the next think on; the table is sized for the threads' memory before it.
     settings_.ThreadCount = e.Settings.ThreadCount = threadCountOf(value);
+  } else if (key == "HASH_SIZE") {
+    // KB; within max_memory, from the next think on. 0 or less: as large as the memory allows.
+    hashBuckets_ = v > 0 ? tableBucketsForKb(v) : 0;
+  } else if (key == "TIME_INCREMENT") {
+    // ms the match clock gains with each move: the brain's own count adds it, and each think may
+    // spend it besides its share of the clock.
+    settings_.TimeIncrement = e.Settings.TimeIncrement = std::max(0, v);
   } else if (key == "SEED") {
     // Every random choice of the brain (keys, book, early replies) repeats from here on.
     seedAllGenerators(e, uint64_t(int64_t(v)));

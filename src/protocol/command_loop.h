@@ -92,7 +92,14 @@ class CommandLoop {
   void startBoard(int32_t n);
   bool onTakeback();
   bool onTurn();
+  // The stone lines of BOARD or YXBOARD up to DONE, on a new game; false at the end of input.
+  bool readBoardStones();
   bool onBoard();
+  // The analysis GUI's commands (gui_commands.cpp).
+  bool onYxBoard();
+  void onHashClear();
+  void onShowForbid();
+  void onShowInfo();
   bool onInfo();
   void applyInfo(const std::string& line);
   bool thinkAndReply();
@@ -109,6 +116,8 @@ class CommandLoop {
   std::unique_ptr<Engine> engine_;
   SearchInfoPrinter info_;
   std::string notices_;  // MESSAGE lines due before the next reply
+  // The table size that INFO hash_size asks for, in buckets; 0: as large as the memory allows.
+  uint32_t hashBuckets_ = 0;
   int32_t lastWho_ = 2;  // the who of the last BOARD line read, kept across commands
   std::vector<uint16_t> previousMoves_;
   std::string pushedBack_;  // a word read ahead that is the next command  // the game a BOARD replaces, to

@@ -44,4 +44,13 @@ bool isRealThree(Position& p, CellIndex cell, int k) {
   return false;
 }
 
+std::vector<CellIndex> forbiddenCells(Position& p) {
+  const Board& b = *p.board;
+  std::vector<CellIndex> cells;
+  for (int y = 0; y < b.size; ++y)
+    for (int x = 0; x < b.size; ++x)
+      if (b.cells[cellOf(x, y)] == Empty && isForbidden(p, cellOf(x, y))) cells.push_back(cellOf(x, y));
+  return cells;
+}
+
 }  // namespace kesta

@@ -3,6 +3,8 @@
 // three by a recursive look-ahead that places trial Black stones as scratch stones.
 #pragma once
 
+#include <vector>
+
 #include "board/position.h"
 
 namespace kesta {
@@ -14,5 +16,9 @@ bool isForbidden(Position& p, CellIndex cell);
 // Black playing the Empty cell makes a three in direction k that can become a straight four by a
 // move that is not itself forbidden.
 bool isRealThree(Position& p, CellIndex cell, int k);
+
+// Black's forbidden cells of the position in reading order (row by row, left to right), whoever is
+// to move. Callers ask only under renju.
+std::vector<CellIndex> forbiddenCells(Position& p);
 
 }  // namespace kesta

@@ -20,6 +20,7 @@ struct MatchSettings {
   int32_t NodeLimit = 0;   // nodes one think may search; 0 no limit
   int32_t DepthLimit = 0;  // last iteration of the deepening; 0 no limit
   int32_t ThreadCount = 1;  // search threads of a think, from INFO thread_num: 1..MaxThreads
+  int32_t TimeIncrement = 0;  // ms the match clock gains with each move, from INFO time_increment
 };
 
 // The most search threads a think may use.

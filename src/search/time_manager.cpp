@@ -11,8 +11,12 @@ int32_t movesToGo(const Worker& e) {
 
 namespace {
 
+// A part of the time left for each move to go, and the increment the move earns back, though never
+// more than half the time left.
 int32_t shareOfClock(const Worker& e) {
-  return e.shared.Settings.TimeLeft / movesToGo(e);
+  const MatchSettings& s = e.shared.Settings;
+  const int64_t share = s.TimeLeft / movesToGo(e) + int64_t(s.TimeIncrement);
+  return int32_t(std::min<int64_t>(share, std::max(s.TimeLeft / movesToGo(e), s.TimeLeft / 2)));
 }
 
 // The root stops once a move has a result and the think has used its limit less a reserve of

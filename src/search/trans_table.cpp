@@ -89,6 +89,12 @@ uint32_t tableBucketsFor(int64_t limitBytes, int32_t threads) {
   return n;
 }
 
+uint32_t tableBucketsForKb(int64_t kb) {
+  uint32_t n = MaxTableBuckets;
+  while (n > MinTableBuckets && int64_t(n) * int64_t(sizeof(TTBucket)) > kb * 1024) n >>= 1;
+  return n;
+}
+
 TranspositionTable::TranspositionTable(uint32_t wantedBuckets) {
   for (uint32_t n = wantedBuckets; n >= MinTableBuckets; n >>= 1) {
     void* p = allocateZeroed(size_t(n) * sizeof(TTBucket));

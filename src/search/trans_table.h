@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -79,6 +80,13 @@ constexpr int64_t HelperThreadBytes = int64_t(10) << 20;
 // threads: the largest power of two from MinTableBuckets to MaxTableBuckets whose table fits in
 // limitBytes - NonTableBytes - (threads - 1) * HelperThreadBytes, or MinTableBuckets when none does.
 uint32_t tableBucketsFor(int64_t limitBytes, int32_t threads = 1);
+
+// The bucket count of a table of at most kb KB: the largest power of two from MinTableBuckets to
+// MaxTableBuckets that fits, or MinTableBuckets when none does.
+uint32_t tableBucketsForKb(int64_t kb);
+
+// The largest table as the log2 of its size in KB, as the analysis GUI asks for it: 256 MiB, 18.
+constexpr int MaxTableLog2Kb = std::bit_width(uint64_t(MaxTableBuckets) * sizeof(TTBucket) / 1024) - 1;
 
 enum Bound : uint8_t { BoundNone = 0, BoundUpper = 1, BoundLower = 2, BoundExact = 3 };
 

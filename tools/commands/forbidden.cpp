@@ -15,16 +15,11 @@ int cmdForbidden(const Options& opt) {
   Position pos;
   if (!setUpPosition(renju, pos, true)) return 1;
   Engine& e = *pos.engine;
-  const Board& b = *pos.board;
   std::ostringstream line;
-  bool any = false;
-  for (int y = 0; y < b.size; ++y)
-    for (int x = 0; x < b.size; ++x)
-      if (b.cells[cellOf(x, y)] == Empty && isForbidden(e, cellOf(x, y))) {
-        line << (any ? " " : "") << x << ',' << y;
-        any = true;
-      }
-  std::cout << (any ? line.str() : "none") << "\n";
+  const std::vector<CellIndex> cells = forbiddenCells(e);
+  for (size_t i = 0; i < cells.size(); ++i)
+    line << (i > 0 ? " " : "") << cellX(cells[i]) << ',' << cellY(cells[i]);
+  std::cout << (cells.empty() ? "none" : line.str()) << "\n";
   return 0;
 }
 
