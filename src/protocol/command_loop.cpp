@@ -76,7 +76,7 @@ std::string aboutLine() {
 }
 
 CommandLoop::CommandLoop(std::istream& in, std::ostream& out, uint32_t tableBuckets)
-    : input_(in), in_(input_.stream()), out_(out), tableCap_(tableBuckets), info_(out) {
+    : input_(in), in_(input_.stream()), out_(out), tableCap_(tableBuckets), info_(out), realtime_(out) {
   // Diagnostic lines share the protocol channel; a four without a five cell shows the dump there.
   setDiagnosticStream(&out_);
   setMissingFiveCellHook(printMessageDump);
@@ -123,7 +123,16 @@ void CommandLoop::buildEngine(int size) {
     static_cast<SearchParameters&>(*engine_) = *inForce;
   engine_->StopRequest = &input_.stopRequest();
   engine_->InfoHook = [this](Worker& w, const SearchReport& r) {
-    if (w.shared.SearchInfo) info_.report(w, r);
+    if (!w.shared.SearchInfo) return;
+    info_.report(w, r);
+    if (!analysisGui_) return;
+    if (r.final)
+      realtime_.finishThink(r.move);
+    else
+      realtime_.iterationDone(r.move);
+  };
+  engine_->RootHook = [this](RootEvent event, CellIndex cell) {
+    if (analysisGui_ && engine_->SearchInfo) realtime_.event(event, cell);
   };
 }
 
@@ -226,6 +235,8 @@ bool CommandLoop::step() {
   if (token == "END") return false;
   // A stop line outside a think has nothing to stop (see CommandInput).
   if (token == "YXSTOP" || token == "STOP") return true;
+  // The analysis GUI has spoken: its live lines go out from here on.
+  if (token.rfind("YX", 0) == 0) analysisGui_ = true;
   if (token == "YXBOARD") return onYxBoard();
   if (token == "YXHASHCLEAR") {
     onHashClear();
@@ -382,6 +393,7 @@ bool CommandLoop::thinkAndReply() {
     resizeTable(*engine_, tableMadeFor_);
   }
   input_.beginThink();
+  realtime_.startThink();
   const int32_t start = nowMs();
   const CellIndex cell = think(*engine_).move;
   const bool end = input_.endThink();

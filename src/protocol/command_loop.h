@@ -115,6 +115,10 @@ class CommandLoop {
   std::unique_ptr<Board> board_;
   std::unique_ptr<Engine> engine_;
   SearchInfoPrinter info_;
+  RealtimePrinter realtime_;
+  // A command of the analysis GUI (YX..., other than YXSTOP) has come: the thinks print its
+  // REALTIME lines, which other managers never see.
+  bool analysisGui_ = false;
   std::string notices_;  // MESSAGE lines due before the next reply
   // The table size that INFO hash_size asks for, in buckets; 0: as large as the memory allows.
   uint32_t hashBuckets_ = 0;

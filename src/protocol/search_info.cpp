@@ -42,20 +42,90 @@ std::string formatSearchInfo(Worker& e, const SearchReport& r) {
   return line;
 }
 
+template <int Lines>
+int LineRate<Lines>::recent(int32_t now) const {
+  int n = 0;
+  for (int i = 0; i < count_; ++i) n += elapsedMs(at_[i], now) < 1000;
+  return n;
+}
+
+template <int Lines>
+void LineRate<Lines>::printed(int32_t now) {
+  if (count_ == Lines) {
+    std::copy(at_ + 1, at_ + Lines, at_);
+    --count_;
+  }
+  at_[count_++] = now;
+}
+
 void SearchInfoPrinter::report(Worker& e, const SearchReport& r) {
   // Nothing to show before the first completed iteration, unless a proof at the root decided.
   if (r.depth <= 0 && !isDecided(r.score)) return;
   const int32_t now = nowMs();
-  int recent = 0;
-  for (int i = 0; i < printed_; ++i) recent += elapsedMs(printedAt_[i], now) < 1000;
-  if (recent >= (r.final ? MaxLinesPerSecond : MaxLinesPerSecond - 1)) return;
+  if (rate_.recent(now) >= (r.final ? MaxLinesPerSecond : MaxLinesPerSecond - 1)) return;
   out_ << "MESSAGE " << formatSearchInfo(e, r) << '\n';
   out_.flush();
-  if (printed_ == MaxLinesPerSecond) {
-    std::copy(printedAt_ + 1, printedAt_ + MaxLinesPerSecond, printedAt_);
-    --printed_;
+  rate_.printed(now);
+}
+
+void RealtimePrinter::startThink() {
+  best_ = shownBest_ = 0;
+  bestDue_ = false;
+  shownSearching_ = 0;
+}
+
+bool RealtimePrinter::print(const char* word, CellIndex cell, int limit) {
+  const int32_t now = nowMs();
+  if (rate_.recent(now) >= limit) return false;
+  out_ << "MESSAGE REALTIME " << word << ' ' << cellX(cell) << ',' << cellY(cell) << '\n';
+  out_.flush();
+  rate_.printed(now);
+  return true;
+}
+
+void RealtimePrinter::showBest() {
+  if (bestDue_ && print("BEST", best_, MaxLinesPerSecond)) {
+    bestDue_ = false;
+    shownBest_ = best_;
   }
-  printedAt_[printed_++] = now;
+}
+
+void RealtimePrinter::finishThink(CellIndex move) {
+  if (move == shownBest_ || move == 0) return;
+  best_ = move;
+  bestDue_ = true;
+  // Room for one line more than the rate allows.
+  if (bestDue_ && print("BEST", best_, MaxLinesPerSecond + 1)) shownBest_ = best_;
+  bestDue_ = false;
+}
+
+void RealtimePrinter::event(RootEvent event, CellIndex cell) {
+  switch (event) {
+    case RootEvent::Searching:
+      showBest();
+      shownSearching_ = print("POS", cell, MaxSearchLinesPerSecond) ? cell : 0;
+      break;
+    case RootEvent::Searched:
+      if (shownSearching_ == cell) print("DONE", cell, MaxLinesPerSecond);
+      shownSearching_ = 0;
+      break;
+    case RootEvent::Lost:
+      print("LOSE", cell, MaxLinesPerSecond);
+      break;
+    case RootEvent::Best:
+      if (cell != best_) {
+        best_ = cell;
+        bestDue_ = true;
+      }
+      showBest();
+      break;
+  }
+}
+
+void RealtimePrinter::iterationDone(CellIndex best) {
+  best_ = best;
+  bestDue_ = true;
+  showBest();
 }
 
 }  // namespace kesta

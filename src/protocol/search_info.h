@@ -1,6 +1,6 @@
 // Live search reports for GUIs: a MESSAGE line after each completed iteration of depth 4 or more
-// and one when a search ends, at most ten a second. Entry points: formatSearchInfo,
-// SearchInfoPrinter.
+// and one when a search ends, at most ten a second; and the analysis GUI's REALTIME lines. Entry
+// points: formatSearchInfo, SearchInfoPrinter, RealtimePrinter.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,19 @@ constexpr int MaxShownVariation = 20;
 // transposition table (see principalVariation).
 std::string formatSearchInfo(Worker& e, const SearchReport& r);
 
+// The clock readings of the last few lines printed, to hold them to so many in any second.
+template <int Lines>
+class LineRate {
+ public:
+  // Lines printed in the second before now.
+  int recent(int32_t now) const;
+  void printed(int32_t now);
+
+ private:
+  int32_t at_[Lines] = {};  // oldest first
+  int count_ = 0;           // how many of them are set
+};
+
 // Prints reports on out as flushed MESSAGE lines, at most ten in any second: a report of an
 // iteration only while fewer than nine lines went out in the last second, so that the line that
 // ends a think still fits. A search that completed no iteration (stopped at once, a forced move)
@@ -32,8 +45,36 @@ class SearchInfoPrinter {
  private:
   static constexpr int MaxLinesPerSecond = 10;
   std::ostream& out_;
-  int32_t printedAt_[MaxLinesPerSecond] = {};  // clock readings of the last lines, oldest first
-  int printed_ = 0;                            // how many of them are set
+  LineRate<MaxLinesPerSecond> rate_;
+};
+
+// The analysis GUI's live lines: "MESSAGE REALTIME BEST x,y" when the best move changes or an
+// iteration completes, "LOSE x,y" for a root move proven lost, "POS x,y" and "DONE x,y" around
+// the search of a root move. Six lines in any second at most: best and lost moves while fewer went
+// out in the last second, a POS only while fewer than two did, a DONE only after its POS. A best
+// move held back goes out with the first event that finds room, and the answer's at the end.
+class RealtimePrinter {
+ public:
+  explicit RealtimePrinter(std::ostream& out) : out_(out) {}
+  // A think begins: the best move so far is none.
+  void startThink();
+  void event(RootEvent event, CellIndex cell);
+  void iterationDone(CellIndex best);
+  // The think is over with move: its BEST line goes out, whatever the rate, unless it was the last.
+  void finishThink(CellIndex move);
+
+ private:
+  static constexpr int MaxLinesPerSecond = 6;
+  static constexpr int MaxSearchLinesPerSecond = 2;
+  bool print(const char* word, CellIndex cell, int limit);
+  // Prints the best move when it is due and there is room.
+  void showBest();
+  std::ostream& out_;
+  LineRate<MaxLinesPerSecond> rate_;
+  CellIndex best_ = 0;
+  bool bestDue_ = false;          // best_ has not gone out since it became best or was confirmed
+  CellIndex shownBest_ = 0;       // the last BEST line's move
+  CellIndex shownSearching_ = 0;  // the root move whose POS went out, until its DONE
 };
 
 }  // namespace kesta

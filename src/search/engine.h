@@ -85,6 +85,10 @@ struct SearchReport {
 struct Worker;
 class SearchThreads;
 
+// What the main thread's root search is doing with a root move, for RootHook: it starts searching
+// it, has searched it, has proven it lost, or has made it the iteration's best so far.
+enum class RootEvent : uint8_t { Searching, Searched, Lost, Best };
+
 // What the last deepening achieved.
 struct DeepeningReport {
   int32_t score = 0;
@@ -122,6 +126,9 @@ struct SharedState : SearchParameters {
   // end of a search. The search never prints; whoever sets the hook reports. It may make and
   // unmake moves but must leave the position and the table as it found them.
   std::function<void(Worker&, const SearchReport&)> InfoHook;
+  // Called by the main thread's root search for each RootEvent, with its root move; none when
+  // empty. As InfoHook, it prints nothing of the search's own and leaves the position alone.
+  std::function<void(RootEvent, CellIndex)> RootHook;
   // How construction read the two text files.
   FileRead EvalFileRead = FileRead::Missing;
   FileRead ConfigFileRead = FileRead::Missing;

@@ -256,12 +256,16 @@ RootResult rootSearch(Worker& e, int32_t depth) {
   // in the table.
   const size_t rootCount = root.moves.size();
   const size_t firstMove = e.mainThread ? 0 : size_t(e.threadIndex) % rootCount;
+  const auto tell = [&e](RootEvent event, CellIndex cell) {
+    if (e.mainThread && e.shared.RootHook) e.shared.RootHook(event, cell);
+  };
   for (size_t k = 0; k < rootCount; ++k) {
     MoveEntry& entry = root.moves[(firstMove + k) % rootCount];
     CellInfo& c = e.cellInfo[entry.cell];
     if (c.rootLoss) continue;
     e.currentMoveClass[0] = c.cellClass[S];
     e.currentMoveClass[1] = c.cellClass[O];
+    tell(RootEvent::Searching, entry.cell);
     makeMove(e, entry.cell);
     int32_t score;
     if (bound == BoundExact) {
@@ -275,14 +279,17 @@ RootResult rootSearch(Worker& e, int32_t depth) {
       if (finished == 0) return best < -WinScore ? RootResult{0, best} : RootResult{entry.cell, UnknownScore};
       return {bestMove, best};
     }
+    tell(RootEvent::Searched, entry.cell);
     if (isLoss(score)) {
       c.rootLoss = 1;
       entry.score = -score;
+      tell(RootEvent::Lost, entry.cell);
     } else {
       finished += 1;
       entry.score -= 100;
     }
     if (score > best) {
+      tell(RootEvent::Best, entry.cell);
       bestMove = entry.cell;
       entry.score = score + 1000;
       best = score;
