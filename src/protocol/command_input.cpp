@@ -54,7 +54,9 @@ CommandInput::Kind CommandInput::classify(const char* bytes, size_t size) {
   if (firstWordIs(bytes, size, "YXSTOP") || firstWordIs(bytes, size, "STOP")) return Kind::Stop;
   if (firstWordIs(bytes, size, "END")) return Kind::End;
   if (firstWordIs(bytes, size, "BEGIN") || firstWordIs(bytes, size, "TURN") ||
-      firstWordIs(bytes, size, "BOARD") || firstWordIs(bytes, size, "SWAP2BOARD"))
+      firstWordIs(bytes, size, "BOARD") || firstWordIs(bytes, size, "SWAP2BOARD") ||
+      firstWordIs(bytes, size, "YXNBEST") || firstWordIs(bytes, size, "YXBALANCEONE") ||
+      firstWordIs(bytes, size, "YXBALANCETWO"))
     return Kind::Think;
   return Kind::Other;
 }

@@ -250,6 +250,7 @@ bool CommandLoop::step() {
     onShowInfo();
     return true;
   }
+  if (token == "YXNBEST") return onNBest();
   return onUnknown(word);
 }
 
@@ -395,11 +396,19 @@ bool CommandLoop::thinkAndReply() {
   input_.beginThink();
   realtime_.startThink();
   const int32_t start = nowMs();
-  const CellIndex cell = think(*engine_).move;
+  linesShown_ = false;
+  const ThinkResult result = think(*engine_);
+  const CellIndex cell = result.move;
   const bool end = input_.endThink();
   chargeClock(start);
   // END during the think: the session is over and nobody waits for the move.
   if (end) return false;
+  // A think for several best lines that completed no depth (a forced move, the opening rules)
+  // still shows its answer as the one line.
+  if (engine_->BestLines > 1 && !linesShown_ && cell < BoardCells && board_->cells[cell] == Empty) {
+    const BestLine line{cell, result.score};
+    out_ << formatBestLines(*engine_, result.depth, &line, 1);
+  }
   if (cell >= BoardCells || board_->cells[cell] != Empty) {
     reply(NoMoveReply);
     return true;

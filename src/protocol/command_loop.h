@@ -100,6 +100,8 @@ class CommandLoop {
   void onHashClear();
   void onShowForbid();
   void onShowInfo();
+  // YXNBEST n: a think that finds the n best lines and prints their blocks at every completed depth.
+  bool onNBest();
   bool onInfo();
   void applyInfo(const std::string& line);
   bool thinkAndReply();
@@ -119,6 +121,7 @@ class CommandLoop {
   // A command of the analysis GUI (YX..., other than YXSTOP) has come: the thinks print its
   // REALTIME lines, which other managers never see.
   bool analysisGui_ = false;
+  bool linesShown_ = false;  // the think under way has printed blocks of best lines
   std::string notices_;  // MESSAGE lines due before the next reply
   // The table size that INFO hash_size asks for, in buckets; 0: as large as the memory allows.
   uint32_t hashBuckets_ = 0;

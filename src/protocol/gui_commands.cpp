@@ -1,5 +1,6 @@
 // The analysis GUI's commands beyond YXSTOP: a position loaded without a think, an emptied table,
 // Black's forbidden cells and the brain's limits.
+#include <algorithm>
 #include <cstdio>
 
 #include "protocol/command_loop.h"
@@ -28,6 +29,31 @@ void CommandLoop::onShowForbid() {
     }
   }
   reply(line + ".");
+}
+
+bool CommandLoop::onNBest() {
+  int32_t n = 0;
+  switch (readNumber(n)) {
+    case Read::EndOfInput:
+      return false;
+    case Read::Failed:
+      dropToken();
+      reply(ReplyBadNumber);
+      return true;
+    case Read::Ok:
+      break;
+  }
+  Engine& e = *engine_;
+  e.BestLines = std::clamp(n, 1, MaxBestLines);
+  e.LinesHook = [this](Worker& w, int32_t depth, const BestLine* lines, int count) {
+    out_ << formatBestLines(w, depth, lines, count);
+    out_.flush();
+    linesShown_ = true;
+  };
+  const bool more = thinkAndReply();
+  e.BestLines = 1;
+  e.LinesHook = nullptr;
+  return more;
 }
 
 void CommandLoop::onShowInfo() {

@@ -1,11 +1,34 @@
 #include "protocol/search_info.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 #include "core/clock.h"
 #include "search/search.h"
 
 namespace kesta {
+
+namespace {
+
+// The score whose win rate is 1 / (1 + e^-1), about 0.73: a clear advantage by eye, not fitted.
+constexpr double WinRateScale = 300.0;
+
+// The variation of a line from its root move, as "x,y x,y ...".
+std::string variationText(Worker& e, CellIndex first) {
+  CellIndex variation[MaxShownVariation];
+  const int n = principalVariation(e, first, variation, MaxShownVariation);
+  std::string text;
+  for (int i = 0; i < n; ++i) {
+    if (i > 0) text += ' ';
+    text += std::to_string(cellX(variation[i]));
+    text += ',';
+    text += std::to_string(cellY(variation[i]));
+  }
+  return text;
+}
+
+}  // namespace
 
 std::string formatSearchInfo(Worker& e, const SearchReport& r) {
   // Appends only: GCC 12 warns falsely about "text" + std::to_string(...).
@@ -31,15 +54,50 @@ std::string formatSearchInfo(Worker& e, const SearchReport& r) {
   line += " time ";
   line += std::to_string(r.timeMs);
   line += " pv";
-  CellIndex variation[MaxShownVariation];
-  const int n = principalVariation(e, r.move, variation, MaxShownVariation);
-  for (int i = 0; i < n; ++i) {
-    line += ' ';
-    line += std::to_string(cellX(variation[i]));
-    line += ',';
-    line += std::to_string(cellY(variation[i]));
-  }
+  const std::string variation = variationText(e, r.move);
+  if (!variation.empty()) line += ' ' + variation;
   return line;
+}
+
+double winRate(int32_t score) {
+  if (isWin(score)) return 1.0;
+  if (isLoss(score)) return 0.0;
+  return 1.0 / (1.0 + std::exp(-double(score) / WinRateScale));
+}
+
+std::string formatBestLines(Worker& e, int32_t depth, const BestLine* lines, int count) {
+  std::string text;
+  const auto add = [&text](const char* key, const std::string& value) {
+    text += "INFO ";
+    text += key;
+    text += value;
+    text += '\n';
+  };
+  for (int i = 0; i < count; ++i) {
+    const int32_t score = lines[i].score;
+    // A win in P plies takes (P + 1) / 2 moves of the side to move, the five included; a loss in P
+    // plies leaves it P / 2 moves before the opponent's five.
+    std::string eval;
+    if (isWin(score)) {
+      eval = "+M";
+      eval += std::to_string((WinScore + 2 - score) / 2);
+    } else if (isLoss(score)) {
+      eval = "-M";
+      eval += std::to_string((WinScore + 1 + score) / 2);
+    } else {
+      eval = std::to_string(score);
+    }
+    char rate[16];
+    std::snprintf(rate, sizeof rate, "%.4f", winRate(score));
+    add("PV ", std::to_string(i));
+    add("NUMPV ", std::to_string(count));
+    add("DEPTH ", std::to_string(depth));
+    add("EVAL ", eval);
+    add("WINRATE ", rate);
+    add("BESTLINE ", variationText(e, lines[i].move));
+    add("PV DONE", "");
+  }
+  return text;
 }
 
 template <int Lines>

@@ -20,6 +20,16 @@ constexpr int MaxShownVariation = 20;
 // transposition table (see principalVariation).
 std::string formatSearchInfo(Worker& e, const SearchReport& r);
 
+// The analysis GUI's blocks of several best lines at one depth, one block per line i:
+// "INFO PV i", "INFO NUMPV n", "INFO DEPTH d", "INFO EVAL e" (the score, or +Mn / -Mn for a win or
+// a loss in n moves of the side to move), "INFO WINRATE w" (0 to 1), "INFO BESTLINE x,y ..." (the
+// line's variation) and "INFO PV DONE", each line ending in a line feed.
+std::string formatBestLines(Worker& e, int32_t depth, const BestLine* lines, int count);
+
+// The side to move's chance of winning that a score stands for, 0 to 1: 1 for a proven win, 0 for
+// a proven loss, else logistic in the score.
+double winRate(int32_t score);
+
 // The clock readings of the last few lines printed, to hold them to so many in any second.
 template <int Lines>
 class LineRate {

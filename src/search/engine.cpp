@@ -27,6 +27,7 @@ Worker::Worker(SharedState& s) : shared(s) {
   std::memset(static_cast<void*>(stoneUndo), 0, sizeof stoneUndo);
   std::memset(static_cast<void*>(cellUndo), 0, sizeof cellUndo);
   for (MovePicker& picker : PlyLists) picker.moves.reserve(PickerCapacity);
+  savedRoot.moves.reserve(PickerCapacity);
   fourCells.reserve(BoardCells);
 }
 

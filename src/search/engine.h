@@ -85,6 +85,15 @@ struct SearchReport {
 struct Worker;
 class SearchThreads;
 
+// The most best lines a think may look for (the analysis GUI's yxnbest).
+constexpr int32_t MaxBestLines = 10;
+
+// One of a think's best lines at a completed depth: its root move and score (the side to move's).
+struct BestLine {
+  CellIndex move;
+  int32_t score;
+};
+
 // What the main thread's root search is doing with a root move, for RootHook: it starts searching
 // it, has searched it, has proven it lost, or has made it the iteration's best so far.
 enum class RootEvent : uint8_t { Searching, Searched, Lost, Best };
@@ -129,6 +138,11 @@ struct SharedState : SearchParameters {
   // Called by the main thread's root search for each RootEvent, with its root move; none when
   // empty. As InfoHook, it prints nothing of the search's own and leaves the position alone.
   std::function<void(RootEvent, CellIndex)> RootHook;
+  // How many best lines the thinks look for: 1 in play. With more, each iteration of the deepening
+  // searches the root again without the moves of the lines found, and hands the lines of every
+  // completed depth, best first, to LinesHook.
+  int32_t BestLines = 1;
+  std::function<void(Worker&, int32_t depth, const BestLine* lines, int count)> LinesHook;
   // How construction read the two text files.
   FileRead EvalFileRead = FileRead::Missing;
   FileRead ConfigFileRead = FileRead::Missing;
@@ -186,6 +200,11 @@ struct Worker : Position {
   bool rootSettled = false;
   SearchCountdowns countdowns;
   DeepeningReport report;
+  // Root moves the root search leaves out: those of the better lines while it looks for the next
+  // of several best lines (the main thread's only), and its root list kept meanwhile.
+  CellIndex excludedRoots[MaxBestLines] = {};
+  int32_t excludedCount = 0;
+  MovePicker savedRoot;
   std::vector<CellIndex> fourCells;  // scratch list of the double-three refutation
 
   explicit Worker(SharedState& s);

@@ -219,10 +219,13 @@ RootResult rootSearch(Worker& e, int32_t depth) {
   int32_t best = NoScore;
   CellIndex bestMove = 0;
   RootResult result{0, NoScore};
+  // A search for a further best line (see searchFurtherLines) leaves the better lines' moves out,
+  // and does not settle or store the root, whose table entry is the best line's.
+  const bool further = e.excludedCount > 0;
   // 2. An exact table result ends the iteration at once.
   const ProbeResult pr = probe(*e.shared.TransTable, b.hash);
   CellIndex ttMove = 0;
-  if (pr.found) {
+  if (pr.found && !further) {
     const int32_t s = fromTable(pr.entry.score, 0);
     const bool decided = isDecided(s);
     if ((decided || pr.entry.depth >= depth) && (pr.entry.genBound & 3) == BoundExact)
@@ -233,12 +236,13 @@ RootResult rootSearch(Worker& e, int32_t depth) {
   MovePicker& root = e.PlyLists[0];
   root.ttMove = ttMove;
   const int32_t outcome = prepareRootMoves(e, root);
+  if (further && (outcome == RootWin || outcome == RootLoss)) return {0, NoScore};
   if (outcome == RootWin || outcome == RootLoss) {
     e.rootSettled = true;
     return {root.moves.back().cell, root.moves.back().score};
   }
   // 5. A single move (a forced block or the only candidate) needs no search.
-  if (root.moves.size() == 1) {
+  if (root.moves.size() == 1 && !further) {
     settleRoot(e);
     const ProbeResult again = probe(*e.shared.TransTable, b.hash);
     return {root.moves[0].cell, again.found ? fromTable(again.entry.score, 0) : staticValue(e)};
@@ -263,6 +267,9 @@ RootResult rootSearch(Worker& e, int32_t depth) {
     MoveEntry& entry = root.moves[(firstMove + k) % rootCount];
     CellInfo& c = e.cellInfo[entry.cell];
     if (c.rootLoss) continue;
+    if (further && std::find(e.excludedRoots, e.excludedRoots + e.excludedCount, entry.cell) !=
+                       e.excludedRoots + e.excludedCount)
+      continue;
     e.currentMoveClass[0] = c.cellClass[S];
     e.currentMoveClass[1] = c.cellClass[O];
     tell(RootEvent::Searching, entry.cell);
@@ -289,7 +296,7 @@ RootResult rootSearch(Worker& e, int32_t depth) {
       entry.score -= 100;
     }
     if (score > best) {
-      tell(RootEvent::Best, entry.cell);
+      if (!further) tell(RootEvent::Best, entry.cell);
       bestMove = entry.cell;
       entry.score = score + 1000;
       best = score;
@@ -302,6 +309,7 @@ RootResult rootSearch(Worker& e, int32_t depth) {
     if (e.mainThread && finished > 0 && elapsedMs(e.shared.ThinkStartMs) > rootStopMs(e))
       e.shared.Stopped = 1;
   }
+  if (further) return result;
   // At most one root move avoids a loss: deeper iterations cannot change the choice.
   if (finished < 2) {
     settleRoot(e);
@@ -466,6 +474,38 @@ CellIndex proveAtRoot(Worker& e, bool* ran) {
   return 0;
 }
 
+namespace {
+
+// The further best lines of an iteration whose best line is first: the root searched again at
+// depth without the moves of the lines found, until BestLines are found or no move is left. The
+// root list and its order for the next iteration stay the best line's. Hands the lines to
+// LinesHook unless the think stopped first.
+void searchFurtherLines(Worker& e, int32_t depth, const RootResult& first) {
+  BestLine lines[MaxBestLines];
+  int count = 0;
+  lines[count++] = {first.move, first.score};
+  MovePicker& root = e.PlyLists[0];
+  e.savedRoot.moves.assign(root.moves.begin(), root.moves.end());
+  e.savedRoot.stage = root.stage;
+  e.savedRoot.ttMove = root.ttMove;
+  const bool settled = e.rootSettled;
+  const int32_t wanted = std::min(e.shared.BestLines, MaxBestLines);
+  while (count < wanted && !e.shared.Stopped) {
+    e.excludedRoots[e.excludedCount++] = lines[count - 1].move;
+    const RootResult r = rootSearch(e, depth);
+    if (e.shared.Stopped || r.move == 0 || r.move >= BoardCells || r.score == NoScore) break;
+    lines[count++] = {r.move, r.score};
+  }
+  e.excludedCount = 0;
+  root.moves.assign(e.savedRoot.moves.begin(), e.savedRoot.moves.end());
+  root.stage = e.savedRoot.stage;
+  root.ttMove = e.savedRoot.ttMove;
+  e.rootSettled = settled;
+  if (!e.shared.Stopped && e.shared.LinesHook) e.shared.LinesHook(e, depth, lines, count);
+}
+
+}  // namespace
+
 CellIndex iterativeDeepening(Worker& e) {
   Board& b = *e.board;
   MovePicker& root = e.PlyLists[0];
@@ -486,6 +526,7 @@ CellIndex iterativeDeepening(Worker& e) {
     RootResult r = rootSearch(e, depth);
     if (r.move >= BoardCells || b.cells[r.move] != Empty) break;
     if (r.score == UnknownScore) r.score = prevScore;
+    if (e.shared.BestLines > 1 && !e.shared.Stopped) searchFurtherLines(e, depth, r);
     result = r;
     e.report = {r.score, e.shared.Stopped ? e.report.depth : depth};
     if (!e.shared.Stopped) e.shared.CompletedDepth.store(depth, std::memory_order_relaxed);
