@@ -774,5 +774,27 @@ TEST_F(ProtocolGui, InfoKeysOfTheAnalysisGui) {
   EXPECT_EQ(tableBucketsForKb(int64_t(1) << 40), MaxTableBuckets);
 }
 
+// yxbalanceone answers one free cell and yxbalancetwo two; neither changes the position, and the
+// position is the one they were asked about.
+TEST_F(ProtocolGui, BalancingStonesAreFreeCellsAndThePositionStays) {
+  Session s("START 15\nyxboard\n7,7,1\n8,7,2\n7,8,1\ndone\nyxbalanceone 0\nyxbalancetwo 0\nyxbalancetwo x\n");
+  EXPECT_EQ(s.run(), 0);
+  const auto lines = s.lines();
+  ASSERT_EQ(lines.size(), 4u);
+  const Board& b = s.board();
+  EXPECT_EQ(b.moveCount, 3);
+  const auto one = parseMove(lines[1]);
+  ASSERT_TRUE(one) << lines[1];
+  EXPECT_EQ(b.cells[cellOf(one->first, one->second)], Empty);
+  const size_t space = lines[2].find(' ');
+  ASSERT_NE(space, std::string::npos) << lines[2];
+  const auto first = parseMove(lines[2].substr(0, space)), second = parseMove(lines[2].substr(space + 1));
+  ASSERT_TRUE(first && second) << lines[2];
+  EXPECT_NE(*first, *second);
+  EXPECT_EQ(b.cells[cellOf(first->first, first->second)], Empty);
+  EXPECT_EQ(b.cells[cellOf(second->first, second->second)], Empty);
+  EXPECT_EQ(lines[3], "ERROR Expected a number.");
+}
+
 }  // namespace
 }  // namespace kesta

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -41,6 +42,24 @@ TEST(ToolCommands, AnUnknownOptionIsRefusedAndTheKnownOnesWork) {
   runTool("forbidden --rule renju --black \"5,3 5,4 3,5 4,5\" 2>/dev/null", &status);
   EXPECT_EQ(exitCode(status), 2);
   EXPECT_EQ(runTool("forbidden --size 15 --black \"5,3 5,4 3,5 4,5\" --white \"10,10\""), "5,5\n");
+}
+
+// nbest prints one line per best line, the moves all different, then the depth reached.
+TEST(ToolCommands, NBestListsTheBestLines) {
+  const std::string out = runTool(
+      "nbest --rule freestyle --size 15 --moves \"7,7 8,7 7,8 8,9 6,9 9,6\" --lines 3 --turn-time 300");
+  std::istringstream lines(out);
+  std::set<std::string> moves;
+  std::string line;
+  for (int i = 1; i <= 3 && std::getline(lines, line); ++i) {
+    const std::string head = "line " + std::to_string(i) + " move ";
+    ASSERT_EQ(line.rfind(head, 0), 0u) << out;
+    EXPECT_NE(line.find(" eval "), std::string::npos) << line;
+    moves.insert(line.substr(head.size(), line.find(' ', head.size()) - head.size()));
+  }
+  EXPECT_EQ(moves.size(), 3u) << out;
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line.rfind("depth ", 0), 0u) << out;
 }
 
 TEST(ToolCommands, EveryCommandHasAUsageLineAndRefusesUnknownOptions) {

@@ -63,6 +63,10 @@ constexpr Command Commands[] = {
      "solve --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
      "      [--turn-time MS] [--time-left MS] [--threads N] [--verbose]",
      "rule= size= moves= black= white= turn-time= time-left= threads= verbose", cmdSolve},
+    {"nbest", "thinks for the K best lines, as the brain's yxnbest: each line's move, eval and variation",
+     "nbest --rule R --size N (--moves \"x,y ...\" | --black \"x,y ...\" --white \"x,y ...\")\n"
+     "      [--lines K] [--turn-time MS] [--threads N]",
+     "rule= size= moves= black= white= lines= turn-time= threads=", cmdNBest},
     {"bench", "fixed positions to a fixed depth: the \"nodes N\" signature and \"nps X\"",
      "bench [--depth D] [--threads N] [--compare OTHER_KESTA_TOOL [--runs N]]",
      "depth= threads= compare= runs=", cmdBench},

@@ -251,6 +251,8 @@ bool CommandLoop::step() {
     return true;
   }
   if (token == "YXNBEST") return onNBest();
+  if (token == "YXBALANCEONE") return onBalance(1);
+  if (token == "YXBALANCETWO") return onBalance(2);
   return onUnknown(word);
 }
 
@@ -387,12 +389,16 @@ bool CommandLoop::onTakeback() {
   return true;
 }
 
-bool CommandLoop::thinkAndReply() {
+void CommandLoop::fitTableToLimits() {
   // A new size of table is a fresh, empty one, made between thinks.
   if (tableMadeFor_ != tableBuckets()) {
     tableMadeFor_ = tableBuckets();
     resizeTable(*engine_, tableMadeFor_);
   }
+}
+
+bool CommandLoop::thinkAndReply() {
+  fitTableToLimits();
   input_.beginThink();
   realtime_.startThink();
   const int32_t start = nowMs();

@@ -102,6 +102,10 @@ class CommandLoop {
   void onShowInfo();
   // YXNBEST n: a think that finds the n best lines and prints their blocks at every completed depth.
   bool onNBest();
+  // YXBALANCEONE s / YXBALANCETWO s: the one or two cells that bring the position nearest s.
+  bool onBalance(int stones);
+  // Sizes the table for the next think when the limits in force ask for another size.
+  void fitTableToLimits();
   bool onInfo();
   void applyInfo(const std::string& line);
   bool thinkAndReply();

@@ -1,11 +1,13 @@
 // The analysis GUI's commands beyond YXSTOP: a position loaded without a think, an emptied table,
-// Black's forbidden cells and the brain's limits.
+// Black's forbidden cells, the brain's limits, a think for several best lines and the stones that
+// balance a position.
 #include <algorithm>
 #include <cstdio>
 
 #include "protocol/command_loop.h"
 #include "rules/rules.h"
 #include "search/proof_search.h"
+#include "search/swap2.h"
 
 namespace kesta {
 
@@ -54,6 +56,41 @@ bool CommandLoop::onNBest() {
   e.BestLines = 1;
   e.LinesHook = nullptr;
   return more;
+}
+
+bool CommandLoop::onBalance(int stones) {
+  int32_t target = 0;
+  switch (readNumber(target)) {
+    case Read::EndOfInput:
+      return false;
+    case Read::Failed:
+      dropToken();
+      reply(ReplyBadNumber);
+      return true;
+    case Read::Ok:
+      break;
+  }
+  fitTableToLimits();
+  // Its many searches report nothing: the answer is the cells.
+  Engine& e = *engine_;
+  const uint8_t searchInfo = e.SearchInfo;
+  e.SearchInfo = 0;
+  input_.beginThink();
+  const std::vector<CellIndex> cells = balanceStones(e, stones, target);
+  const bool end = input_.endThink();
+  e.SearchInfo = searchInfo;
+  if (end) return false;
+  if (cells.empty()) {
+    reply("ERROR no cell to place");
+    return true;
+  }
+  std::string line;
+  for (const CellIndex cell : cells) {
+    if (!line.empty()) line += ' ';
+    line += std::to_string(cellX(cell)) + "," + std::to_string(cellY(cell));
+  }
+  reply(line);
+  return true;
 }
 
 void CommandLoop::onShowInfo() {

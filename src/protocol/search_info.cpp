@@ -14,7 +14,8 @@ namespace {
 // The score whose win rate is 1 / (1 + e^-1), about 0.73: a clear advantage by eye, not fitted.
 constexpr double WinRateScale = 300.0;
 
-// The variation of a line from its root move, as "x,y x,y ...".
+}  // namespace
+
 std::string variationText(Worker& e, CellIndex first) {
   CellIndex variation[MaxShownVariation];
   const int n = principalVariation(e, first, variation, MaxShownVariation);
@@ -28,7 +29,21 @@ std::string variationText(Worker& e, CellIndex first) {
   return text;
 }
 
-}  // namespace
+std::string evalText(int32_t score) {
+  // A win in P plies takes (P + 1) / 2 moves of the side to move, the five included; a loss in P
+  // plies leaves it P / 2 moves before the opponent's five.
+  std::string eval;
+  if (isWin(score)) {
+    eval = "+M";
+    eval += std::to_string((WinScore + 2 - score) / 2);
+  } else if (isLoss(score)) {
+    eval = "-M";
+    eval += std::to_string((WinScore + 1 + score) / 2);
+  } else {
+    eval = std::to_string(score);
+  }
+  return eval;
+}
 
 std::string formatSearchInfo(Worker& e, const SearchReport& r) {
   // Appends only: GCC 12 warns falsely about "text" + std::to_string(...).
@@ -74,25 +89,12 @@ std::string formatBestLines(Worker& e, int32_t depth, const BestLine* lines, int
     text += '\n';
   };
   for (int i = 0; i < count; ++i) {
-    const int32_t score = lines[i].score;
-    // A win in P plies takes (P + 1) / 2 moves of the side to move, the five included; a loss in P
-    // plies leaves it P / 2 moves before the opponent's five.
-    std::string eval;
-    if (isWin(score)) {
-      eval = "+M";
-      eval += std::to_string((WinScore + 2 - score) / 2);
-    } else if (isLoss(score)) {
-      eval = "-M";
-      eval += std::to_string((WinScore + 1 + score) / 2);
-    } else {
-      eval = std::to_string(score);
-    }
     char rate[16];
-    std::snprintf(rate, sizeof rate, "%.4f", winRate(score));
+    std::snprintf(rate, sizeof rate, "%.4f", winRate(lines[i].score));
     add("PV ", std::to_string(i));
     add("NUMPV ", std::to_string(count));
     add("DEPTH ", std::to_string(depth));
-    add("EVAL ", eval);
+    add("EVAL ", evalText(lines[i].score));
     add("WINRATE ", rate);
     add("BESTLINE ", variationText(e, lines[i].move));
     add("PV DONE", "");

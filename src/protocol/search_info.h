@@ -26,6 +26,13 @@ std::string formatSearchInfo(Worker& e, const SearchReport& r);
 // line's variation) and "INFO PV DONE", each line ending in a line feed.
 std::string formatBestLines(Worker& e, int32_t depth, const BestLine* lines, int count);
 
+// A line's score as its EVAL shows it: the score, or +Mn / -Mn for a win or a loss in n moves of the
+// side to move.
+std::string evalText(int32_t score);
+
+// The variation from the root move first, as "x,y x,y ..." (see principalVariation).
+std::string variationText(Worker& e, CellIndex first);
+
 // The side to move's chance of winning that a score stands for, 0 to 1: 1 for a proven win, 0 for
 // a proven loss, else logistic in the score.
 double winRate(int32_t score);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "board/line_state.h"
+#include "rules/rules.h"
 #include "search/move_gen.h"
 #include "search/opening_book.h"
 #include "search/think.h"
@@ -16,6 +17,9 @@ namespace {
 // Openings tried for the first three stones, and Black fifth stones tried for a balanced five.
 constexpr int OpeningCandidates = 8;
 constexpr int FifthStoneCandidates = 6;
+// Cells tried for a balancing stone: for one stone, and for each of two.
+constexpr int BalanceOneCandidates = 10;
+constexpr int BalanceTwoCandidates = 6;
 
 // The searches of one answer share its limits: each gets an equal part of the time (or nodes).
 class Swap2Searches {
@@ -142,7 +146,54 @@ Swap2Answer afterFive(Engine& e) {
   return answer;
 }
 
+// The side to move's best-ordered cells, at most count, that it may play without ending the game;
+// the centre on an empty board.
+std::vector<CellIndex> balanceCandidates(Engine& e, int count) {
+  const Board& b = *e.board;
+  if (b.moveCount == 0) return {cellOf(b.centre, b.centre)};
+  std::vector<MoveEntry> moves;
+  generateAllMoves(e, moves);
+  std::stable_sort(moves.begin(), moves.end(),
+                   [](const MoveEntry& a, const MoveEntry& c) { return a.score > c.score; });
+  const int s = e.board->sideToMove;
+  std::vector<CellIndex> cells;
+  for (const MoveEntry& m : moves) {
+    if (int(cells.size()) == count) break;
+    if (e.cellInfo[m.cell].cellClass[s] == ClassFive || isForbiddenFor(e, s, m.cell)) continue;
+    cells.push_back(m.cell);
+  }
+  return cells;
+}
+
 }  // namespace
+
+std::vector<CellIndex> balanceStones(Engine& e, int stones, int32_t target) {
+  const int first = stones == 1 ? BalanceOneCandidates : BalanceTwoCandidates;
+  Swap2Searches searches(e, stones == 1 ? first : first * BalanceTwoCandidates);
+  std::vector<CellIndex> best;
+  int64_t bestDistance = 0;
+  const auto consider = [&](std::vector<CellIndex> cells) {
+    const int64_t distance = std::abs(int64_t(searches.search().score) - target);
+    if (best.empty() || distance < bestDistance) {
+      best = std::move(cells);
+      bestDistance = distance;
+    }
+  };
+  for (const CellIndex a : balanceCandidates(e, first)) {
+    makeMove(e, a);
+    if (stones == 1) {
+      consider({a});
+    } else {
+      for (const CellIndex b : balanceCandidates(e, BalanceTwoCandidates)) {
+        makeMove(e, b);
+        consider({a, b});
+        unmakeMove(e);
+      }
+    }
+    unmakeMove(e);
+  }
+  return best;
+}
 
 Swap2Answer answerSwap2(Engine& e) {
   switch (e.board->moveCount) {

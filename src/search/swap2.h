@@ -26,4 +26,12 @@ constexpr int32_t Swap2Balance = 40;
 // search shares the think's time (or node) limit in force. The position is left as it was.
 Swap2Answer answerSwap2(Engine& e);
 
+// Stones that bring the position nearest a score of target, for users setting up balanced
+// openings: with stones 1, a cell for the side to move, scored from the view of the opponent, who
+// moves next; with stones 2, a cell for the side to move and then one for the opponent, scored from
+// the side to move's view. The cells are tried among the best-ordered ones that are legal and make
+// no five; every search shares the think's time (or node) limit in force. The position is left as
+// it was; empty when no cell can be placed.
+std::vector<CellIndex> balanceStones(Engine& e, int stones, int32_t target);
+
 }  // namespace kesta

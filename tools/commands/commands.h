@@ -27,6 +27,7 @@ int cmdForbidden(const Options& opt);
 int cmdDump(const Options& opt);
 int cmdThreat(const Options& opt);
 int cmdSolve(const Options& opt);
+int cmdNBest(const Options& opt);
 int cmdBench(const Options& opt);
 int cmdSelfplay(const Options& opt);
 int cmdSoak(const Options& opt);
