@@ -207,15 +207,18 @@ class Harness {
     // A word that the step before read ahead is this command's first.
     if (!pending_.empty()) tokens.insert(tokens.begin(), pending_);
     const std::string word = tokens.empty() ? "" : upper(tokens[0]);
-    if (word == "BEGIN" || word == "TURN" || word == "BOARD" || word == "SWAP2BOARD") ++thinks_;
+    if (word == "BEGIN" || word == "TURN" || word == "BOARD" || word == "SWAP2BOARD" || word == "YXNBEST" ||
+        word == "YXBALANCEONE" || word == "YXBALANCETWO")
+      ++thinks_;
     const Board& b = loop_.board();
     auto expectLines = [&](size_t n) {
       if (lines.size() != n)
         fail(std::to_string(lines.size()) + " reply lines where " + std::to_string(n) + " belong");
     };
 
-    if (word == "BOARD") {
-      // Every stone line gets either a stone or one ERROR line; DONE ends the list.
+    if (word == "BOARD" || word == "YXBOARD") {
+      // Every stone line gets either a stone or one ERROR line; DONE ends the list. YXBOARD never
+      // thinks.
       size_t stoneLines = 0, errors = 0;
       bool done = false;
       for (size_t i = 1; i < tokens.size(); ++i) {
@@ -229,8 +232,8 @@ class Harness {
       }
       for (const std::string& line : lines) errors += isError(line);
       // END arriving during the think ends the session unanswered.
-      const bool answered = done && lastWho_ == 2 && more;
-      if (!done && more) fail("BOARD ended without DONE");
+      const bool answered = word == "BOARD" && done && lastWho_ == 2 && more;
+      if (!done && more) fail(word + " ended without DONE");
       if (lines.size() != errors + (answered ? 1 : 0))
         fail(std::string("BOARD answered ") + std::to_string(lines.size() - errors) + " moves, expected " +
              (answered ? "one" : "none"));
@@ -292,7 +295,35 @@ class Harness {
         int x = 0, y = 0;
         if (!parseMove(cell, x, y) || !insideBoard(b, x, y)) fail("SWAP2BOARD answered '" + lines[0] + "'");
       }
-    } else if (word == "INFO" || word == "YXSTOP" || word == "STOP" || word.empty()) {
+    } else if (word == "YXNBEST") {
+      // Blocks of INFO lines, then the move (or the error of a missing number).
+      std::vector<std::string> replies;
+      for (const std::string& line : lines)
+        if (line.rfind("INFO ", 0) != 0) replies.push_back(line);
+      lines = replies;
+      expectLines(1);
+      if (lines[0] == ReplyBadNumber) return;
+      checkMove(lines[0], before, false);
+      if (lines[0] != NoMoveReply && b.moveCount != before.moveCount + 1)
+        fail("YXNBEST did not add one stone");
+    } else if (word == "YXBALANCEONE" || word == "YXBALANCETWO") {
+      // One line: an error, or one or two empty cells; the board is as before the command.
+      expectLines(1);
+      if (b.moveCount != before.moveCount) fail(word + " changed the board");
+      if (isError(lines[0])) return;
+      const std::vector<std::string> cells = splitTokens(lines[0]);
+      if (cells.size() != (word == "YXBALANCEONE" ? 1u : 2u)) fail(word + " answered '" + lines[0] + "'");
+      for (const std::string& cell : cells) {
+        int x = 0, y = 0;
+        if (!parseMove(cell, x, y) || !insideBoard(b, x, y) || b.cells[cellOf(x, y)] != Empty)
+          fail(word + " answered '" + lines[0] + "'");
+      }
+    } else if (word == "YXSHOWFORBID") {
+      expectLines(1);
+      if (lines[0].rfind("FORBID ", 0) != 0 || lines[0].back() != '.')
+        fail("YXSHOWFORBID answered '" + lines[0] + "'");
+    } else if (word == "INFO" || word == "YXSTOP" || word == "STOP" || word == "YXHASHCLEAR" ||
+               word == "YXSHOWINFO" || word.empty()) {
       if (!lines.empty()) fail("'" + word + "' answered '" + lines[0] + "'");
     } else {
       // Any other word is an unknown command: one UNKNOWN line.

@@ -256,16 +256,18 @@ bool CommandLoop::step() {
   return onUnknown(word);
 }
 
+CommandLoop::Read CommandLoop::readArgument(int32_t& value) {
+  const Read r = readNumber(value);
+  if (r == Read::Failed) {
+    dropToken();
+    reply(ReplyBadNumber);
+  }
+  return r;
+}
+
 bool CommandLoop::onStart() {
   int32_t n = 0;
-  switch (readNumber(n)) {
-    case Read::EndOfInput: return false;
-    case Read::Failed:
-      dropToken();
-      reply(ReplyBadNumber);
-      return true;
-    case Read::Ok: break;
-  }
+  if (const Read r = readArgument(n); r != Read::Ok) return r == Read::Failed;
   startBoard(n);
   return true;
 }

@@ -69,6 +69,8 @@ class CommandLoop {
   bool readToken(std::string& token);
   Read readNumber(int32_t& value);
   Read readSeparator();
+  // A command's number: one that is not a number is answered ReplyBadNumber, its word dropped.
+  Read readArgument(int32_t& value);
   // "a,b": a number, any one character, a number. A pair that is not numbers is answered
   // ReplyBadNumber, its word dropped.
   Read readPair(int32_t& a, int32_t& b);

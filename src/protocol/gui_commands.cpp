@@ -35,16 +35,7 @@ void CommandLoop::onShowForbid() {
 
 bool CommandLoop::onNBest() {
   int32_t n = 0;
-  switch (readNumber(n)) {
-    case Read::EndOfInput:
-      return false;
-    case Read::Failed:
-      dropToken();
-      reply(ReplyBadNumber);
-      return true;
-    case Read::Ok:
-      break;
-  }
+  if (const Read r = readArgument(n); r != Read::Ok) return r == Read::Failed;
   Engine& e = *engine_;
   e.BestLines = std::clamp(n, 1, MaxBestLines);
   e.LinesHook = [this](Worker& w, int32_t depth, const BestLine* lines, int count) {
@@ -60,16 +51,7 @@ bool CommandLoop::onNBest() {
 
 bool CommandLoop::onBalance(int stones) {
   int32_t target = 0;
-  switch (readNumber(target)) {
-    case Read::EndOfInput:
-      return false;
-    case Read::Failed:
-      dropToken();
-      reply(ReplyBadNumber);
-      return true;
-    case Read::Ok:
-      break;
-  }
+  if (const Read r = readArgument(target); r != Read::Ok) return r == Read::Failed;
   fitTableToLimits();
   // Its many searches report nothing: the answer is the cells.
   Engine& e = *engine_;
