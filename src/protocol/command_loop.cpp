@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstring>
 #include <optional>
-#include <sstream>
 
 #include "board/line_state.h"
 #include "core/clock.h"
@@ -375,11 +374,8 @@ bool CommandLoop::onSwap2Board() {
   for (const uint16_t cell : before) makeMove(*engine_, cell);
   clearTable(*engine_->TransTable);
   if (end) return false;
-  std::ostringstream line;
-  if (answer.swap || answer.stones.empty()) line << ReplySwap;
-  for (size_t i = 0; i < answer.stones.size() && !answer.swap; ++i)
-    line << (i > 0 ? " " : "") << cellX(answer.stones[i]) << ',' << cellY(answer.stones[i]);
-  reply(line.str());
+  reply(answer.swap || answer.stones.empty() ? std::string(ReplySwap)
+                                             : cellListText(answer.stones.data(), answer.stones.size()));
   return true;
 }
 

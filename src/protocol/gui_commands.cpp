@@ -66,12 +66,7 @@ bool CommandLoop::onBalance(int stones) {
     reply("ERROR no cell to place");
     return true;
   }
-  std::string line;
-  for (const CellIndex cell : cells) {
-    if (!line.empty()) line += ' ';
-    line += std::to_string(cellX(cell)) + "," + std::to_string(cellY(cell));
-  }
-  reply(line);
+  reply(cellListText(cells.data(), cells.size()));
   return true;
 }
 

@@ -16,17 +16,21 @@ constexpr double WinRateScale = 300.0;
 
 }  // namespace
 
+std::string cellListText(const CellIndex* cells, size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) text += ' ';
+    text += std::to_string(cellX(cells[i]));
+    text += ',';
+    text += std::to_string(cellY(cells[i]));
+  }
+  return text;
+}
+
 std::string variationText(Worker& e, CellIndex first) {
   CellIndex variation[MaxShownVariation];
   const int n = principalVariation(e, first, variation, MaxShownVariation);
-  std::string text;
-  for (int i = 0; i < n; ++i) {
-    if (i > 0) text += ' ';
-    text += std::to_string(cellX(variation[i]));
-    text += ',';
-    text += std::to_string(cellY(variation[i]));
-  }
-  return text;
+  return cellListText(variation, size_t(n));
 }
 
 std::string evalText(int32_t score) {
@@ -153,10 +157,9 @@ void RealtimePrinter::showBest() {
 void RealtimePrinter::finishThink(CellIndex move) {
   if (move == shownBest_ || move == 0) return;
   best_ = move;
-  bestDue_ = true;
-  // Room for one line more than the rate allows.
-  if (bestDue_ && print("BEST", best_, MaxLinesPerSecond + 1)) shownBest_ = best_;
   bestDue_ = false;
+  // Room for one line more than the rate allows.
+  if (print("BEST", move, MaxLinesPerSecond + 1)) shownBest_ = move;
 }
 
 void RealtimePrinter::event(RootEvent event, CellIndex cell) {

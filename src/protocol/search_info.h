@@ -30,6 +30,9 @@ std::string formatBestLines(Worker& e, int32_t depth, const BestLine* lines, int
 // side to move.
 std::string evalText(int32_t score);
 
+// Cells as the replies name them: "x,y x,y ...".
+std::string cellListText(const CellIndex* cells, size_t count);
+
 // The variation from the root move first, as "x,y x,y ..." (see principalVariation).
 std::string variationText(Worker& e, CellIndex first);
 

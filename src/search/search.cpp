@@ -485,9 +485,8 @@ void searchFurtherLines(Worker& e, int32_t depth, const RootResult& first) {
   int count = 0;
   lines[count++] = {first.move, first.score};
   MovePicker& root = e.PlyLists[0];
-  e.savedRoot.moves.assign(root.moves.begin(), root.moves.end());
-  e.savedRoot.stage = root.stage;
-  e.savedRoot.ttMove = root.ttMove;
+  // Copies within the reserved storage: nothing is allocated.
+  e.savedRoot = root;
   const bool settled = e.rootSettled;
   const int32_t wanted = std::min(e.shared.BestLines, MaxBestLines);
   while (count < wanted && !e.shared.Stopped) {
@@ -497,9 +496,7 @@ void searchFurtherLines(Worker& e, int32_t depth, const RootResult& first) {
     lines[count++] = {r.move, r.score};
   }
   e.excludedCount = 0;
-  root.moves.assign(e.savedRoot.moves.begin(), e.savedRoot.moves.end());
-  root.stage = e.savedRoot.stage;
-  root.ttMove = e.savedRoot.ttMove;
+  root = e.savedRoot;
   e.rootSettled = settled;
   if (!e.shared.Stopped && e.shared.LinesHook) e.shared.LinesHook(e, depth, lines, count);
 }

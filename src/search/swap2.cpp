@@ -114,8 +114,7 @@ Swap2Answer afterThree(Engine& e) {
   makeMove(e, white.move);
   std::vector<MoveEntry> candidates;
   generateAllMoves(e, candidates);
-  std::stable_sort(candidates.begin(), candidates.end(),
-                   [](const MoveEntry& a, const MoveEntry& c) { return a.score > c.score; });
+  stableSortByScore(candidates);
   if (candidates.size() > size_t(FifthStoneCandidates)) candidates.resize(FifthStoneCandidates);
   CellIndex fifth = 0;
   int32_t bestImbalance = 0;
@@ -153,8 +152,7 @@ std::vector<CellIndex> balanceCandidates(Engine& e, int count) {
   if (b.moveCount == 0) return {cellOf(b.centre, b.centre)};
   std::vector<MoveEntry> moves;
   generateAllMoves(e, moves);
-  std::stable_sort(moves.begin(), moves.end(),
-                   [](const MoveEntry& a, const MoveEntry& c) { return a.score > c.score; });
+  stableSortByScore(moves);
   const int s = e.board->sideToMove;
   std::vector<CellIndex> cells;
   for (const MoveEntry& m : moves) {

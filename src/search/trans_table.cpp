@@ -82,17 +82,24 @@ void rezero(void* p, size_t bytes) {
 
 }  // namespace
 
-uint32_t tableBucketsFor(int64_t limitBytes, int32_t threads) {
-  const int64_t rest = NonTableBytes + int64_t(std::max(threads, 1) - 1) * HelperThreadBytes;
+namespace {
+
+// The largest power of two from MinTableBuckets to MaxTableBuckets whose table fits in bytes, or
+// MinTableBuckets when none does.
+uint32_t bucketsFitting(int64_t bytes) {
   uint32_t n = MaxTableBuckets;
-  while (n > MinTableBuckets && int64_t(n) * int64_t(sizeof(TTBucket)) > limitBytes - rest) n >>= 1;
+  while (n > MinTableBuckets && int64_t(n) * int64_t(sizeof(TTBucket)) > bytes) n >>= 1;
   return n;
 }
 
+}  // namespace
+
+uint32_t tableBucketsFor(int64_t limitBytes, int32_t threads) {
+  return bucketsFitting(limitBytes - NonTableBytes - int64_t(std::max(threads, 1) - 1) * HelperThreadBytes);
+}
+
 uint32_t tableBucketsForKb(int64_t kb) {
-  uint32_t n = MaxTableBuckets;
-  while (n > MinTableBuckets && int64_t(n) * int64_t(sizeof(TTBucket)) > kb * 1024) n >>= 1;
-  return n;
+  return bucketsFitting(kb * 1024);
 }
 
 TranspositionTable::TranspositionTable(uint32_t wantedBuckets) {
